@@ -1,0 +1,43 @@
+#include "messages.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace kx {
+namespace {
+
+class StderrMessageService final : public MessageService {
+public:
+    Answer show(const Message& message) override {
+        std::string text = message.text;
+        for (char& c : text)
+            if (c == '\r') c = '\n';
+        std::fprintf(stderr, "%s: %s\n", message.title.c_str(), text.c_str());
+        return message.buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
+};
+
+StderrMessageService defaultService;
+MessageService* currentService = &defaultService;
+std::vector<std::function<void()>> userWaitHooks;
+
+}  // namespace
+
+void SetMessageService(MessageService* service) {
+    currentService = service ? service : &defaultService;
+}
+
+Answer ShowMessage(const std::string& text, Icon icon, Buttons buttons, const std::string& title) {
+    BeforeUserWait();
+    return currentService->show({text, title.empty() ? ApplicationTitle : title, icon, buttons});
+}
+
+void AddUserWaitHook(std::function<void()> hook) { userWaitHooks.push_back(std::move(hook)); }
+
+void ClearUserWaitHooks() { userWaitHooks.clear(); }
+
+void BeforeUserWait() {
+    for (auto& hook : userWaitHooks) hook();
+}
+
+}  // namespace kx
