@@ -20,9 +20,13 @@ PortBackend* backend = &noPort;
 
 }  // namespace
 
-void SetPortBackend(PortBackend* b) { backend = b ? b : &noPort; }
+void SetPortBackend(PortBackend* b) {
+    backend = b ? b : &noPort;
+}
 
-PortBackend& CurrentPortBackend() { return *backend; }
+PortBackend& CurrentPortBackend() {
+    return *backend;
+}
 
 // The I/O space is 16 bits wide; a base address above 0x7FFF held in the 16-bit PortAddress is
 // negative, and masking gives back the real address.

@@ -29,7 +29,8 @@ void WriteLine(char kind, int32_t address, int value) {
         a[an++] = digits[ua & 0xF];
         ua >>= 4;
     } while (ua != 0);
-    while (an > 0) line[n++] = a[--an];
+    while (an > 0)
+        line[n++] = a[--an];
     line[n++] = ' ';
     line[n++] = digits[(value >> 4) & 0xF];
     line[n++] = digits[value & 0xF];

@@ -22,7 +22,8 @@ namespace kx {
 
 std::optional<int> ParseBaseAddr(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n'))
+        ++i;
     long value = 0;
     size_t digits = 0;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 7) {
@@ -37,8 +38,7 @@ std::optional<int> ParseBaseAddr(std::string_view text) {
     return static_cast<int>(value);
 }
 
-std::string ClaimFailureAdvice(const std::string& device, int error, bool atOpen,
-                               bool portExists) {
+std::string ClaimFailureAdvice(const std::string& device, int error, bool atOpen, bool portExists) {
     const std::string what = (atOpen ? "cannot open " : "cannot claim ") + device + ": ";
     switch (error) {
         case EACCES:
@@ -80,13 +80,14 @@ std::string PpdevPort::kernelPortName() const {
     // No such device node: take the number the name ends in, so the lookup still says why.
     size_t end = device_.size();
     size_t start = end;
-    while (start > 0 && device_[start - 1] >= '0' && device_[start - 1] <= '9') --start;
+    while (start > 0 && device_[start - 1] >= '0' && device_[start - 1] <= '9')
+        --start;
     return "parport" + (start < end ? device_.substr(start) : std::string("0"));
 }
 
 bool PpdevPort::kernelPortExists() {
-    return system_.readFile(std::string(KernelPortDirectory) + "/" + kernelPortName() +
-                            "/base-addr")
+    return system_
+        .readFile(std::string(KernelPortDirectory) + "/" + kernelPortName() + "/base-addr")
         .has_value();
 }
 
@@ -109,8 +110,8 @@ int16_t PpdevPort::ClaimParallelPort(int32_t port, bool) {
     if (claimed_) return 1;
     const int fd = system_.open(device_);
     if (fd < 0) {
-        diagnostics_ << "kx3105: "
-                     << ClaimFailureAdvice(device_, -fd, true, kernelPortExists()) << "\n";
+        diagnostics_ << "kx3105: " << ClaimFailureAdvice(device_, -fd, true, kernelPortExists())
+                     << "\n";
         return 0;
     }
     fd_ = fd;
@@ -191,7 +192,8 @@ public:
 
     // PPCLAIM sleeps while another driver holds the port; an alarm bounds that wait.
     int claim(int fd) override {
-        struct sigaction action {}, previous{};
+        struct sigaction action {
+        }, previous{};
         action.sa_handler = IgnoreAlarm;
         sigemptyset(&action.sa_mask);
         action.sa_flags = 0;  // no SA_RESTART: the sleeping claim must return EINTR
@@ -243,9 +245,13 @@ std::unique_ptr<PpdevSystem> MakeKernelPpdevSystem() {
 
 #else  // no ppdev on this system: the port is never claimed
 
-int32_t PpdevPort::InByte(int32_t) { return 0xFF; }
+int32_t PpdevPort::InByte(int32_t) {
+    return 0xFF;
+}
 void PpdevPort::OutByte(int32_t, int32_t) {}
-std::unique_ptr<PpdevSystem> MakeKernelPpdevSystem() { return nullptr; }
+std::unique_ptr<PpdevSystem> MakeKernelPpdevSystem() {
+    return nullptr;
+}
 
 #endif
 

@@ -32,8 +32,8 @@ inline constexpr RegisterInfo IoControl{"I/O control", 7, 0x07, 0x47, 8};
 inline constexpr RegisterInfo Register12{"Register 12", 12, 0x0C, RegisterInfo::NoByte, 16};
 inline constexpr RegisterInfo Register13{"Register 13", 13, 0x0D, RegisterInfo::NoByte, 16};
 
-inline constexpr std::array<RegisterInfo, 10> All{Status,    Mode,      AdcControl, Filter,
-                                                  Data,      ZeroScale, FullScale,  IoControl,
+inline constexpr std::array<RegisterInfo, 10> All{Status,     Mode,      AdcControl, Filter,
+                                                  Data,       ZeroScale, FullScale,  IoControl,
                                                   Register12, Register13};
 
 // The entry for a register address, or nullptr for an address the converter does not use.

@@ -5,10 +5,10 @@
 namespace {
 
 // Data-register bytes: clock is bit 3, data in bit 0, reset line bit 1 (held high), bit 4 high.
-constexpr int16_t Idle = 0x1A;       // clock high, data 0
-constexpr int16_t ClockLow0 = 0x12;  // clock low, data 0
-constexpr int16_t ClockLow1 = 0x13;  // clock low, data 1
-constexpr int16_t ClockHigh1 = 0x1B; // clock high, data 1
+constexpr int16_t Idle = 0x1A;        // clock high, data 0
+constexpr int16_t ClockLow0 = 0x12;   // clock low, data 0
+constexpr int16_t ClockLow1 = 0x13;   // clock low, data 1
+constexpr int16_t ClockHigh1 = 0x1B;  // clock high, data 1
 
 constexpr int16_t DataOutBit = 0x10;
 constexpr int16_t NotReadyBit = 0x40;

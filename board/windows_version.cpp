@@ -34,7 +34,9 @@ std::string WindowsVersionFor(const OsVersion& v) {
 
 }  // namespace kx
 
-std::string GetWindowsVersion() { return kx::WindowsVersionFor(kx::OsVersionSource()); }
+std::string GetWindowsVersion() {
+    return kx::WindowsVersionFor(kx::OsVersionSource());
+}
 
 void InitPort() {
     WindowsVersionName = GetWindowsVersion();

@@ -15,7 +15,8 @@ std::string Hex(int64_t value) {
     } while (v != 0);
     std::string out;
     out.reserve(n);
-    while (n > 0) out.push_back(buffer[--n]);
+    while (n > 0)
+        out.push_back(buffer[--n]);
     return out;
 }
 

@@ -32,12 +32,17 @@ Answer ShowMessage(const std::string& text, Icon icon, Buttons buttons, const st
     return currentService->show({text, title.empty() ? ApplicationTitle : title, icon, buttons});
 }
 
-void AddUserWaitHook(std::function<void()> hook) { userWaitHooks.push_back(std::move(hook)); }
+void AddUserWaitHook(std::function<void()> hook) {
+    userWaitHooks.push_back(std::move(hook));
+}
 
-void ClearUserWaitHooks() { userWaitHooks.clear(); }
+void ClearUserWaitHooks() {
+    userWaitHooks.clear();
+}
 
 void BeforeUserWait() {
-    for (auto& hook : userWaitHooks) hook();
+    for (auto& hook : userWaitHooks)
+        hook();
 }
 
 }  // namespace kx

@@ -6,8 +6,12 @@
 using kx::PortAccess;
 
 namespace {
-PortAccess W(int value) { return {PortAccess::Write, 0x378, value}; }
-PortAccess R(int value) { return {PortAccess::Read, 0x379, value}; }
+PortAccess W(int value) {
+    return {PortAccess::Write, 0x378, value};
+}
+PortAccess R(int value) {
+    return {PortAccess::Read, 0x379, value};
+}
 }  // namespace
 
 class SerialTest : public QObject {
@@ -17,11 +21,12 @@ private slots:
     void writeSerialClocksOutEachBitInThreeWrites() {
         RecordingBoard board;
         WriteSerial(0x41, 0x378, 8);
-        const std::vector<int> expected{0x1A, 0x12, 0x1A,                                     // 0
-                                        0x1A, 0x13, 0x1B,                                     // 1
-                                        0x1A, 0x12, 0x1A, 0x1A, 0x12, 0x1A, 0x1A, 0x12, 0x1A, // 000
-                                        0x1A, 0x12, 0x1A, 0x1A, 0x12, 0x1A,                   // 00
-                                        0x1A, 0x13, 0x1B,                                     // 1
+        const std::vector<int> expected{0x1A, 0x12, 0x1A,  // 0
+                                        0x1A, 0x13, 0x1B,  // 1
+                                        0x1A, 0x12, 0x1A, 0x1A, 0x12, 0x1A,
+                                        0x1A, 0x12, 0x1A,                    // 000
+                                        0x1A, 0x12, 0x1A, 0x1A, 0x12, 0x1A,  // 00
+                                        0x1A, 0x13, 0x1B,                    // 1
                                         0x1A};
         QCOMPARE(board.port.accesses.size(), size_t{25});
         QCOMPARE(board.dataWrites(), expected);

@@ -47,6 +47,7 @@ inline std::vector<int> SerialWordWrites(uint32_t value, int bits) {
 
 inline std::vector<int> Concat(std::initializer_list<std::vector<int>> parts) {
     std::vector<int> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
     return out;
 }

@@ -1,0 +1,302 @@
+#include <QtTest>
+
+#include <sys/ioctl.h>
+
+#include <linux/ppdev.h>
+#include <cerrno>
+#include <sstream>
+
+#include "board_fixture.h"
+#include "ppdev_port.h"
+#include "scripted_messages.h"
+#include "windows_version.h"
+
+namespace {
+
+struct Call {
+    unsigned long request;
+    int value;  // byte or int argument written, or -1 for a read
+    bool operator==(const Call&) const = default;
+};
+
+// The kernel as the tests need it: files, devices and registers are set per test.
+class FakeKernel final : public kx::PpdevSystem {
+public:
+    std::map<std::string, std::string> files;
+    std::map<std::string, int> minors;
+    std::vector<std::string> procEntries;
+    int openResult = 3;
+    int claimResult = 0;
+    unsigned char data = 0, status = 0x7F, control = 0x0C;
+    std::vector<Call> calls;
+    std::vector<std::string> opened;
+    int claims = 0;
+
+    int open(const std::string& path) override {
+        opened.push_back(path);
+        return openResult;
+    }
+    int claim(int) override {
+        ++claims;
+        return claimResult;
+    }
+    int ioctl(int, unsigned long request, void* argument) override {
+        auto* byte = static_cast<unsigned char*>(argument);
+        switch (request) {
+            case PPWDATA:
+                data = *byte;
+                calls.push_back({request, *byte});
+                return 0;
+            case PPWCONTROL:
+                control = *byte;
+                calls.push_back({request, *byte});
+                return 0;
+            case PPDATADIR:
+                calls.push_back({request, *static_cast<int*>(argument)});
+                return 0;
+            case PPRDATA:
+                *byte = data;
+                break;
+            case PPRSTATUS:
+                *byte = status;
+                break;
+            case PPRCONTROL:
+                *byte = control & 0x0F;
+                break;
+            default:
+                return -EINVAL;
+        }
+        calls.push_back({request, -1});
+        return 0;
+    }
+    std::optional<std::string> readFile(const std::string& path) override {
+        auto f = files.find(path);
+        if (f == files.end()) return std::nullopt;
+        return f->second;
+    }
+    std::vector<std::string> listDirectory(const std::string&) override { return procEntries; }
+    std::optional<int> deviceMinor(const std::string& path) override {
+        auto m = minors.find(path);
+        if (m == minors.end()) return std::nullopt;
+        return m->second;
+    }
+
+    // A machine with parport0 at 0x378.
+    void havePort0() {
+        procEntries = {"default", "parport0"};
+        minors["/dev/parport0"] = 0;
+        files["/proc/sys/dev/parport/parport0/base-addr"] = "888\t1912\n";
+    }
+};
+
+}  // namespace
+
+using CallList = QList<QPair<qulonglong, int>>;
+
+class PpdevTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parseBaseAddr_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("base");  // 0: none
+        QTest::newRow("ECP port") << "888\t1912\n" << 888;
+        QTest::newRow("no ECR") << "632\t0\n" << 632;
+        QTest::newRow("one number") << "956" << 956;
+        QTest::newRow("leading blanks") << "  888 1912" << 888;
+        QTest::newRow("PCI card") << "53264\t53256\n" << 53264;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("words") << "none\n" << 0;
+        QTest::newRow("zero") << "0\t0\n" << 0;
+        QTest::newRow("beyond I/O space") << "70000\t0" << 0;
+        QTest::newRow("huge") << "99999999999999\t0" << 0;
+        QTest::newRow("number with junk") << "888x\t1912" << 0;
+        QTest::newRow("negative") << "-1\t0" << 0;
+    }
+    void parseBaseAddr() {
+        QFETCH(QString, text);
+        QFETCH(int, base);
+        const auto parsed = kx::ParseBaseAddr(text.toStdString());
+        QCOMPARE(parsed.value_or(0), base);
+    }
+
+    void countsTheKernelsPrinterPorts() {
+        FakeKernel kernel;
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/parport0", kernel, diag);
+        QCOMPARE(port.GetParallelPortCount(), 0);
+        kernel.procEntries = {"default", "parport0", "parport1"};
+        QCOMPARE(port.GetParallelPortCount(), 2);
+    }
+
+    void theBaseComesFromTheDevicesOwnKernelPort() {
+        FakeKernel kernel;
+        kernel.minors["/dev/printer-port"] = 1;  // a symlink to /dev/parport1
+        kernel.files["/proc/sys/dev/parport/parport0/base-addr"] = "888\t1912\n";
+        kernel.files["/proc/sys/dev/parport/parport1/base-addr"] = "632\t1656\n";
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/printer-port", kernel, diag);
+        PortInfo info;
+        info.size = 12;
+        QCOMPARE(port.GetParallelPortInfo(1, info), int16_t(1));
+        QCOMPARE(info.baseAddress, 0x278);
+        QCOMPARE(port.GetParallelPortInfo(2, info), int16_t(0));
+    }
+
+    void claimOpensAndClaimsOnce() {
+        FakeKernel kernel;
+        kernel.havePort0();
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/parport0", kernel, diag);
+        QCOMPARE(port.ClaimParallelPort(1, true), int16_t(1));
+        QCOMPARE(port.ClaimParallelPort(1, true), int16_t(1));
+        QCOMPARE(kernel.opened, std::vector<std::string>{"/dev/parport0"});
+        QCOMPARE(kernel.claims, 1);
+        QVERIFY(diag.str().empty());
+    }
+
+    // Each register access, and the ppdev call it becomes.
+    void registerAccessesMapToPpdevCalls_data() {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<CallList>("calls");
+        QTest::addColumn<int>("result");
+        using L = CallList;
+        QTest::newRow("data write") << true << 0 << 0x1A << L{{PPWDATA, 0x1A}} << 0;
+        QTest::newRow("data read") << false << 0 << 0 << L{{PPRDATA, -1}} << 0x5A;
+        QTest::newRow("status read") << false << 1 << 0 << L{{PPRSTATUS, -1}} << 0x3F;
+        QTest::newRow("status write goes nowhere") << true << 1 << 0x55 << L{} << 0;
+        QTest::newRow("control write, forward")
+            << true << 2 << 0xC4 << L{{PPWCONTROL, 0x04}, {PPDATADIR, 0}} << 0;
+        QTest::newRow("control write, reverse")
+            << true << 2 << 0x2B << L{{PPWCONTROL, 0x0B}, {PPDATADIR, 1}} << 0;
+        QTest::newRow("control read") << false << 2 << 0 << L{{PPRCONTROL, -1}} << 0x0C;
+        QTest::newRow("beyond the port reads floating") << false << 3 << 0 << L{} << 0xFF;
+        QTest::newRow("below the port writes nowhere") << true << -1 << 0x1A << L{} << 0;
+    }
+    void registerAccessesMapToPpdevCalls() {
+        QFETCH(bool, write);
+        QFETCH(int, offset);
+        QFETCH(int, value);
+        QFETCH(CallList, calls);
+        QFETCH(int, result);
+        FakeKernel kernel;
+        kernel.havePort0();
+        kernel.data = 0x5A;
+        kernel.status = 0x3F;
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/parport0", kernel, diag);
+        QCOMPARE(port.ClaimParallelPort(1, true), int16_t(1));
+        if (write)
+            port.OutByte(0x378 + offset, value);
+        else
+            QCOMPARE(port.InByte(0x378 + offset), result);
+        std::vector<Call> expected;
+        for (const auto& c : calls)
+            expected.push_back({static_cast<unsigned long>(c.first), c.second});
+        QCOMPARE(kernel.calls, expected);
+    }
+
+    void theDirectionBitReadsBackAsSet() {
+        FakeKernel kernel;
+        kernel.havePort0();
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/parport0", kernel, diag);
+        port.ClaimParallelPort(1, true);
+        port.OutByte(0x37A, 0x2B);
+        QCOMPARE(port.InByte(0x37A), 0x2B);
+        port.OutByte(0x37A, 0xD4);  // bits 4, 6, 7 are not the lines'
+        QCOMPARE(port.InByte(0x37A), 0x04);
+    }
+
+    void nothingReachesTheKernelBeforeAClaim() {
+        FakeKernel kernel;
+        kernel.havePort0();
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/parport0", kernel, diag);
+        port.OutByte(0x378, 0x1A);
+        QCOMPARE(port.InByte(0x379), 0xFF);
+        QVERIFY(kernel.calls.empty());
+    }
+
+    // Why a claim fails, in words a user can act on.
+    void claimFailuresAreExplained_data() {
+        QTest::addColumn<int>("openError");
+        QTest::addColumn<int>("claimError");
+        QTest::addColumn<bool>("portExists");
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("no device node")
+            << ENOENT << 0 << false
+            << QStringList{"cannot open /dev/parport0", "no such device", "--port DEVICE"};
+        QTest::newRow("no driver") << ENXIO << 0 << false << QStringList{"no such device", "ppdev"};
+        QTest::newRow("permission")
+            << EACCES << 0 << true << QStringList{"permission denied", "lp group"};
+        QTest::newRow("not permitted")
+            << EPERM << 0 << true << QStringList{"permission denied", "lp group"};
+        QTest::newRow("held, claim timed out")
+            << 0 << EINTR << true
+            << QStringList{"cannot claim /dev/parport0", "held by another driver"};
+        QTest::newRow("held exclusively")
+            << 0 << ENXIO << true << QStringList{"held by another driver"};
+        QTest::newRow("port gone at claim") << 0 << ENXIO << false << QStringList{"no such device"};
+        QTest::newRow("busy") << 0 << EBUSY << true << QStringList{"held by another driver"};
+    }
+    void claimFailuresAreExplained() {
+        QFETCH(int, openError);
+        QFETCH(int, claimError);
+        QFETCH(bool, portExists);
+        QFETCH(QStringList, words);
+        FakeKernel kernel;
+        if (portExists) kernel.havePort0();
+        if (openError) kernel.openResult = -openError;
+        kernel.claimResult = -claimError;
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/parport0", kernel, diag);
+        QCOMPARE(port.ClaimParallelPort(1, true), int16_t(0));
+        const QString said = QString::fromStdString(diag.str());
+        for (const auto& w : words)
+            QVERIFY2(said.contains(w), qPrintable(said));
+        QVERIFY(said.endsWith('\n'));
+        // An unclaimed port passes nothing to the kernel.
+        port.OutByte(0x378, 0x1A);
+        QCOMPARE(port.InByte(0x379), 0xFF);
+        QVERIFY(kernel.calls.empty());
+    }
+
+    void startUpOnAMachineWithoutAPrinterPort() {
+        FakeKernel kernel;  // nothing: no device, no kernel port
+        kernel.openResult = -ENOENT;
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/parport0", kernel, diag);
+        RecordingBoard board(0);
+        SetPortBackend(&port);
+        ScriptedMessages shown;
+        InitPort();
+        QCOMPARE(PortAddress, int16_t(0));
+        QCOMPARE(shown.shown.size(), size_t{2});
+        QCOMPARE(shown.shown[0].text, std::string("claim parallel port failed"));
+        QCOMPARE(shown.shown[1].title, std::string("GetPortAddress Error"));
+        QVERIFY(QString::fromStdString(diag.str()).contains("no such device"));
+        QVERIFY(kernel.calls.empty());
+    }
+
+    void startUpOnAMachineWithAPort() {
+        FakeKernel kernel;
+        kernel.havePort0();
+        std::ostringstream diag;
+        kx::PpdevPort port("/dev/parport0", kernel, diag);
+        RecordingBoard board(0);
+        SetPortBackend(&port);
+        ScriptedMessages shown;
+        InitPort();
+        QCOMPARE(PortAddress, int16_t(0x378));
+        QVERIFY(shown.shown.empty());
+        // Control setup: 0x0C read back as 0x0C; AND 0xD4 leaves 0x04 and the data lines forward.
+        QCOMPARE(kernel.calls,
+                 (std::vector<Call>{{PPRCONTROL, -1}, {PPWCONTROL, 0x04}, {PPDATADIR, 0}}));
+    }
+};
+
+QTEST_GUILESS_MAIN(PpdevTest)
+#include "tst_ppdev.moc"

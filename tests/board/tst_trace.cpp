@@ -1,0 +1,98 @@
+#include <QtTest>
+
+#include <QTemporaryDir>
+
+#include "board_fixture.h"
+#include "port_trace.h"
+#include "scripted_messages.h"
+#include "serial.h"
+
+static QStringList FileLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {"<unreadable>"};
+    QStringList lines = QString::fromLatin1(f.readAll()).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+class TraceTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void cleanup() { kx::StopPortTrace(); }
+
+    void oneLinePerAccessInOrder() {
+        RecordingBoard board;
+        board.port.steady(0x379, 0x7F);
+        const QString path = dir.filePath("trace.txt");
+        std::string error;
+        QVERIFY(kx::StartPortTrace(path.toStdString(), error));
+        PortOut(0x378, 0x1A);
+        PortIn(0x379);
+        PortOut(0x37A, 0x04);
+        PortOut(0x378, 0x105);  // only the low byte is written
+        kx::StopPortTrace();
+        QCOMPARE(FileLines(path), (QStringList{"W 378 1A", "R 379 7F", "W 37A 04", "W 378 05"}));
+    }
+
+    void addressesWithoutLeadingZeros_data() {
+        QTest::addColumn<int>("base");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("PRN") << 0x3BC << "R 3BD 00";
+        QTest::newRow("PCI card") << 0xE800 << "R E801 00";
+        QTest::newRow("low address") << 0x10 << "R 11 00";
+    }
+    void addressesWithoutLeadingZeros() {
+        QFETCH(int, base);
+        QFETCH(QString, line);
+        RecordingBoard board(static_cast<int16_t>(base));
+        board.port.steady(base + 1, 0);
+        const QString path = dir.filePath("addr.txt");
+        std::string error;
+        QVERIFY(kx::StartPortTrace(path.toStdString(), error));
+        PortIn(PortAddress + 1);
+        kx::StopPortTrace();
+        QCOMPARE(FileLines(path), QStringList{line});
+    }
+
+    void theFileIsCompleteWhenTheProgramWaitsForTheUser() {
+        RecordingBoard board;
+        ScriptedMessages messages;
+        const QString path = dir.filePath("wait.txt");
+        std::string error;
+        QVERIFY(kx::StartPortTrace(path.toStdString(), error));
+        WriteSerial(0x41, 0x378, 8);
+        QStringList atMessage;
+        messages.onShow = [&](const kx::Message&) { atMessage = FileLines(path); };
+        kx::ShowMessage("Error Programming KX3105", kx::Icon::Warning);
+        QCOMPARE(atMessage.size(), 25);
+        QCOMPARE(atMessage.first(), QString("W 378 1A"));
+        QCOMPARE(atMessage.at(4), QString("W 378 13"));
+    }
+
+    void noAccessNoLine() {
+        RecordingBoard board(0);
+        const QString path = dir.filePath("none.txt");
+        std::string error;
+        QVERIFY(kx::StartPortTrace(path.toStdString(), error));
+        PortOut(0x02, 0x1A);
+        PortIn(0x01);
+        kx::StopPortTrace();
+        QCOMPARE(FileLines(path), QStringList{});
+    }
+
+    void anUnwritableFileIsRefusedWithTheReason() {
+        std::string error;
+        QVERIFY(!kx::StartPortTrace(dir.filePath("no/such/dir/t.txt").toStdString(), error));
+        QVERIFY(!error.empty());
+        // And tracing stays off.
+        RecordingBoard board;
+        PortOut(0x378, 0x1A);
+        QCOMPARE(board.port.accesses.size(), size_t{1});
+    }
+};
+
+QTEST_GUILESS_MAIN(TraceTest)
+#include "tst_trace.moc"
