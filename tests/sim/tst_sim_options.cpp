@@ -1,0 +1,102 @@
+#include <QtTest>
+
+#include "sim_options.h"
+
+using kx::sim::Fault;
+using kx::sim::InputSetting;
+using kx::sim::Speed;
+
+class SimOptionsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void faultNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("fault");  // -1: refused
+        QTest::newRow("ready-stuck") << "ready-stuck" << int(Fault::ReadyStuck);
+        QTest::newRow("ignore-writes") << "ignore-writes" << int(Fault::IgnoreWrites);
+        QTest::newRow("no-board") << "no-board" << int(Fault::NoBoard);
+        QTest::newRow("upper case") << "NO-BOARD" << -1;
+        QTest::newRow("underscore") << "ready_stuck" << -1;
+        QTest::newRow("trailing blank") << "no-board " << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+    void faultNames() {
+        QFETCH(QString, name);
+        QFETCH(int, fault);
+        const std::string text = name.toStdString();
+        const auto parsed = kx::sim::ParseFault(text);
+        QCOMPARE(parsed.has_value(), fault >= 0);
+        if (parsed) {
+            QCOMPARE(int(*parsed), fault);
+            QCOMPARE(kx::sim::FaultName(*parsed), text);
+        }
+    }
+
+    void speedsAndSeeds() {
+        QCOMPARE(kx::sim::ParseSpeed("realtime"), std::optional(Speed::RealTime));
+        QCOMPARE(kx::sim::ParseSpeed("fast"), std::optional(Speed::Fast));
+        QVERIFY(!kx::sim::ParseSpeed("real-time"));
+        QVERIFY(!kx::sim::ParseSpeed("Fast"));
+        QCOMPARE(kx::sim::ParseSeed("0"), std::optional<uint64_t>(0));
+        QCOMPARE(kx::sim::ParseSeed("18446744073709551615"),
+                 std::optional<uint64_t>(18446744073709551615ull));
+        QVERIFY(!kx::sim::ParseSeed("18446744073709551616"));
+        QVERIFY(!kx::sim::ParseSeed("-1"));
+        QVERIFY(!kx::sim::ParseSeed("12x"));
+        QVERIFY(!kx::sim::ParseSeed(""));
+    }
+
+    void inputSettings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<double>("volts");
+        QTest::addColumn<double>("noise");
+        QTest::newRow("volts only, default noise") << "3=1.25" << true << 3 << 1.25 << 0.6;
+        QTest::newRow("negative volts and noise") << "0=-0.5,2" << true << 0 << -0.5 << 2.0;
+        QTest::newRow("last channel, no noise") << "15=0,0" << true << 15 << 0.0 << 0.0;
+        QTest::newRow("exponent") << "11=25e-3,0.1" << true << 11 << 0.025 << 0.1;
+        QTest::newRow("channel 16") << "16=1" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("negative channel") << "-1=1" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("channel not a number") << "a=1" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("no channel") << "=1" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("no equals sign") << "3" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("no volts") << "3=" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("volts not a number") << "3=x" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("volts with a unit") << "3=1V" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("volts infinite") << "3=inf" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("volts not a number (nan)") << "3=nan" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("empty noise") << "3=1," << false << 0 << 0.0 << 0.0;
+        QTest::newRow("negative noise") << "3=1,-2" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("third field") << "3=1,2,3" << false << 0 << 0.0 << 0.0;
+        QTest::newRow("blank before") << " 3=1" << false << 0 << 0.0 << 0.0;
+    }
+    void inputSettings() {
+        QFETCH(QString, text);
+        QFETCH(bool, ok);
+        QFETCH(int, channel);
+        QFETCH(double, volts);
+        QFETCH(double, noise);
+        int ch = -7;
+        InputSetting setting{9.0, 9.0};
+        std::string error;
+        QCOMPARE(kx::sim::ParseInputSetting(text.toStdString(), ch, setting, error), ok);
+        if (ok) {
+            QCOMPARE(ch, channel);
+            QCOMPARE(setting.volts, volts);
+            QCOMPARE(setting.noiseMicrovolts, noise);
+            QVERIFY(error.empty());
+        } else {
+            // Untouched outputs and a one-line reason that quotes the text.
+            QCOMPARE(ch, -7);
+            QCOMPARE(setting.volts, 9.0);
+            QVERIFY(!error.empty());
+            QVERIFY(error.find('\n') == std::string::npos);
+            QVERIFY(error.find("'" + text.toStdString() + "'") != std::string::npos);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(SimOptionsTest)
+#include "tst_sim_options.moc"
