@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "registers.h"
+#include "screen_util.h"
+
+class QAction;
+class QKeyEvent;
+class QPushButton;
+
+namespace kx {
+
+// How the main menu opens the screens behind its buttons. Each opener shows its screen modally
+// over the given parent and returns when it closes. An empty opener is a screen not built yet:
+// its button stays disabled.
+struct MainMenuOpeners {
+    std::function<void(QWidget*parent)> program, readData, noise, reset, readFile, writeFile, about,
+        multi;
+};
+
+}  // namespace kx
+
+// The main menu: every function of the program is reached from here. Closing it, or a
+// confirmed "&Quit", ends the program; Escape does not.
+class MainMenuForm : public kx::ScreenDialog {
+    Q_OBJECT
+public:
+    // boardLine names the board the program talks to, shown in a small line of its own.
+    MainMenuForm(const QString& boardLine, kx::MainMenuOpeners openers, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Command2_Click();
+    void Command3_Click();
+    void Command8_Click();
+    void PortEntry_Click(QAction* entry);
+
+    // Check marks from PortAddress: at most one entry checked.
+    void ShowPortChecks();
+
+    kx::MainMenuOpeners openers_;
+    Register modeRegister_;
+    QAction* mnuLpt1_ = nullptr;
+    QAction* mnuLpt2_ = nullptr;
+    QAction* mnuPrn_ = nullptr;
+};

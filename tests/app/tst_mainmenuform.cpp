@@ -1,0 +1,271 @@
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include "board_fixture.h"
+#include "mainmenuform.h"
+#include "openers.h"
+#include "scripted_messages.h"
+#include "shell_wire.h"
+
+namespace {
+
+kx::MainMenuOpeners Recording(OpenLog& log) {
+    kx::MainMenuOpeners o;
+    o.program = log.opener("program");
+    o.readData = log.opener("readData");
+    o.noise = log.opener("noise");
+    o.reset = log.opener("reset");
+    o.readFile = log.opener("readFile");
+    o.writeFile = log.opener("writeFile");
+    o.about = log.opener("about");
+    o.multi = log.opener("multi");
+    return o;
+}
+
+QString Checked(const MainMenuForm& form) {
+    QStringList checked;
+    for (const char* name : {"MnuLPT1", "MnuLPT2", "MnuPRN"})
+        if (form.findChild<QAction*>(name)->isChecked()) checked << name;
+    return checked.join(',');
+}
+
+void Click(const QWidget& form, const char* button) {
+    form.findChild<QPushButton*>(button)->click();
+}
+
+const kx::Message QuitQuestion{"Are you sure you want to quit", "KX3105 Evaluation Software",
+                               kx::Icon::None, kx::Buttons::YesNo};
+
+}  // namespace
+
+class MainMenuFormTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void checkMarkFollowsPortAddressAtLoad_data() {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QString>("checked");
+        QTest::newRow("LPT1") << 0x378 << "MnuLPT1";
+        QTest::newRow("LPT2") << 0x278 << "MnuLPT2";
+        QTest::newRow("PRN") << 0x3BC << "MnuPRN";
+        QTest::newRow("no port") << 0 << "";
+        QTest::newRow("other address") << 0x3BD << "";
+    }
+    void checkMarkFollowsPortAddressAtLoad() {
+        QFETCH(int, address);
+        QFETCH(QString, checked);
+        RecordingBoard board(static_cast<int16_t>(address));
+        MainMenuForm form("Board: test", {});
+        QCOMPARE(Checked(form), checked);
+        QCOMPARE(PortAddress, address);
+    }
+
+    void choosingAnEntryMovesTheOneCheckMark() {
+        PortMenuGuard guard;
+        RecordingBoard board(0x3BC);
+        MainMenuForm form("Board: test", {});
+        form.findChild<QAction*>("MnuLPT2")->trigger();
+        QCOMPARE(Checked(form), QString("MnuLPT2"));
+        QCOMPARE(PortAddress, 0x278);
+        form.findChild<QAction*>("MnuLPT1")->trigger();
+        QCOMPARE(Checked(form), QString("MnuLPT1"));
+        QCOMPARE(PortAddress, 0x378);
+        // Choosing the entry already checked keeps it checked.
+        form.findChild<QAction*>("MnuLPT1")->trigger();
+        QCOMPARE(Checked(form), QString("MnuLPT1"));
+        form.findChild<QAction*>("MnuPRN")->trigger();
+        QCOMPARE(PortAddress, 0x3BC);
+        // No claim, no control-line setup: the port is not touched.
+        QVERIFY(board.port.accesses.empty());
+        QVERIFY(board.port.calls.empty());
+    }
+
+    void startUpGreyingIsApplied_data() {
+        QTest::addColumn<bool>("lpt1");
+        QTest::addColumn<bool>("lpt2");
+        QTest::addColumn<bool>("prn");
+        QTest::newRow("nothing greyed") << true << true << true;
+        QTest::newRow("port at 0x378") << true << false << false;
+        QTest::newRow("port at 0x278") << false << true << false;
+        QTest::newRow("port at 0x3BC") << false << false << true;
+    }
+    void startUpGreyingIsApplied() {
+        QFETCH(bool, lpt1);
+        QFETCH(bool, lpt2);
+        QFETCH(bool, prn);
+        PortMenuGuard guard;
+        kx::PortMenuEnabled = {lpt1, lpt2, prn};
+        RecordingBoard board;
+        MainMenuForm form("Board: test", {});
+        QCOMPARE(form.findChild<QAction*>("MnuLPT1")->isEnabled(), lpt1);
+        QCOMPARE(form.findChild<QAction*>("MnuLPT2")->isEnabled(), lpt2);
+        QCOMPARE(form.findChild<QAction*>("MnuPRN")->isEnabled(), prn);
+    }
+
+    void continuousConversionGate_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("answerYes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<int>("written");  // -1: nothing written
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("0x93 converting") << 0x93 << false << false << -1 << true;
+        QTest::newRow("0x91 Yes") << 0x91 << true << true << 0x93 << true;
+        QTest::newRow("0x05 Yes") << 0x05 << true << true << 0x03 << true;
+        QTest::newRow("0xFC Yes") << 0xFC << true << true << 0xFB << true;
+        QTest::newRow("0x91 No") << 0x91 << false << true << -1 << false;
+        QTest::newRow("0x05 No") << 0x05 << false << true << -1 << false;
+    }
+    void continuousConversionGate() {
+        QFETCH(int, mode);
+        QFETCH(bool, answerYes);
+        QFETCH(bool, asked);
+        QFETCH(int, written);
+        QFETCH(bool, opened);
+        RecordingBoard board;
+        board.port.script(0x379, StatusReadsFor(mode));
+        ScriptedMessages messages;
+        messages.answer(answerYes ? kx::Answer::Yes : kx::Answer::No);
+        OpenLog log;
+        MainMenuForm form("Board: test", Recording(log));
+
+        Click(form, "Command2");
+
+        std::vector<int> expected = ByteRegisterReadWrites(0x41);
+        if (written >= 0)
+            expected = Concat({expected, SerialWordWrites(0x01, 8), SerialWordWrites(written, 8)});
+        QCOMPARE(board.dataWrites(), expected);
+        QCOMPARE(board.port.readsOf(0x379), 8);  // no read-back after the write
+        const kx::Message question{
+            "This function requires that the KX3105,\r\nbe placed in Continuous Conversion "
+            "Mode,\r\n\r\nDo you wish to Place the KX3105\r\nin Continuous Conversion Mode ?",
+            "KX3105 Evaluation Software", kx::Icon::None, kx::Buttons::YesNo};
+        QCOMPARE(messages.shown,
+                 asked ? std::vector<kx::Message>{question} : std::vector<kx::Message>{});
+        QCOMPARE(log.opened, opened ? QStringList{"readData"} : QStringList{});
+    }
+
+    void runLengthGate_data() {
+        QTest::addColumn<int>("codes");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("fresh program") << 0 << false;
+        QTest::newRow("9") << 9 << false;
+        QTest::newRow("10") << 10 << true;
+        QTest::newRow("5000") << 5000 << true;
+        QTest::newRow("5001") << 5001 << false;
+    }
+    void runLengthGate() {
+        QFETCH(int, codes);
+        QFETCH(bool, accepted);
+        RecordingBoard board;
+        CodeCount = static_cast<int16_t>(codes);
+        ScriptedMessages messages;
+        OpenLog log;
+        MainMenuForm form("Board: test", Recording(log));
+
+        Click(form, "Command3");
+
+        const kx::Message refusal{
+            "For Data Analysis the number of Codes read must be between 9 and 5000",
+            "KX3105 Evaluation Software", kx::Icon::None, kx::Buttons::Ok};
+        QCOMPARE(messages.shown,
+                 accepted ? std::vector<kx::Message>{} : std::vector<kx::Message>{refusal});
+        QCOMPARE(log.opened, accepted ? QStringList{"noise"} : QStringList{});
+        QVERIFY(board.port.accesses.empty());
+    }
+
+    void buttonsOpenTheirScreens_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("screen");
+        QTest::newRow("Program KX3105") << "Command1"
+                                        << "program";
+        QTest::newRow("Reset KX3105") << "Command4"
+                                      << "reset";
+        QTest::newRow("Read from File") << "Command5"
+                                        << "readFile";
+        QTest::newRow("Write to File") << "Command6"
+                                       << "writeFile";
+        QTest::newRow("About") << "Command7"
+                               << "about";
+        QTest::newRow("Multi - Channel Read") << "Command9"
+                                              << "multi";
+    }
+    void buttonsOpenTheirScreens() {
+        QFETCH(QString, button);
+        QFETCH(QString, screen);
+        RecordingBoard board;
+        OpenLog log;
+        MainMenuForm form("Board: test", Recording(log));
+        Click(form, button.toLatin1().constData());
+        QCOMPARE(log.opened, QStringList{screen});
+        QVERIFY(board.port.accesses.empty());
+    }
+
+    // Screens of later work are disabled, never a placeholder.
+    void onlyBuiltScreensAreEnabled() {
+        RecordingBoard board;
+        MainMenuForm form("Board: test", kx::RealMainMenuOpeners());
+        QStringList enabled;
+        for (auto* b : form.findChildren<QPushButton*>())
+            if (b->isEnabled()) enabled << b->objectName();
+        enabled.sort();
+        QCOMPARE(enabled, (QStringList{"Command1", "Command4", "Command7", "Command8"}));
+
+        ScriptedMessages messages;
+        CodeCount = 100;
+        Click(form, "Command2");
+        Click(form, "Command3");
+        QVERIFY(board.port.accesses.empty());
+        QVERIFY(messages.shown.empty());
+    }
+
+    void quit_data() {
+        QTest::addColumn<bool>("answerYes");
+        QTest::newRow("No") << false;
+        QTest::newRow("Yes") << true;
+    }
+    void quit() {
+        QFETCH(bool, answerYes);
+        RecordingBoard board;
+        ScriptedMessages messages;
+        messages.answer(answerYes ? kx::Answer::Yes : kx::Answer::No);
+        OpenLog log;
+        MainMenuForm form("Board: test", Recording(log));
+        form.show();
+        form.findChild<QAction*>("MnuLPT2")->trigger();
+
+        Click(form, "Command8");
+
+        QCOMPARE(messages.shown, std::vector<kx::Message>{QuitQuestion});
+        QCOMPARE(form.isVisible(), !answerYes);
+        if (answerYes) QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(PortAddress, 0x278);
+        QCOMPARE(Checked(form), QString("MnuLPT2"));
+        QVERIFY(log.opened.isEmpty());
+        QVERIFY(board.port.accesses.empty());
+    }
+
+    void escapeDoesNotEndTheProgramButClosingDoes() {
+        RecordingBoard board;
+        ScriptedMessages messages;
+        MainMenuForm form("Board: test", {});
+        form.show();
+        QTest::keyClick(form.findChild<QPushButton*>("Command8"), Qt::Key_Escape);
+        QVERIFY(form.isVisible());
+        QVERIFY(form.close());
+        QVERIFY(!form.isVisible());
+        QVERIFY(messages.shown.empty());  // closing the window asks nothing
+    }
+
+    void boardLineIsShownApartFromTheTitle() {
+        RecordingBoard board;
+        MainMenuForm form("Board: /dev/parport0 at 0x378", {});
+        QCOMPARE(form.findChild<QLabel*>("BoardLabel")->text(),
+                 QString("Board: /dev/parport0 at 0x378"));
+        QCOMPARE(form.windowTitle(), QString("KX3105 Evaluation Software - Main Menu"));
+    }
+};
+
+QTEST_MAIN(MainMenuFormTest)
+#include "tst_mainmenuform.moc"
