@@ -39,6 +39,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
         o.commandLine += args[i];
     }
 
+    auto fail = [&](std::string why) {
+        result.error = std::move(why);
+        return result;
+    };
+
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::optional<std::string> inlineValue;
@@ -78,43 +83,29 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
             o.simulate = true;
         } else if (arg == "--port") {
             if (!value(v)) return result;
-            if (v.empty()) {
-                result.error = "--port needs a device";
-                return result;
-            }
+            if (v.empty()) return fail("--port needs a device");
             o.portDevice = v;
         } else if (arg == "--trace") {
             if (!value(v)) return result;
-            if (v.empty()) {
-                result.error = "--trace needs a file";
-                return result;
-            }
+            if (v.empty()) return fail("--trace needs a file");
             o.traceFile = v;
         } else if (arg == "--sim-seed") {
             if (!value(v)) return result;
             auto seed = sim::ParseSeed(v);
-            if (!seed) {
-                result.error = "--sim-seed takes a whole number, not '" + v + "'";
-                return result;
-            }
+            if (!seed) return fail("--sim-seed takes a whole number, not '" + v + "'");
             o.sim.seed = *seed;
             simOption = true;
         } else if (arg == "--sim-fault") {
             if (!value(v)) return result;
             auto fault = sim::ParseFault(v);
-            if (!fault) {
-                result.error = "unknown fault '" + v + "' (ready-stuck, ignore-writes, no-board)";
-                return result;
-            }
+            if (!fault)
+                return fail("unknown fault '" + v + "' (ready-stuck, ignore-writes, no-board)");
             o.sim.faults.insert(*fault);
             simOption = true;
         } else if (arg == "--sim-speed") {
             if (!value(v)) return result;
             auto speed = sim::ParseSpeed(v);
-            if (!speed) {
-                result.error = "unknown speed '" + v + "' (realtime, fast)";
-                return result;
-            }
+            if (!speed) return fail("unknown speed '" + v + "' (realtime, fast)");
             o.sim.speed = *speed;
             simOption = true;
         } else if (arg == "--sim-input") {
@@ -122,24 +113,19 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
             int channel = 0;
             sim::InputSetting setting;
             std::string why;
-            if (!sim::ParseInputSetting(v, channel, setting, why)) {
-                result.error = "--sim-input " + v + ": " + why;
-                return result;
-            }
+            if (!sim::ParseInputSetting(v, channel, setting, why))
+                return fail("--sim-input " + v + ": " + why);
             o.sim.inputs[channel] = setting;
             simOption = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            result.error = "unknown option " + arg;
-            return result;
+            return fail("unknown option " + arg);
         }
         // Anything else is part of the command line the status switch is looked for in.
     }
 
     if (simOption) o.simulate = true;
-    if (o.simulate && o.portDevice) {
-        result.error = "--port and the simulated board exclude each other";
-        return result;
-    }
+    if (o.simulate && o.portDevice)
+        return fail("--port and the simulated board exclude each other");
     result.ok = true;
     return result;
 }
