@@ -1,0 +1,21 @@
+#include "calibration.h"
+
+#include "globals.h"
+#include "port.h"
+
+bool WaitForCalibration(int32_t* pollsUsed) {
+    const int32_t status = static_cast<uint16_t>(PortAddress) + 1;
+    int32_t counted = 0;
+    int32_t reads = 0;
+    bool ready = false;
+    for (;;) {
+        ++reads;
+        if ((PortIn(status) & 0x40) == 0) {
+            ready = true;
+            break;
+        }
+        if (++counted > CalibrationPollLimit) break;
+    }
+    if (pollsUsed) *pollsUsed = reads;
+    return ready;
+}
