@@ -10,9 +10,9 @@ namespace kx {
 namespace {
 
 struct PatternShape {
-    int minInt = 0;    // "0" digits before the point
-    int minDec = 0;    // decimals up to the last "0" after the point
-    int maxDec = 0;    // every digit placeholder after the point
+    int minInt = 0;  // "0" digits before the point
+    int minDec = 0;  // decimals up to the last "0" after the point
+    int maxDec = 0;  // every digit placeholder after the point
     bool point = false;
 };
 
@@ -57,7 +57,8 @@ std::string RoundedDigits(double magnitude, int decimals, int& intDigits) {
         digits.resize(keep);
         if (up) {
             int i = keep - 1;
-            while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+            while (i >= 0 && digits[i] == '9')
+                digits[i--] = '0';
             if (i >= 0) {
                 ++digits[i];
             } else {
@@ -85,7 +86,8 @@ std::string FormatPattern(double value, std::string_view pattern) {
     std::string decPart = digits.substr(intDigits);
     const size_t firstSignificant = intPart.find_first_not_of('0');
     intPart = firstSignificant == std::string::npos ? "" : intPart.substr(firstSignificant);
-    if (static_cast<int>(intPart.size()) < s.minInt) intPart.insert(0, s.minInt - intPart.size(), '0');
+    if (static_cast<int>(intPart.size()) < s.minInt)
+        intPart.insert(0, s.minInt - intPart.size(), '0');
     while (static_cast<int>(decPart.size()) > s.minDec && decPart.back() == '0')
         decPart.pop_back();
 
@@ -121,8 +123,10 @@ std::string ShortestFloat(float value) {
 }
 
 std::optional<double> ParseDecimal(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
     if (text.empty()) return std::nullopt;
     size_t i = 0;
     if (text[i] == '+' || text[i] == '-') ++i;
@@ -144,7 +148,8 @@ std::optional<double> ParseDecimal(std::string_view text) {
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
         int expDigits = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) ++expDigits;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            ++expDigits;
         if (expDigits == 0 || i != text.size()) return std::nullopt;
     }
     // strtod needs a terminated copy; the text is short and checked above.

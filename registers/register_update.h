@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "registers.h"
+
+// The one way a register screen changes a field: read the register afresh (so changes made
+// elsewhere are respected), form the new value from what was read, write it, read it back.
+// The caller compares and shows its own message, since each screen words it differently.
+
+namespace kx {
+
+struct RegisterUpdate {
+    int32_t before = 0;    // value read before the write
+    int32_t written = 0;   // value written
+    int32_t readBack = 0;  // value read after the write
+    bool matches() const { return written == readBack; }
+};
+
+RegisterUpdate UpdateRegister(Register& reg, const std::function<int32_t(int32_t before)>& change);
+
+// Reads the register as a whole number (register reads are whole by construction).
+int32_t ReadValue(Register& reg);
+
+// Writes value, then reads the register back.
+int32_t WriteAndReadBack(Register& reg, int32_t value);
+
+}  // namespace kx
