@@ -1,0 +1,190 @@
+#include "modeform.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "bit_texts.h"
+#include "globals.h"
+#include "hex.h"
+#include "mode_logic.h"
+
+namespace {
+
+QRadioButton* Option(const char* name, const QString& caption, QWidget* frame) {
+    auto* button = new QRadioButton(caption, frame);
+    button->setObjectName(QLatin1String(name));
+    frame->layout()->addWidget(button);
+    return button;
+}
+
+QGroupBox* OptionFrame(const char* name, const QString& title, QWidget* parent) {
+    QGroupBox* frame = kx::NamedFrame(name, title, parent);
+    new QVBoxLayout(frame);
+    return frame;
+}
+
+}  // namespace
+
+ModeForm::ModeForm(QWidget* parent) : ScreenDialog(parent) {
+    UpdatingDisplay = 1;
+    setObjectName(QStringLiteral("ModeForm"));
+    setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Program Mode Register"));
+
+    QGroupBox* frame1 = OptionFrame("Frame1", QStringLiteral("Mode of Operation"), this);
+    const char* const mdNames[] = {"OptMD0", "OptMD1", "OptMD2", "OptMD3",
+                                   "OptMD4", "OptMD5", "OptMD6", "OptMD7"};
+    const QString mdCaptions[] = {
+        QStringLiteral("Power Down Mode"),          QStringLiteral("Idle Mode"),
+        QStringLiteral("Single Conversion"),        QStringLiteral("Continuous Conversion"),
+        QStringLiteral("Internal Zero Scale Cal."), QStringLiteral("Internal Full Scale Cal."),
+        QStringLiteral("System Zero Scale Cal."),   QStringLiteral("System Full Scale Cal.")};
+    for (int code = 0; code < 8; ++code)
+        optMD_[static_cast<size_t>(code)] = Option(mdNames[code], mdCaptions[code], frame1);
+    static_cast<QVBoxLayout*>(frame1->layout())->addStretch();
+
+    using namespace kx::mode;
+    QGroupBox* frame2 = OptionFrame("Frame2", QStringLiteral("Chop"), this);
+    QGroupBox* frame6 = OptionFrame("Frame6", QStringLiteral("Input Buffering"), this);
+    QGroupBox* frame4 = OptionFrame("Frame4", QStringLiteral("Reference Selection"), this);
+    QGroupBox* frame5 = OptionFrame("Frame5", QStringLiteral("Channel Configuartion"), this);
+    QGroupBox* frame3 = OptionFrame("Frame3", QStringLiteral("In Power Down Mode"), this);
+    fieldOptions_ = {{
+        {Option("OptChopOn", QStringLiteral("Chopping Enabled"), frame2), ChopBit, false},
+        {Option("OptChopOff", QStringLiteral("Chopping Disabled"), frame2), ChopBit, true},
+        {Option("OptBufOn", QStringLiteral("Buffered"), frame6), BufBit, true},
+        {Option("OptBufOff", QStringLiteral("Unbuffered"), frame6), BufBit, false},
+        {Option("OptRef1", QStringLiteral("Refin 1"), frame4), RefSelBit, false},
+        {Option("OptRef2", QStringLiteral("Refin 2"), frame4), RefSelBit, true},
+        {Option("OptChConSet", QStringLiteral("CHCON Set"), frame5), ChconBit, true},
+        {Option("OptChConClr", QStringLiteral("CHCON Cleared"), frame5), ChconBit, false},
+        {Option("OptOscOn", QStringLiteral("Power Up Oscillator"), frame3), OscPdBit, false},
+        {Option("OptOscOff", QStringLiteral("Power Down Oscillator"), frame3), OscPdBit, true},
+    }};
+
+    // The register's bits under their heading, bit 7 on the left.
+    QGroupBox* frame8 = kx::NamedFrame("Frame8", QString(), this);
+    frame8->setAccessibleName(QStringLiteral("Mode Register"));
+    auto* bitsGrid = new QGridLayout(frame8);
+    QLabel* heading = kx::NamedLabel("Label9", QStringLiteral("Mode Register"), frame8);
+    heading->setAlignment(Qt::AlignCenter);
+    bitsGrid->addWidget(heading, 0, 0, 1, 8);
+    const char* const bitNames[] = {"Label1", "Label2", "Label3", "label4",
+                                    "Label5", "Label6", "Label7", "Label8"};
+    for (int i = 0; i < 8; ++i) {
+        QLabel* bit = kx::NamedLabel(bitNames[i], QStringLiteral("0"), frame8);
+        bit->setAlignment(Qt::AlignCenter);
+        bit->setMinimumWidth(18);
+        bit->setAccessibleDescription(QStringLiteral("Mode register bit %1").arg(7 - i));
+        bitsGrid->addWidget(bit, 1, i);
+        bitLabels_[static_cast<size_t>(i)] = bit;
+    }
+
+    QGroupBox* frame7 =
+        kx::NamedFrame("Frame7", QStringLiteral("Current Contents of Mode Register"), this);
+    auto* contents = new QHBoxLayout(frame7);
+    modeLabel_ = kx::NamedLabel("modeLabel", QString(), frame7);
+    modeLabel_->setAlignment(Qt::AlignCenter);
+    modeLabel_->setAccessibleDescription(frame7->title());
+    contents->addWidget(modeLabel_);
+
+    calLabel_ = kx::NamedLabel("CalLabel", QString(), this);
+    QFont bold = calLabel_->font();
+    bold.setBold(true);
+    calLabel_->setFont(bold);
+    // Room for the text, so the window does not resize while the thread is blocked.
+    calLabel_->setMinimumWidth(calLabel_->fontMetrics().horizontalAdvance(CalibratingText) + 8);
+    QPushButton* back = kx::NamedButton("Command3", QStringLiteral("B&ack"), this);
+    back->setMinimumWidth(100);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(frame1, 0, 0, 3, 1);
+    grid->addWidget(frame2, 0, 1);
+    grid->addWidget(frame6, 0, 2);
+    grid->addWidget(frame4, 1, 1);
+    grid->addWidget(frame5, 1, 2);
+    grid->addWidget(frame3, 2, 1, 1, 2);
+    grid->addWidget(frame8, 3, 0);
+    grid->addWidget(frame7, 3, 1, 1, 2);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(calLabel_);
+    bottom->addStretch();
+    bottom->addWidget(back);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    for (int code = 0; code < 8; ++code)
+        connect(optMD_[static_cast<size_t>(code)], &QRadioButton::toggled, this,
+                [this, code](bool checked) {
+                    if (checked) OptMD_Click(code);
+                });
+    for (const BitOption& option : fieldOptions_)
+        connect(option.button, &QRadioButton::toggled, this, [this, option](bool checked) {
+            if (checked) OptField_Click(option);
+        });
+    connect(back, &QPushButton::clicked, this, &QDialog::reject);
+
+    mode_ = kx::mode::ModeRegister();
+    calLabel_->setText(QString());
+    ModeValue = static_cast<int16_t>(kx::ReadValue(mode_));
+    ShowModeState();
+    UpdatingDisplay = 0;
+}
+
+void ModeForm::OptField_Click(const BitOption& option) {
+    if (UpdatingDisplay != 0) return;
+    const kx::RegisterUpdate u = kx::mode::ProgramBit(mode_, option.bit, option.set);
+    ModeValue = static_cast<int16_t>(u.before);
+    modeLabel_->setText(QString::fromStdString(kx::Hex(u.readBack)));
+    ShowModeBits();
+}
+
+void ModeForm::OptMD_Click(int code) {
+    if (UpdatingDisplay != 0) return;
+    if (code >= kx::mode::FirstCalibrationCode) {
+        ModeValue = static_cast<int16_t>(kx::mode::Calibrate(mode_, code, [this] {
+            calLabel_->setText(QString::fromLatin1(kx::mode::CalibratingText));
+            // No events run until the wait ends: paint the text now.
+            calLabel_->repaint();
+        }));
+        calLabel_->setText(QString());
+        ShowModeState();
+        return;
+    }
+    const kx::RegisterUpdate u = kx::mode::ProgramCode(mode_, code);
+    ModeValue = static_cast<int16_t>(u.before);
+    // Idle mode keeps the old display after a failed write.
+    if (code == 1 && !u.matches()) return;
+    modeLabel_->setText(QString::fromStdString(kx::Hex(u.readBack)));
+    ShowModeBits();
+}
+
+void ModeForm::ShowModeState() {
+    UpdatingDisplay = 1;
+    for (const BitOption& option : fieldOptions_)
+        if (((ModeValue & option.bit) != 0) == option.set) option.button->setChecked(true);
+    optMD_[static_cast<size_t>(kx::mode::Code(ModeValue))]->setChecked(true);
+    ShowBitLabels();
+    modeLabel_->setText(QString::fromStdString(kx::Hex(ModeValue)));
+    UpdatingDisplay = 0;
+}
+
+void ModeForm::ShowModeBits() {
+    UpdatingDisplay = 1;
+    ModeValue = static_cast<int16_t>(kx::ReadValue(mode_));
+    ShowBitLabels();
+    UpdatingDisplay = 0;
+}
+
+void ModeForm::ShowBitLabels() {
+    const auto texts = kx::BitTexts(ModeValue);
+    for (size_t i = 0; i < 8; ++i)
+        bitLabels_[i]->setText(QString::fromStdString(texts[i]));
+}

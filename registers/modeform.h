@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "registers.h"
+#include "screen_util.h"
+
+class QLabel;
+class QRadioButton;
+
+// The mode register screen: operating mode (with the four calibrations), chopping, buffering,
+// reference, CHCON and the oscillator in power-down, with the register's bits and value.
+class ModeForm : public kx::ScreenDialog {
+    Q_OBJECT
+public:
+    explicit ModeForm(QWidget* parent = nullptr);
+
+private:
+    // One field option button: the bit it programs and whether it sets it.
+    struct BitOption {
+        QRadioButton* button;
+        int32_t bit;
+        bool set;
+    };
+
+    void OptField_Click(const BitOption& option);
+    void OptMD_Click(int code);
+
+    // Selection, bit labels and value from ModeValue, without reading the converter.
+    void ShowModeState();
+    // Reads the register into ModeValue and refreshes the bit labels only.
+    void ShowModeBits();
+    void ShowBitLabels();
+
+    Register mode_;
+    int16_t ModeValue = 0;
+
+    std::array<QRadioButton*, 8> optMD_{};
+    std::array<BitOption, 10> fieldOptions_{};
+    std::array<QLabel*, 8> bitLabels_{};
+    QLabel* modeLabel_ = nullptr;
+    QLabel* calLabel_ = nullptr;
+};

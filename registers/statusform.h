@@ -1,0 +1,15 @@
+#pragma once
+
+#include "registers.h"
+#include "screen_util.h"
+
+// The status register, read once when the screen opens: its eight bits under their names and
+// its value in hexadecimal. Reopen the screen to see a new value.
+class StatusForm : public kx::ScreenDialog {
+    Q_OBJECT
+public:
+    explicit StatusForm(QWidget* parent = nullptr);
+
+private:
+    Register status_;
+};
