@@ -2,8 +2,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 namespace kx {
 
@@ -37,9 +37,9 @@ PatternShape Shape(std::string_view pattern) {
 // The magnitude's decimal digits, rounded half away from zero to `decimals` places, taken from
 // its 15-significant-digit form so binary noise does not decide a half.
 std::string RoundedDigits(double magnitude, int decimals, int& intDigits) {
-    char sig[64];
-    std::snprintf(sig, sizeof sig, "%.14e", magnitude);
-    // sig: d.dddddddddddddde[+-]XX
+    // to_chars, unlike printf, ignores the process locale: sig is d.dddddddddddddde[+-]XX.
+    char sig[64] = {};
+    std::to_chars(sig, sig + sizeof sig - 1, magnitude, std::chars_format::scientific, 14);
     std::string digits;
     digits.push_back(sig[0]);
     digits.append(sig + 2, sig + 16);
@@ -108,12 +108,14 @@ std::string FormatGeneral(double value) {
     if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
     if (value == std::trunc(value) && std::fabs(value) < 1e15) {
         char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.0f", value == 0 ? 0.0 : value);
-        return buffer;
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, value == 0 ? 0.0 : value,
+                                     std::chars_format::fixed, 0);
+        return std::string(buffer, r.ptr);
     }
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
+    const auto r =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    return std::string(buffer, r.ptr);
 }
 
 std::string ShortestFloat(float value) {
@@ -152,10 +154,13 @@ std::optional<double> ParseDecimal(std::string_view text) {
             ++expDigits;
         if (expDigits == 0 || i != text.size()) return std::nullopt;
     }
-    // strtod needs a terminated copy; the text is short and checked above.
-    const std::string copy(text);
-    const double value = std::strtod(copy.c_str(), nullptr);
-    if (std::isinf(value)) return std::nullopt;
+    // from_chars reads the C form whatever the process locale is (Qt adopts the desktop's, where
+    // the point may be a comma); it takes no leading plus.
+    const char* first = text.data();
+    if (*first == '+') ++first;
+    double value = 0;
+    const auto result = std::from_chars(first, text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
     return value;
 }
 

@@ -1,10 +1,12 @@
 #include <QtTest>
+#include <clocale>
 
 #include "numtext.h"
 
 class TestNumText : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void pattern_data();
     void pattern();
     void general();
@@ -13,6 +15,12 @@ private slots:
     void parseDecimal();
     void parseHex();
 };
+
+void TestNumText::initTestCase() {
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        qWarning("no comma locale here: checked in C only");
+    std::setlocale(LC_NUMERIC, "C");
+}
 
 void TestNumText::pattern_data() {
     QTest::addColumn<double>("value");
@@ -73,10 +81,13 @@ void TestNumText::pattern_data() {
 }
 
 void TestNumText::pattern() {
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     QFETCH(double, value);
     QFETCH(QString, pattern);
     QFETCH(QString, expected);
-    QCOMPARE(QString::fromStdString(kx::FormatPattern(value, pattern.toStdString())), expected);
+    const std::string text = kx::FormatPattern(value, pattern.toStdString());
+    std::setlocale(LC_NUMERIC, "C");
+    QCOMPARE(QString::fromStdString(text), expected);
 }
 
 void TestNumText::general() {
@@ -105,6 +116,7 @@ void TestNumText::parseDecimal_data() {
     QTest::newRow("trailing point") << "5." << true << 5.0;
     QTest::newRow("negative") << "-3" << true << -3.0;
     QTest::newRow("exponent") << "1e3" << true << 1000.0;
+    QTest::newRow("plus") << "+2.5" << true << 2.5;
     QTest::newRow("empty") << "" << false << 0.0;
     QTest::newRow("blank") << "  " << false << 0.0;
     QTest::newRow("letters") << "abc" << false << 0.0;
@@ -114,14 +126,18 @@ void TestNumText::parseDecimal_data() {
     QTest::newRow("exponent alone") << "e5" << false << 0.0;
     QTest::newRow("hex prefix") << "0x10" << false << 0.0;
     QTest::newRow("beyond double") << "1e309" << false << 0.0;
+    QTest::newRow("comma is not a point") << "3,7" << false << 0.0;
 }
 
 void TestNumText::parseDecimal() {
+    // The desktop's locale must not change how a point is read.
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     QFETCH(QString, text);
     QFETCH(bool, ok);
     QFETCH(double, value);
     const auto parsed = kx::ParseDecimal(text.toStdString());
     QCOMPARE(parsed.has_value(), ok);
+    std::setlocale(LC_NUMERIC, "C");
     if (ok) QCOMPARE(*parsed, value);
 }
 
