@@ -1,0 +1,61 @@
+// Dev-only: reads a run from the simulated board (or spreads one over the whole 24-bit range) and
+// shows the noise plot or the histogram for it, non-modally, until the window is closed.
+//   kx3105_chart_preview graph|hist [count] [quiet|full-span] [cursor]
+// "cursor" moves the pointer over the middle of the plot once the window shows, so a screenshot
+// shows the readout.
+
+#include <qcustomplot.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QTimer>
+#include <cstring>
+#include <random>
+
+#include "globals.h"
+#include "graphform.h"
+#include "histform.h"
+#include "port.h"
+#include "registers.h"
+#include "serial.h"
+#include "simulated_board.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const bool hist = argc > 1 && std::strcmp(argv[1], "hist") == 0;
+    const int count = argc > 2 ? std::atoi(argv[2]) : 5000;
+    const bool fullSpan = argc > 3 && std::strcmp(argv[3], "full-span") == 0;
+
+    kx::sim::SimulatedBoard board;
+    PortAddress = 0x378;
+    SetPortBackend(&board);
+    WriteSerial(0x01, PortAddress, 8);  // mode register: continuous conversion
+    WriteSerial(0x03, PortAddress, 8);
+    ReadData reader = ReadData::ForDataRegister();
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> wide(0, 0xFFFFFF);
+    SampleBuffer.assign(static_cast<size_t>(count) + 1, 0.0);
+    for (int i = 1; i <= count; ++i)
+        SampleBuffer[i] = fullSpan ? wide(random) : reader.Read();
+    CodeCount = static_cast<int16_t>(count);
+    MinCode = MaxCode = static_cast<int32_t>(SampleBuffer[1]);
+    for (int i = 2; i <= count; ++i) {
+        MinCode = std::min(MinCode, static_cast<int32_t>(SampleBuffer[i]));
+        MaxCode = std::max(MaxCode, static_cast<int32_t>(SampleBuffer[i]));
+    }
+
+    std::unique_ptr<QDialog> form;
+    if (hist)
+        form = std::make_unique<HistForm>();
+    else
+        form = std::make_unique<GraphForm>();
+    form->show();
+    if (argc > 4 && std::strcmp(argv[4], "cursor") == 0) {
+        QTimer::singleShot(800, form.get(), [&form] {
+            auto* strip = form->findChild<QCustomPlot*>(QStringLiteral("Strip1"));
+            const QRect plot = strip->axisRect()->rect();
+            QCursor::setPos(strip->mapToGlobal(plot.center() + QPoint(plot.width() / 7, 0)));
+        });
+    }
+    return app.exec();
+}

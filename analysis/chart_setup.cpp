@@ -1,0 +1,186 @@
+#include "chart_setup.h"
+
+#include <qcustomplot.h>
+
+#include <QFileInfo>
+#include <cmath>
+
+namespace kx {
+namespace {
+
+// A caption at a fixed fraction of the chart's width and height, from its left and top edges.
+struct Caption {
+    QString text;
+    double x;
+    double y;
+    Qt::Alignment align;
+    bool title = false;
+};
+
+// The bands around the plot area, as fractions of the chart, that hold the captions; the plot's
+// own left and bottom margins hold the tick labels.
+struct Bands {
+    double left, top, right, bottom;
+};
+
+void ClearPlot(QCustomPlot* plot) {
+    plot->clearItems();
+    plot->clearPlottables();
+}
+
+// Lays the chart out as a 3 x 3 grid around the one axis rect, so the caption bands scale with
+// the chart (on screen and at any export size) while the tick labels keep the room they need.
+void LayOut(QCustomPlot* plot, const Bands& b) {
+    QCPLayoutGrid* grid = plot->plotLayout();
+    QCPAxisRect* rect = plot->axisRect();
+    grid->take(rect);
+    grid->clear();
+    for (const auto& [row, column] : {std::pair{0, 1}, {1, 0}, {1, 2}, {2, 1}})
+        grid->addElement(row, column, new QCPLayoutElement(plot));
+    grid->addElement(1, 1, rect);
+    grid->setColumnStretchFactors({b.left, 1.0 - b.left - b.right, b.right});
+    grid->setRowStretchFactors({b.top, 1.0 - b.top - b.bottom, b.bottom});
+    grid->setRowSpacing(0);
+    grid->setColumnSpacing(0);
+    rect->setAutoMargins(QCP::msLeft | QCP::msBottom);
+    rect->setMargins(QMargins(0, 0, 0, 0));
+}
+
+// Ticks at whole numbers only, stepping 1, 2 or 5 times a power of ten: a code or a count is
+// never shown as 8.38862e6 or 2.5, and the steps read easily.
+class WholeNumberTicker : public QCPAxisTicker {
+protected:
+    double getTickStep(const QCPRange& range) override {
+        const double exact = range.size() / (tickCount() + 1e-10);
+        if (exact <= 1.0) return 1.0;
+        const double magnitude = std::pow(10.0, std::floor(std::log10(exact)));
+        const double mantissa = exact / magnitude;
+        return magnitude * (mantissa < 1.5 ? 1 : mantissa < 3.5 ? 2 : mantissa < 7.5 ? 5 : 10);
+    }
+    int getSubTickCount(double tickStep) override {
+        const double mantissa = tickStep / std::pow(10.0, std::floor(std::log10(tickStep)));
+        if (tickStep <= 1.0) return 0;
+        return mantissa < 1.5 ? 4 : mantissa < 3.5 ? 1 : 4;
+    }
+};
+
+void WholeNumberAxis(QCPAxis* axis, const AxisRange& range) {
+    axis->setTicker(QSharedPointer<QCPAxisTicker>(new WholeNumberTicker));
+    axis->setNumberFormat(QStringLiteral("f"));
+    axis->setNumberPrecision(0);
+    axis->setRange(range.lower, range.upper);
+}
+
+void AddCaptions(QCustomPlot* plot, const std::vector<Caption>& captions) {
+    int slot = 0;
+    for (const Caption& c : captions) {
+        auto* item = new QCPItemText(plot);
+        item->setObjectName(QStringLiteral("Caption%1").arg(slot++));
+        item->setClipToAxisRect(false);
+        item->position->setType(QCPItemPosition::ptViewportRatio);
+        item->position->setCoords(c.x, c.y);
+        item->setPositionAlignment(c.align);
+        item->setText(c.text);
+        QFont font = plot->font();
+        if (c.title) {
+            font.setBold(true);
+            font.setPointSizeF(font.pointSizeF() * 1.2);
+        }
+        item->setFont(font);
+    }
+}
+
+constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
+
+}  // namespace
+
+void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
+                    int32_t maxCode) {
+    ClearPlot(plot);
+    LayOut(plot, {0.12, 0.06, 0.04, 0.08});
+    WholeNumberAxis(plot->xAxis, NoisePlotReadRange(count));
+    WholeNumberAxis(plot->yAxis, NoisePlotCodeRange(minCode, maxCode));
+
+    QVector<double> reads(count), values(count);
+    for (int i = 0; i < count; ++i) {
+        reads[i] = i + 1;
+        values[i] = codes[i];
+    }
+    QCPGraph* graph = plot->addGraph();
+    graph->setName(QString::fromLatin1(NoisePlotTitle));
+    graph->setPen(QPen(QColor(0x1F, 0x4E, 0x9A)));
+    graph->setData(reads, values, true);
+
+    // In slot order; the objects are named Caption0.. after their slots.
+    AddCaptions(plot, {{QString::fromLatin1(NoisePlotTitle), 0.53, 0.03, kCentred, true},
+                       {QString::number(minCode), 0.0616, 0.8671, kCentred},
+                       {QString::number(maxCode), 0.0629, 0.0606, kCentred},
+                       {QString(), 0.078, 0.4545, kCentred},
+                       {QStringLiteral("Code"), 0.041, 0.4615, kCentred},
+                       {QStringLiteral("Read No."), 0.5554, 0.958, kCentred}});
+    plot->setAccessibleName(QString::fromLatin1(NoisePlotTitle));
+    plot->setAccessibleDescription(
+        QStringLiteral("%1 codes from %2 to %3").arg(count).arg(minCode).arg(maxCode));
+}
+
+void SetupHistogram(QCustomPlot* plot, const CodeHistogram& histogram) {
+    ClearPlot(plot);
+    LayOut(plot, {0.10, 0.09, 0.06, 0.09});
+    WholeNumberAxis(plot->xAxis, HistogramCodeRange(histogram.minCode, histogram.maxCode));
+    WholeNumberAxis(plot->yAxis, HistogramCountRange(histogram));
+
+    // Only the codes that occur are bars; a bin no sample hits stays empty.
+    QVector<double> codes(static_cast<qsizetype>(histogram.codes.size()));
+    QVector<double> counts(codes.size());
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        codes[i] = histogram.codes[static_cast<size_t>(i)];
+        counts[i] = histogram.counts[static_cast<size_t>(i)];
+    }
+    auto* bars = new QCPBars(plot->xAxis, plot->yAxis);
+    bars->setName(QString::fromLatin1(HistogramTitle));
+    bars->setWidth(1.0);
+    // The outline keeps a bar visible when a wide span makes it narrower than a pixel.
+    bars->setPen(QPen(QColor(0x1F, 0x4E, 0x9A), 1.0));
+    bars->setBrush(QColor(0x5B, 0x8F, 0xD6));
+    bars->setData(codes, counts, true);
+
+    AddCaptions(plot,
+                {{QString::fromLatin1(HistogramTitle), 0.4883, 0.0481, kCentred, true},
+                 {QStringLiteral("Code"), 0.5185, 0.9482, kCentred},
+                 {QStringLiteral("Occurence"), 0.0041, 0.5137, Qt::AlignLeft | Qt::AlignVCenter},
+                 {QString::number(histogram.maxCode), 0.941, 0.9412, kCentred},
+                 {QString::number(histogram.minCode), 0.0878, 0.9482, kCentred}});
+    plot->setAccessibleName(QString::fromLatin1(HistogramTitle));
+    plot->setAccessibleDescription(QStringLiteral("codes %1 to %2, %3 distinct, peak count %4")
+                                       .arg(histogram.minCode)
+                                       .arg(histogram.maxCode)
+                                       .arg(histogram.codes.size())
+                                       .arg(histogram.peak));
+}
+
+CodeHistogram SetupHistogram(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
+                             int32_t maxCode) {
+    CodeHistogram histogram = CountCodes(codes, count, minCode, maxCode);
+    SetupHistogram(plot, histogram);
+    return histogram;
+}
+
+void SetChartGrid(QCustomPlot* plot, bool on) {
+    plot->xAxis->grid()->setVisible(on);
+    plot->yAxis->grid()->setVisible(on);
+    if (plot->isVisible()) plot->replot();
+}
+
+bool ChartGridOn(const QCustomPlot* plot) {
+    return plot->xAxis->grid()->visible() && plot->yAxis->grid()->visible();
+}
+
+bool SaveChart(QCustomPlot* plot, const QString& path, int width, int height) {
+    if (width <= 0) width = ExportWidth;
+    if (height <= 0) height = ExportHeight;
+    if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
+        return plot->savePdf(path, width, height);
+    return plot->savePng(path, width, height);
+}
+
+}  // namespace kx

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "histogram.h"
+
+class QCustomPlot;
+
+// One setup function per chart: it turns a run into a configured QCustomPlot, the same for the
+// screens and for rendering to a file without a screen (the plot need not be shown; a
+// QApplication must exist). A setup clears whatever the plot held before.
+
+namespace kx {
+
+// Chart texts, as the screens and exported images show them.
+inline constexpr const char* NoisePlotTitle = "Noise Plot - Code v's Read";
+inline constexpr const char* HistogramTitle = "Histogram of Data";
+
+// Code against read number: X exactly 1 to count, Y exactly minCode to maxCode (a flat run gets
+// half a code of margin), whole-number tick labels, and six captions at fixed fractions of the
+// chart: title, MinCode, MaxCode, an empty one, "Code", "Read No.". codes[0] is read number 1.
+void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
+                    int32_t maxCode);
+
+// One bar per code from minCode to maxCode (empty bins drawn empty), Y from 0 to the peak, and
+// five captions: title, "Code", "Occurence", MaxCode, MinCode.
+void SetupHistogram(QCustomPlot* plot, const CodeHistogram& histogram);
+// The same, counting the run first; returns the table drawn (for a cursor readout).
+CodeHistogram SetupHistogram(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
+                             int32_t maxCode);
+
+// The grid of both axes on or off; redraws a plot that is shown.
+void SetChartGrid(QCustomPlot* plot, bool on);
+bool ChartGridOn(const QCustomPlot* plot);
+
+// Size of an exported image when none is given.
+inline constexpr int ExportWidth = 800;
+inline constexpr int ExportHeight = 500;
+
+// Writes the chart as PDF when the path ends in ".pdf" (any case), else as PNG; width and height
+// 0 take the Export size. False when the file could not be written.
+bool SaveChart(QCustomPlot* plot, const QString& path, int width = 0, int height = 0);
+
+}  // namespace kx

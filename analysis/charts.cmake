@@ -1,0 +1,27 @@
+# The noise plot and the histogram.
+#   kx3105_histogram      plain C++: the histogram table, axis ranges, cursor snapping, data text
+#   kx3105_charts         Qt Widgets + QCustomPlot: one setup function per chart, image export
+#                         (the command-line tool renders the same charts to files)
+#   kx3105_chart_screens  Qt Widgets: GraphForm and HistForm
+
+add_library(kx3105_histogram STATIC histogram.cpp chart_run.cpp)
+target_include_directories(kx3105_histogram PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(kx3105_histogram PUBLIC kx3105_core)
+kx_target_defaults(kx3105_histogram)
+
+add_library(kx3105_charts STATIC chart_setup.cpp)
+target_include_directories(kx3105_charts PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(kx3105_charts PUBLIC kx3105_histogram QCustomPlotQt6::QCustomPlotQt6
+                                           Qt6::Widgets)
+kx_target_defaults(kx3105_charts)
+
+add_library(kx3105_chart_screens STATIC chart_screen.cpp graphform.cpp histform.cpp)
+set_target_properties(kx3105_chart_screens PROPERTIES AUTOMOC ON)
+target_include_directories(kx3105_chart_screens PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(kx3105_chart_screens PUBLIC kx3105_charts kx3105_widgets)
+kx_target_defaults(kx3105_chart_screens)
+
+# Dev-only: shows either screen for a run read from the simulated board (not built by default).
+add_executable(kx3105_chart_preview EXCLUDE_FROM_ALL chart_preview.cpp)
+target_link_libraries(kx3105_chart_preview PRIVATE kx3105_chart_screens kx3105_sim)
+kx_target_defaults(kx3105_chart_preview)

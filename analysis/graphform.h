@@ -1,0 +1,25 @@
+#pragma once
+
+#include <vector>
+
+#include "chart_screen.h"
+#include "screen_util.h"
+
+class QMouseEvent;
+
+// The noise plot: the run in the shared sample buffer as code against read number, on the code
+// range the noise analysis left in MinCode and MaxCode.
+class GraphForm : public kx::ScreenDialog {
+    Q_OBJECT
+public:
+    // Reads SampleBuffer, CodeCount, MinCode and MaxCode as they stand.
+    explicit GraphForm(QWidget* parent = nullptr);
+
+private:
+    void Command2_Click();
+    void Command3_Click();
+    void Strip1_MouseMove(QMouseEvent* event);
+
+    std::vector<double> run_;  // the codes drawn, read number 1 first
+    kx::ChartScreenParts parts_;
+};

@@ -1,0 +1,61 @@
+#include "histform.h"
+
+#include <qcustomplot.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include "chart_run.h"
+#include "chart_setup.h"
+#include "globals.h"
+#include "numtext.h"
+
+namespace {
+
+// The busy pointer for the whole build, restored however the build ends.
+struct BusyPointer {
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+}  // namespace
+
+HistForm::HistForm(QWidget* parent) : ScreenDialog(parent) {
+    BusyPointer busy;
+    setObjectName(QStringLiteral("HistForm"));
+    setWindowTitle(QStringLiteral("KX3105 Evaluation Software -  Histogram of Data"));
+    parts_ = kx::BuildChartScreen(
+        this, QStringLiteral("Occurence"), QStringLiteral("Code"),
+        [this] { return kx::HistogramText(histogram_); }, QStringLiteral("histogram.png"));
+    const std::vector<double> run = kx::SharedRun();
+    histogram_ = kx::SetupHistogram(parts_.strip, run.data(), static_cast<int>(run.size()), MinCode,
+                                    MaxCode);
+
+    connect(parts_.gridOn, &QPushButton::clicked, this, &HistForm::Command2_Click);
+    connect(parts_.gridOff, &QPushButton::clicked, this, &HistForm::Command3_Click);
+    connect(parts_.strip, &QCustomPlot::mouseMove, this, &HistForm::Strip1_MouseMove);
+}
+
+void HistForm::Command2_Click() {
+    kx::SetChartGrid(parts_.strip, true);
+}
+
+void HistForm::Command3_Click() {
+    kx::SetChartGrid(parts_.strip, false);
+}
+
+// The readout snaps to the bin under the mouse: its code, and how often it occurs (0 for a bin no
+// sample hits). It keeps its last values when the mouse stops or leaves the plot.
+void HistForm::Strip1_MouseMove(QMouseEvent* event) {
+    const QPointF at = event->position();
+    if (histogram_.BinCount() == 0 || !parts_.strip->axisRect()->rect().contains(at.toPoint()))
+        return;
+    const int64_t code = kx::NearestCode(parts_.strip->xAxis->pixelToCoord(at.x()),
+                                         histogram_.minCode, histogram_.maxCode);
+    parts_.label4->setText(QString::fromStdString(kx::FormatGeneral(static_cast<double>(code))));
+    parts_.label3->setText(QString::fromStdString(kx::FormatGeneral(histogram_.CountOf(code))));
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Noise statistics of a run of codes and every text the noise analysis shows. Plain functions of
+// their inputs, so the screen and the command-line tool print the same texts.
+
+namespace kx::noise {
+
+// Extremes, mean and sample standard deviation of codes 1..count of a buffer (element 0 is no
+// sample). Sums are formed in double precision and the span in 64 bits, so a run holding
+// -2147483648 (the time-out marker, loaded from a file) is handled like any other code.
+struct NoiseStatistics {
+    int32_t maxCode = 0;
+    int32_t minCode = 0;
+    float averageCode = 0;      // mean code, kept in single precision like the shared value
+    int32_t rmsNoiseCodes = 0;  // sample standard deviation, rounded half to even
+    int64_t span = 0;           // maxCode - minCode
+};
+
+// count < 1 gives all zeros; count 1 gives RMS 0.
+NoiseStatistics ComputeNoiseStatistics(const std::vector<double>& buffer, int count);
+
+// The code-to-voltage scaling of a range code (ADC control bits 2..0), a polarity (1 unipolar,
+// 2 bipolar) and a reference voltage.
+struct Scaling {
+    float inputRange = 0;  // volts, 0.02f .. 2.56f
+    int16_t rangeGain = 1;
+    int16_t polarity = 2;
+    float lsbVolts = 0;       // size of one code step, rounded to single precision
+    double lsbNanovolts = 0;  // lsbVolts * 1e9 in double precision
+};
+
+Scaling ScalingFor(int rangeCode, int16_t polarity, float referenceVoltage);
+
+// The texts of every result label.
+struct NoiseTexts {
+    std::string ref;      // RefLabel       "2.50 V"
+    std::string lsb;      // LSBLabel       "305.176 nV"
+    std::string range;    // RangeLabel     "± 2.56V", "20 mV"
+    std::string codes;    // CodesLabel     "5000"
+    std::string rmsLsb;   // RMSLabelLSB    "2"       (hex)
+    std::string average;  // AverageLabel   "800064"  (hex)
+    std::string span;     // SpanLabel      "E"       (hex)
+    std::string max;      // MaxLabel               (hex)
+    std::string min;      // MinLabel               (hex)
+    std::string rms;      // RMSLabel       "610.35 nV"
+    std::string pkPk;     // PkPkLabel      "4.272 uV"
+    std::string avValue;  // AvValueLabel   "30.518 uV"
+};
+
+NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling,
+                            float referenceVoltage, int codeCount);
+
+// The single label texts, for callers that want one of them. "±" is U+00B1 in UTF-8.
+std::string ReferenceText(float referenceVoltage);                 // "2.50 V", ".50 V"
+std::string RangeText(float inputRange, int16_t polarity);         // "± 1.28V", "640 mV"
+std::string LsbText(float lsbVolts);                               // "305.176 nV", "4.883 uV"
+std::string RmsText(float lsbVolts, int32_t rmsNoiseCodes);        // "610.35 nV"
+std::string PkPkText(int64_t span, double lsbNanovolts);           // "4.272 uV"
+std::string AverageValueText(float averageCode, int16_t polarity,  // "-30.518 uV"
+                             double lsbNanovolts);
+
+// The whole analysis as the screen runs it on opening: reads the ADC control register directly
+// (WriteSerial 0x42, ReadSerial 8 bits at PortAddress), sets InputRange and Polarity from it,
+// computes the statistics of SampleBuffer/CodeCount, leaves MaxCode and MinCode, and returns the
+// texts with ReferenceVoltage as the reference.
+struct NoiseAnalysis {
+    int32_t adcControl = 0;
+    NoiseStatistics stats;
+    Scaling scaling;
+    NoiseTexts texts;
+};
+NoiseAnalysis AnalyseSharedRun();
+
+}  // namespace kx::noise

@@ -1,0 +1,122 @@
+#include "noiseform.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The rows of one results frame: caption, value, and the "Hex" unit caption where it has one.
+struct RowBuilder {
+    QGroupBox* frame;
+    QGridLayout* grid;
+    int next = 0;
+
+    RowBuilder(QGroupBox* f) : frame(f), grid(new QGridLayout(f)) {}
+
+    NoiseForm::Row add(const char* name, const QString& caption, bool hexUnit) {
+        auto* captionLabel = new QLabel(caption, frame);
+        QLabel* value = kx::NamedLabel(name, QString(), frame);
+        value->setMinimumWidth(120);
+        value->setFrameShape(QFrame::Panel);
+        value->setFrameShadow(QFrame::Sunken);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(captionLabel, next, 0);
+        grid->addWidget(value, next, 1);
+        if (hexUnit) grid->addWidget(new QLabel(QStringLiteral("Hex"), frame), next, 2);
+        ++next;
+        return {value, hexUnit ? caption + QStringLiteral(" (Hex)") : caption};
+    }
+};
+
+}  // namespace
+
+NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
+    : ScreenDialog(parent), openers_(std::move(openers)) {
+    setObjectName(QStringLiteral("NoiseForm"));
+    setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Noise Analysis"));
+
+    QLabel* heading = kx::NamedLabel("Label1", QStringLiteral("Noise Analysis"), this);
+    QFont headingFont = heading->font();
+    headingFont.setBold(true);
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
+    heading->setFont(headingFont);
+    heading->setAlignment(Qt::AlignCenter);
+
+    QGroupBox* conditions = kx::NamedFrame("Frame1", QStringLiteral("Conditions"), this);
+    RowBuilder c(conditions);
+    ref_ = c.add("RefLabel", QStringLiteral("Ref. Voltage"), false);
+    lsb_ = c.add("LSBLabel", QStringLiteral("LSB Size"), false);
+    range_ = c.add("RangeLabel", QStringLiteral("Input Range"), false);
+    codes_ = c.add("CodesLabel", QStringLiteral("Codes Read"), false);
+
+    QGroupBox* inCodes = kx::NamedFrame("Frame2", QStringLiteral("Results in LSB's"), this);
+    RowBuilder l(inCodes);
+    rmsLsb_ = l.add("RMSLabelLSB", QStringLiteral("RMS Noise"), true);
+    average_ = l.add("AverageLabel", QStringLiteral("Average Code"), true);
+    span_ = l.add("SpanLabel", QStringLiteral("Code Span"), true);
+    max_ = l.add("MaxLabel", QStringLiteral("Max Code"), true);
+    min_ = l.add("MinLabel", QStringLiteral("Min Code"), true);
+
+    QGroupBox* inVolts = kx::NamedFrame("Frame3", QStringLiteral("Results"), this);
+    RowBuilder v(inVolts);
+    rms_ = v.add("RMSLabel", QStringLiteral("RMS Noise"), false);
+    pkPk_ = v.add("PkPkLabel", QStringLiteral("Pk to Pk Noise"), false);
+    avValue_ = v.add("AvValueLabel", QStringLiteral("Average Value"), false);
+
+    QPushButton* graph = kx::NamedButton("Command1", QStringLiteral("Plot &Graph"), this);
+    QPushButton* histogram = kx::NamedButton("Command2", QStringLiteral("Plot &Histogram"), this);
+    QPushButton* back = kx::NamedButton("Command3", QStringLiteral("B&ack"), this);
+
+    auto* frames = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(conditions);
+    left->addWidget(inVolts);
+    left->addStretch();
+    frames->addLayout(left);
+    frames->addWidget(inCodes, 0, Qt::AlignTop);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(graph);
+    buttons->addWidget(histogram);
+    buttons->addStretch();
+    buttons->addWidget(back);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(heading);
+    layout->addLayout(frames);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    kx::WireOpener(graph, this, openers_.graph);
+    kx::WireOpener(histogram, this, openers_.histogram);
+    connect(back, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Range and polarity as the converter holds them now, whatever they were when the codes
+    // were taken.
+    analysis_ = kx::noise::AnalyseSharedRun();
+    ShowNoiseResults();
+}
+
+void NoiseForm::ShowNoiseResults() {
+    const kx::noise::NoiseTexts& t = analysis_.texts;
+    const auto show = [](const Row& row, const std::string& text) {
+        const QString value = QString::fromStdString(text);
+        row.value->setText(value);
+        // The value alone means nothing to a listener: the name carries the row caption.
+        row.value->setAccessibleName(row.caption + QLatin1Char(' ') + value);
+    };
+    show(ref_, t.ref);
+    show(lsb_, t.lsb);
+    show(range_, t.range);
+    show(codes_, t.codes);
+    show(rmsLsb_, t.rmsLsb);
+    show(average_, t.average);
+    show(span_, t.span);
+    show(max_, t.max);
+    show(min_, t.min);
+    show(rms_, t.rms);
+    show(pkPk_, t.pkPk);
+    show(avValue_, t.avValue);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "noise_stats.h"
+#include "screen_util.h"
+
+class QLabel;
+
+namespace kx {
+
+// How the noise analysis opens the plot and the histogram; an empty opener leaves its button
+// disabled.
+struct NoiseOpeners {
+    std::function<void(QWidget*parent)> graph, histogram;
+};
+
+}  // namespace kx
+
+// The noise analysis of the shared run: reads the converter's range and polarity on opening,
+// computes the statistics and shows them in codes and in volts.
+class NoiseForm : public kx::ScreenDialog {
+    Q_OBJECT
+public:
+    explicit NoiseForm(kx::NoiseOpeners openers = {}, QWidget* parent = nullptr);
+
+    // What the screen computed when it opened.
+    const kx::noise::NoiseAnalysis& analysis() const { return analysis_; }
+
+    // A value label and the caption a screen reader speaks with it.
+    struct Row {
+        QLabel* value = nullptr;
+        QString caption;
+    };
+
+private:
+    void ShowNoiseResults();
+
+    kx::NoiseOpeners openers_;
+    kx::noise::NoiseAnalysis analysis_;
+    Row ref_, lsb_, range_, codes_, rmsLsb_, average_, span_, max_, min_, rms_, pkPk_, avValue_;
+};

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPointer>
+#include <functional>
+
+#include "registers.h"
+#include "screen_util.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kx {
+
+// The line that takes the keyboard during a read: any key that types a character asks the read
+// to stop. It lies outside the visible part of the window.
+class StopKeyEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+signals:
+    void stopRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// An entry field that keeps Enter to itself: it acts on it through returnPressed, and the
+// dialog's default button must not act on it a second time.
+class EntryEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+}  // namespace kx
+
+// Reads runs of codes from the converter's data register: a run for analysis into the shared
+// sample buffer, or the latest code continuously for display. Holds the reference voltage the
+// analysis scales with.
+class ReadDataForm : public kx::ScreenDialog {
+    Q_OBJECT
+public:
+    // `noise` opens the noise analysis once the run-length gate passes; empty opens a NoiseForm
+    // with its plot buttons disabled.
+    explicit ReadDataForm(std::function<void(QWidget*)> noise = {}, QWidget* parent = nullptr);
+
+    bool reading() const { return reading_; }
+
+signals:
+    // A read for analysis stored its code number `count` (the progress bar follows less often).
+    void codeRead(int count);
+
+public slots:
+    // Refused while a read runs: the read must end before the screen can go.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Text1_KeyPress();
+    void RefText_Enter();
+    bool StoreReferenceFromField();
+    void Refuse(QLineEdit* field);
+    void SetReading(bool on);
+    bool ProcessPendingEvents();
+
+    std::function<void(QWidget*)> noise_;
+    ReadData reader_ = ReadData::ForDataRegister();
+    QPointer<QWidget> focusBefore_;
+    bool keepReading_ = false;
+    bool reading_ = false;
+
+    QLineEdit* numCodes_ = nullptr;
+    QLineEdit* delay_ = nullptr;
+    QLineEdit* currentCode_ = nullptr;
+    QLineEdit* ref_ = nullptr;
+    QLabel* readingLabel_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    kx::StopKeyEdit* text1_ = nullptr;
+    QPushButton* read_ = nullptr;
+    QPushButton* display_ = nullptr;
+    QPushButton* noiseButton_ = nullptr;
+    QPushButton* back_ = nullptr;
+};

@@ -1,0 +1,178 @@
+#include <qcustomplot.h>
+
+#include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include "chart_screen.h"
+#include "chart_setup.h"
+#include "globals.h"
+#include "graphform.h"
+#include "scripted_messages.h"
+
+namespace {
+
+// The shared run as the noise analysis leaves it.
+void UseRun(const std::vector<double>& codes, int32_t minCode, int32_t maxCode) {
+    kx::ResetGlobals();
+    SampleBuffer = {0.0};
+    SampleBuffer.insert(SampleBuffer.end(), codes.begin(), codes.end());
+    CodeCount = static_cast<int16_t>(codes.size());
+    MinCode = minCode;
+    MaxCode = maxCode;
+}
+
+QString CaptionText(QCustomPlot* plot, int slot) {
+    auto* item = plot->findChild<QCPItemText*>(QStringLiteral("Caption%1").arg(slot));
+    return item ? item->text() : QStringLiteral("<none>");
+}
+
+QPointF CaptionAt(QCustomPlot* plot, int slot) {
+    auto* item = plot->findChild<QCPItemText*>(QStringLiteral("Caption%1").arg(slot));
+    return item ? item->position->coords() : QPointF(-1, -1);
+}
+
+QString Text(QWidget& form, const char* name) {
+    return form.findChild<QLabel*>(name)->text();
+}
+
+const std::vector<double> kRun{8388612, 8388610, 8388615, 8388620, 8388611,
+                               8388613, 8388614, 8388612, 8388617, 8388616};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(std::vector<double>)
+
+class GraphFormTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void knownRunAxesAndCaptions_data() {
+        QTest::addColumn<std::vector<double>>("run");
+        QTest::addColumn<int>("minCode");
+        QTest::addColumn<int>("maxCode");
+        QTest::addColumn<double>("yLower");
+        QTest::addColumn<double>("yUpper");
+        QTest::newRow("quiet run") << kRun << 8388610 << 8388620 << 8388610.0 << 8388620.0;
+        QTest::newRow("all equal: flat line with margin")
+            << std::vector<double>(12, 8388620.0) << 8388620 << 8388620 << 8388619.5 << 8388620.5;
+    }
+    void knownRunAxesAndCaptions() {
+        QFETCH(std::vector<double>, run);
+        QFETCH(int, minCode);
+        QFETCH(int, maxCode);
+        QFETCH(double, yLower);
+        QFETCH(double, yUpper);
+        UseRun(run, minCode, maxCode);
+        GraphForm form;
+        auto* plot = form.findChild<QCustomPlot*>("Strip1");
+        // A second setup (as the command-line tool may do) replaces the first.
+        kx::SetupNoisePlot(plot, run.data(), int(run.size()), minCode, maxCode);
+        QCOMPARE(plot->itemCount(), 6);
+        QCOMPARE(form.windowTitle(), "KX3105 Evaluation Software - Noise Plot");
+        QCOMPARE(plot->xAxis->range().lower, 1.0);
+        QCOMPARE(plot->xAxis->range().upper, double(run.size()));
+        QCOMPARE(plot->yAxis->range().lower, yLower);
+        QCOMPARE(plot->yAxis->range().upper, yUpper);
+        QCOMPARE(plot->graph(0)->dataCount(), int(run.size()));
+        QCOMPARE(plot->graph(0)->data()->at(3)->value, run[3]);
+
+        const QStringList texts{"Noise Plot - Code v's Read",
+                                QString::number(minCode),
+                                QString::number(maxCode),
+                                "",
+                                "Code",
+                                "Read No."};
+        const QList<QPointF> at{{0.53, 0.03},    {0.0616, 0.8671}, {0.0629, 0.0606},
+                                {0.078, 0.4545}, {0.041, 0.4615},  {0.5554, 0.958}};
+        for (int slot = 0; slot < 6; ++slot) {
+            QCOMPARE(CaptionText(plot, slot), texts[slot]);
+            QCOMPARE(CaptionAt(plot, slot), at[slot]);
+        }
+        // Tick labels are whole numbers, never exponent notation.
+        plot->replot();
+        const QVector<QString> labels =
+            plot->yAxis->tickVectorLabels() + plot->xAxis->tickVectorLabels();
+        QVERIFY(!labels.isEmpty());
+        for (const QString& label : labels)
+            QVERIFY2(QRegularExpression("^-?\\d+$").match(label).hasMatch(), qPrintable(label));
+        QVERIFY(labels.contains("8388620"));
+    }
+
+    void gridOnAndOffRepeatedly() {
+        UseRun(kRun, 8388610, 8388620);
+        GraphForm form;
+        form.show();
+        auto* plot = form.findChild<QCustomPlot*>("Strip1");
+        const auto* data = plot->graph(0)->data().data();
+        for (int i = 0; i < 3; ++i) {
+            form.findChild<QPushButton*>("Command3")->click();
+            QVERIFY(!plot->xAxis->grid()->visible() && !plot->yAxis->grid()->visible());
+            form.findChild<QPushButton*>("Command2")->click();
+            QVERIFY(plot->xAxis->grid()->visible() && plot->yAxis->grid()->visible());
+        }
+        QCOMPARE(plot->graph(0)->data().data(), data);  // not rebuilt
+        QCOMPARE(plot->yAxis->range().upper, 8388620.0);
+    }
+
+    void cursorReadout() {
+        UseRun(kRun, 8388610, 8388620);
+        GraphForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* plot = form.findChild<QCustomPlot*>("Strip1");
+        plot->replot();
+        auto pixel = [plot](double read) {
+            return QPoint(qRound(plot->xAxis->coordToPixel(read)),
+                          qRound(plot->yAxis->coordToPixel(8388615)));
+        };
+        QTest::mouseMove(plot, pixel(4));
+        QCOMPARE(Text(form, "Label3"), "4");
+        QCOMPARE(Text(form, "Label4"), "8388620");
+        QTest::mouseMove(plot, pixel(8.8));  // snaps to the nearest read
+        QCOMPARE(Text(form, "Label3"), "9");
+        QCOMPARE(Text(form, "Label4"), "8388617");
+        // Leaving the plot area, or the chart, keeps the last values.
+        QTest::mouseMove(plot, QPoint(2, 2));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(plot, &leave);
+        QCOMPARE(Text(form, "Label3"), "9");
+        QCOMPARE(Text(form, "Label4"), "8388617");
+    }
+
+    void copyDataAndSaveImage() {
+        UseRun(kRun, 8388610, 8388620);
+        ScriptedMessages messages;
+        GraphForm form;
+        auto* plot = form.findChild<QCustomPlot*>("Strip1");
+        QCOMPARE(plot->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QCOMPARE(plot->actions().size(), 2);
+        plot->findChild<QAction*>("CopyDataAction")->trigger();
+        const QString copied = QGuiApplication::clipboard()->text();
+        QVERIFY2(copied.startsWith("Read No.\tCode\n1\t8388612\n2\t8388610\n"), qPrintable(copied));
+        QVERIFY(copied.endsWith("10\t8388616\n"));
+
+        QTemporaryDir dir;
+        QString answer;
+        kx::SetImagePathChooser([&answer](QWidget*, const QString&) { return answer; });
+        for (const QString name : {"plot.png", "plot.pdf"}) {
+            answer = dir.filePath(name);
+            plot->findChild<QAction*>("SaveImageAction")->trigger();
+            QFile file(answer);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
+            QVERIFY(file.read(5) ==
+                    (name.endsWith("pdf") ? QByteArray("%PDF-") : QByteArray("\x89PNG\r")));
+        }
+        QVERIFY(messages.shown.empty());
+        answer = dir.filePath("missing/plot.png");
+        plot->findChild<QAction*>("SaveImageAction")->trigger();
+        kx::SetImagePathChooser(nullptr);
+        const kx::Message refusal{"The image could not be saved to " + answer.toStdString(),
+                                  "KX3105 Evaluation Software", kx::Icon::Warning, kx::Buttons::Ok};
+        QCOMPARE(messages.shown, std::vector<kx::Message>{refusal});
+    }
+};
+
+QTEST_MAIN(GraphFormTest)
+#include "tst_graphform.moc"

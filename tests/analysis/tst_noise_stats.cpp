@@ -1,0 +1,124 @@
+#include <QtTest>
+
+#include <vector>
+
+#include "noise_stats.h"
+
+using namespace kx::noise;
+
+namespace {
+
+// A buffer as the program holds it: element 0 is no sample.
+std::vector<double> Run(std::vector<double> codes) {
+    codes.insert(codes.begin(), 0.0);
+    return codes;
+}
+
+// 5000 codes around 800064 hex: +-2 alternating, one -7 and one +7. Mean exactly 800064 hex,
+// sample standard deviation 2.005, span 14.
+std::vector<double> WorkedExample() {
+    std::vector<double> codes{0x800064 - 7, 0x800064 + 7};
+    for (int i = 0; i < 4998; ++i)
+        codes.push_back(0x800064 + (i % 2 ? 2 : -2));
+    return Run(codes);
+}
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+class NoiseStatsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every label of whole runs (ref, lsb, range, codes, rms/average/span/max/min in hex, rms,
+    // pk-pk, average value).
+    void resultTexts_data() {
+        QTest::addColumn<std::vector<double>>("buffer");
+        QTest::addColumn<int>("polarity");
+        QTest::addColumn<QString>("texts");
+        QTest::newRow("worked example, bipolar")
+            << WorkedExample() << 2
+            << "2.50 V|305.176 nV|\u00B1 2.56V|5000|2|800064|E|80006B|80005D|610.35 nV|4.272 uV|"
+               "30.518 uV";
+        QTest::newRow("worked example, unipolar")
+            << WorkedExample() << 1
+            << "2.50 V|152.588 nV|2.56V|5000|2|800064|E|80006B|80005D|305.18 nV|2.136 uV|1.280 V";
+        QTest::newRow("all codes equal, 100 below mid-scale")
+            << Run(std::vector<double>(10, 0x800000 - 100)) << 2
+            << "2.50 V|305.176 nV|\u00B1 2.56V|10|0|7FFF9C|0|7FFF9C|7FFF9C|0.00 nV|0.000 nV|"
+               "-30.518 uV";
+        // The time-out marker loaded from a file beside mid-scale codes: 64-bit span and sums,
+        // and values beyond 10^9 nV in volts.
+        std::vector<double> marker(9, 0x800000);
+        marker.push_back(-2147483648.0);
+        QTest::newRow("time-out marker in the run")
+            << Run(marker) << 2
+            << "2.50 V|305.176 nV|\u00B1 2.56V|10|28A2A0EB|F3A66660|80800000|800000|80000000|"
+               "208.05 V|657.920 V|-65.792 V";
+    }
+    void resultTexts() {
+        QFETCH(std::vector<double>, buffer);
+        QFETCH(int, polarity);
+        QFETCH(QString, texts);
+        const int count = static_cast<int>(buffer.size()) - 1;
+        const NoiseTexts t = NoiseResultTexts(ComputeNoiseStatistics(buffer, count),
+                                              ScalingFor(7, int16_t(polarity), 2.5f), 2.5f, count);
+        const QStringList got{Q(t.ref),    Q(t.lsb),     Q(t.range), Q(t.codes),
+                              Q(t.rmsLsb), Q(t.average), Q(t.span),  Q(t.max),
+                              Q(t.min),    Q(t.rms),     Q(t.pkPk),  Q(t.avValue)};
+        QCOMPARE(got.join('|'), texts);
+    }
+
+    // Single labels at other ranges, references and band ends.
+    void labelTexts_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto lsb = [](int range, int16_t polarity, float ref) {
+            return Q(LsbText(ScalingFor(range, polarity, ref).lsbVolts));
+        };
+        QTest::newRow("lsb bipolar range 0") << lsb(0, 2, 2.5f) << "2.384 nV";
+        QTest::newRow("lsb reference 0") << lsb(7, 2, 0.0f) << "0. nV";
+        QTest::newRow("lsb exactly 1 uV") << Q(LsbText(1e-6f)) << "1. uV";
+        QTest::newRow("range 6 bipolar") << Q(RangeText(1.28f, 2)) << "\u00B1 1.28V";
+        QTest::newRow("range 6 unipolar") << Q(RangeText(1.28f, 1)) << "1.28V";
+        QTest::newRow("range 0 unipolar") << Q(RangeText(0.02f, 1)) << "20 mV";
+        QTest::newRow("range 5 unipolar") << Q(RangeText(0.64f, 1)) << "640 mV";
+        QTest::newRow("reference .5") << Q(ReferenceText(0.5f)) << ".50 V";
+        QTest::newRow("rms in mV") << Q(RmsText(3.0517578e-7f, 10000)) << "3.05 mV";
+        // The floor of the average, not its nearest code.
+        QTest::newRow("average half a code below mid-scale")
+            << Q(AverageValueText(8388607.5f, 2, 305.17578)) << "-305.176 nV";
+    }
+    void labelTexts() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+
+    // sqrt(S / (n - 1)) exactly 2.5 and 3.5 round to the even neighbour; short or empty runs.
+    void rmsAndExtremes_data() {
+        QTest::addColumn<std::vector<double>>("buffer");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<int>>("rmsMaxMin");
+        QTest::newRow("2.5 gives 2")
+            << Run({0, 4, 4, 5, 5, 6, 6, 6, 7, 7, 7, 8, 9, 9, 9, 10}) << 16 << QList<int>{2, 10, 0};
+        QTest::newRow("3.5 gives 4")
+            << Run({0, 0, 0, 0, 1, 2, 2, 2, 4, 5, 5, 6, 8, 8, 9, 10}) << 16 << QList<int>{4, 10, 0};
+        QTest::newRow("one code") << Run({5}) << 1 << QList<int>{0, 5, 5};
+        QTest::newRow("count beyond the buffer") << Run({1, 3}) << 200 << QList<int>{1, 3, 1};
+        QTest::newRow("no buffer") << std::vector<double>{} << 5 << QList<int>{0, 0, 0};
+    }
+    void rmsAndExtremes() {
+        QFETCH(std::vector<double>, buffer);
+        QFETCH(int, count);
+        QFETCH(QList<int>, rmsMaxMin);
+        const NoiseStatistics s = ComputeNoiseStatistics(buffer, count);
+        QCOMPARE((QList<int>{s.rmsNoiseCodes, s.maxCode, s.minCode}), rmsMaxMin);
+    }
+};
+
+QTEST_APPLESS_MAIN(NoiseStatsTest)
+#include "tst_noise_stats.moc"

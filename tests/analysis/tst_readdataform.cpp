@@ -1,0 +1,256 @@
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "readdataform.h"
+#include "scripted_messages.h"
+#include "sim_fixture.h"
+
+using kx::sim::Fault;
+using kx::sim::InputSetting;
+using Messages = QList<kx::Message>;
+
+namespace {
+
+const char* const Title = "KX3105 Evaluation Software";
+const kx::Message Interruption{"User Interruption of Reading", Title, kx::Icon::Warning};
+const kx::Message ReadError{"Error Reading Data from KX3105", Title};
+const kx::Message TooFew{"For Data Analysis the number of Codes read must be between 9 and 5000",
+                         Title};
+
+// 1 mV on AIN1 with no noise, bipolar 2.56 V range: 2^23 + 0.001 / 2.56 * 2^23 = 800CCD hex.
+constexpr double SteadyCode = 0x800CCD;
+
+QLineEdit* Field(const QWidget& form, const char* name) {
+    return form.findChild<QLineEdit*>(name);
+}
+QString Reading(const QWidget& form) {
+    return form.findChild<QLabel*>("ReadingLabel")->text();
+}
+void Click(const QWidget& form, const char* button) {
+    form.findChild<QPushButton*>(button)->click();
+}
+Messages Shown(const ScriptedMessages& s) {
+    return Messages(s.shown.begin(), s.shown.end());
+}
+// A key that types a character, pressed while a read runs.
+void PostKey(const QWidget& form) {
+    QCoreApplication::postEvent(Field(form, "Text1"),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x"));
+}
+
+}  // namespace
+
+class ReadDataFormTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Reads for analysis that end normally, by a key press or by a time-out.
+    void readForAnalysis_data() {
+        QTest::addColumn<int>("requested");
+        QTest::addColumn<bool>("byEnter");
+        QTest::addColumn<int>("keyAfter");    // codes stored before the key press; -1 none
+        QTest::addColumn<int>("stuckAfter");  // results made before the board hangs; -1 none
+        QTest::addColumn<int>("codeCount");
+        QTest::addColumn<float>("reference");
+        QTest::addColumn<Messages>("messages");
+        QTest::newRow("10 codes") << 10 << false << -1 << -1 << 10 << 1.23f << Messages{};
+        QTest::newRow("Enter in the count") << 10 << true << -1 << -1 << 10 << 1.23f << Messages{};
+        // The code read after the key press is still stored and counted; no reference stored.
+        QTest::newRow("key press in iteration 4")
+            << 50 << false << 3 << -1 << 4 << 2.5f << Messages{Interruption};
+        // The failed slot is no code: the run ends at the four codes read.
+        QTest::newRow("time-out on the fifth code")
+            << 50 << false << -1 << 4 << 4 << 1.23f << Messages{ReadError};
+        QTest::newRow("count 0: empty run") << 0 << false << -1 << -1 << 0 << 1.23f << Messages{};
+    }
+    void readForAnalysis() {
+        QFETCH(int, requested);
+        QFETCH(bool, byEnter);
+        QFETCH(int, keyAfter);
+        QFETCH(int, stuckAfter);
+        QFETCH(int, codeCount);
+        QFETCH(float, reference);
+        QFETCH(Messages, messages);
+        SimBench bench;
+        bench.board.setInput(0, InputSetting{0.001, 0.0});
+        SimBench::Write(0x01, 0x03);
+        if (stuckAfter >= 0) bench.board.armFaultAfterResults(Fault::ReadyStuck, stuckAfter);
+        ScriptedMessages shown;
+        CodeCount = 77;
+        ReadDataForm form;
+        form.show();
+        Field(form, "NumCodesText")->setText(QString::number(requested));
+        Field(form, "RefText")->setText("1.234");
+        int starts = 0;
+        bool noticeShown = false;
+        connect(&form, &ReadDataForm::codeRead, &form, [&](int count) {
+            noticeShown |= Reading(form) == "Press any key to stop reading";
+            starts += count == 1;
+            if (count == keyAfter) PostKey(form);
+        });
+        if (byEnter)
+            QTest::keyClick(Field(form, "NumCodesText"), Qt::Key_Return);
+        else
+            Click(form, "Command1");
+
+        QCOMPARE(starts, requested > 0 ? 1 : 0);
+        QCOMPARE(noticeShown, requested > 0);
+        QCOMPARE(Shown(shown), messages);
+        QCOMPARE(int{CodeCount}, codeCount);
+        QCOMPARE(SampleBuffer.size(), size_t(requested + 1));
+        for (size_t i = 0; i < SampleBuffer.size(); ++i)
+            QCOMPARE(SampleBuffer[i], i >= 1 && i <= size_t(codeCount) ? SteadyCode : 0.0);
+        QCOMPARE(ReferenceVoltage, reference);
+        QCOMPARE(Reading(form), "");
+        QCOMPARE(form.findChild<QProgressBar*>()->accessibleName(), "Codes read");
+        QCOMPARE(form.findChild<QProgressBar*>()->text(),
+                 QString("%1 of %2 codes").arg(codeCount).arg(qMax(requested, 1)));
+    }
+
+    // While a read runs the screen cannot be left and no second read starts.
+    void readingRefusesBackSecondReadAndClosing() {
+        SimBench bench;
+        SimBench::Write(0x01, 0x03);
+        ScriptedMessages shown;
+        ReadDataForm form;
+        form.show();
+        Field(form, "NumCodesText")->setText("20");
+        bool tried = false;
+        connect(&form, &ReadDataForm::codeRead, &form, [&](int count) {
+            if (count != 5) return;
+            tried = true;
+            QVERIFY(!form.close());
+            form.reject();
+            Click(form, "Command4");
+            QTest::keyClick(Field(form, "NumCodesText"), Qt::Key_Return);
+            Click(form, "Command2");
+            QVERIFY(form.isVisible());
+        });
+        Click(form, "Command1");
+        QVERIFY(tried);
+        QCOMPARE(int{CodeCount}, 20);
+        QCOMPARE(SampleBuffer.size(), size_t(21));
+        QVERIFY(shown.shown.empty());
+        Click(form, "Command4");
+        QVERIFY(!form.isVisible());
+    }
+
+    // A screen that goes away during a read takes the read with it.
+    void readStopsWhenTheScreenIsGone() {
+        SimBench bench;
+        SimBench::Write(0x01, 0x03);
+        QPointer<ReadDataForm> form = new ReadDataForm;
+        form->show();
+        Field(*form, "NumCodesText")->setText("1000");
+        connect(form.data(), &ReadDataForm::codeRead, form, [&](int count) {
+            if (count == 3) QTimer::singleShot(0, [&] { delete form.data(); });
+        });
+        Click(*form, "Command1");
+        QVERIFY(form.isNull());
+        QCOMPARE(int{CodeCount}, 3);
+        const uint64_t accesses = bench.board.accessCount();
+        QCoreApplication::processEvents();
+        QCOMPARE(bench.board.accessCount(), accesses);
+    }
+
+    // Enter in RefText stores the reference and starts nothing; a field holding no number is
+    // cleared and nothing else changes.
+    void fieldEntry_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<float>("stored");
+        QTest::addColumn<QString>("fieldAfter");
+        QTest::newRow("2.499") << "RefText"
+                               << "2.499" << 2.5f << "2.499";
+        QTest::newRow(".5") << "RefText"
+                            << ".5" << 0.5f << ".5";
+        QTest::newRow("reference no number") << "RefText"
+                                             << "2,5V" << 3.0f << "";
+        QTest::newRow("count no number") << "NumCodesText"
+                                         << "ten" << 3.0f << "";
+        QTest::newRow("count beyond 16 bits") << "NumCodesText"
+                                              << "40000" << 3.0f << "";
+    }
+    void fieldEntry() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(float, stored);
+        QFETCH(QString, fieldAfter);
+        SimBench bench;
+        SimBench::Write(0x01, 0x03);
+        ScriptedMessages shown;
+        ReferenceVoltage = 3.0f;
+        CodeCount = 12;
+        ReadDataForm form;
+        form.show();
+        QLineEdit* edit = Field(form, field.toLatin1().constData());
+        edit->setText(text);
+        const uint64_t accesses = bench.board.accessCount();
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(ReferenceVoltage, stored);
+        QCOMPARE(edit->text(), fieldAfter);
+        QCOMPARE(bench.board.accessCount(), accesses);
+        QCOMPARE(int{CodeCount}, 12);
+        QVERIFY(shown.shown.empty());
+    }
+
+    // The read for display shows the code in hexadecimal, stops at a key press without a
+    // message or at a time-out with one, and leaves the run alone.
+    void readForDisplay_data() {
+        QTest::addColumn<bool>("stuck");
+        QTest::addColumn<QString>("shownCode");
+        QTest::addColumn<Messages>("messages");
+        QTest::newRow("code 15") << false << "F" << Messages{};
+        QTest::newRow("time-out") << true << "" << Messages{ReadError};
+    }
+    void readForDisplay() {
+        QFETCH(bool, stuck);
+        QFETCH(QString, shownCode);
+        QFETCH(Messages, messages);
+        SimBench bench;
+        // Unipolar 2.56 V range: code 15 is 15 / 2^24 of 2.56 V.
+        bench.board.setInput(0, InputSetting{15.0 * 2.56 / 16777216.0, 0.0});
+        SimBench::Write(0x02, 0x0F);
+        SimBench::Write(0x01, 0x03);
+        bench.board.setFault(Fault::ReadyStuck, stuck);
+        ScriptedMessages shown;
+        CodeCount = 33;
+        ReadDataForm form;
+        form.show();
+        if (!stuck) PostKey(form);
+        Click(form, "Command2");
+        QCOMPARE(Field(form, "CurrentCodeText")->text(), shownCode);
+        QCOMPARE(Shown(shown), messages);
+        QCOMPARE(Reading(form), "");
+        QCOMPARE(int{CodeCount}, 33);
+    }
+
+    // "&Noise Analysis" through the run-length gate.
+    void noiseAnalysisGate_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("9") << 9 << false;
+        QTest::newRow("10") << 10 << true;
+    }
+    void noiseAnalysisGate() {
+        QFETCH(int, count);
+        QFETCH(bool, opens);
+        SimBench bench;
+        ScriptedMessages shown;
+        CodeCount = static_cast<int16_t>(count);
+        QList<QWidget*> opened;
+        ReadDataForm form([&](QWidget* parent) { opened << parent; });
+        Click(form, "Command3");
+        QCOMPARE(opened, opens ? QList<QWidget*>{&form} : QList<QWidget*>{});
+        QCOMPARE(Shown(shown), opens ? Messages{} : Messages{TooFew});
+    }
+};
+
+QTEST_MAIN(ReadDataFormTest)
+#include "tst_readdataform.moc"
