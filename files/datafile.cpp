@@ -1,0 +1,178 @@
+#include "datafile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <system_error>
+#include <utility>
+
+#include "globals.h"
+#include "hex.h"
+#include "numtext.h"
+
+namespace kx::datafile {
+
+namespace {
+
+// No code needs more than a few dozen characters; a longer line is no code, and capping it keeps
+// a huge file without line ends from filling memory.
+constexpr size_t MaxLineLength = 4096;
+
+double RoundHalfEven(double value) {
+    const double down = std::floor(value);
+    const double fraction = value - down;
+    if (fraction > 0.5) return down + 1;
+    if (fraction < 0.5) return down;
+    return std::fmod(down, 2.0) == 0 ? down : down + 1;
+}
+
+// Codes are whole 32-bit numbers; anything else is rounded and clamped rather than written as
+// text the reader would refuse.
+int64_t WholeCode(double code) {
+    if (std::isnan(code)) return 0;
+    constexpr double limit = 9.0e18;
+    if (code >= limit) return static_cast<int64_t>(limit);
+    if (code <= -limit) return -static_cast<int64_t>(limit);
+    return static_cast<int64_t>(RoundHalfEven(code));
+}
+
+std::optional<double> DecimalCode(std::string_view line) {
+    const std::optional<double> value = kx::ParseDecimal(line);
+    if (!value) return std::nullopt;
+    const double code = RoundHalfEven(*value);
+    if (code < std::numeric_limits<int32_t>::min() || code > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return code == 0 ? 0.0 : code;  // "-0" is plain zero
+}
+
+std::optional<double> HexCode(std::string_view line) {
+    // No blanks: a decimal file read as hexadecimal then fails on its leading blank instead of
+    // loading as different numbers.
+    if (line.empty() || line.size() > 8) return std::nullopt;
+    const std::optional<unsigned long long> value = kx::ParseHex(line);
+    if (!value || *value >= 0x80000000ULL) return std::nullopt;
+    return static_cast<double>(*value);
+}
+
+// Reads one line into `line` without its end (LF, or CR LF). Returns false at the end of the
+// stream when nothing is left. Reading stops in a line longer than MaxLineLength, which is
+// marked: such a line is no code, and the rest of it need not be read at all.
+bool ReadLine(std::streambuf& in, std::string& line, bool& tooLong) {
+    line.clear();
+    tooLong = false;
+    bool any = false;
+    for (;;) {
+        const int c = in.sbumpc();
+        if (c == std::char_traits<char>::eof()) break;
+        any = true;
+        if (c == '\n') break;
+        if (line.size() == MaxLineLength) {
+            tooLong = true;
+            return true;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return any;
+}
+
+}  // namespace
+
+std::string CodeLine(double code, Form form) {
+    const int64_t value = WholeCode(code);
+    if (form == Form::Hex) return kx::Hex(value);
+    return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+}
+
+std::string RunText(const std::vector<double>& buffer, int count, Form form) {
+    std::string text;
+    const int last = std::min<int>(count, static_cast<int>(buffer.size()) - 1);
+    for (int i = 1; i <= last; ++i) {
+        text += CodeLine(buffer[static_cast<size_t>(i)], form);
+        text += "\r\n";
+    }
+    return text;
+}
+
+WriteStatus WriteRunFile(const std::filesystem::path& path, const std::vector<double>& buffer,
+                         int count, Form form) {
+    if (path.empty()) return WriteStatus::CannotCreate;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return WriteStatus::CannotCreate;
+    const std::string text = RunText(buffer, count, form);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    // A full disk shows only when the buffered lines reach it, at the flush or the close.
+    out.flush();
+    const bool written = static_cast<bool>(out);
+    out.close();
+    return written && !out.fail() ? WriteStatus::Written : WriteStatus::WriteFailed;
+}
+
+ReadResult ParseRun(std::istream& in, Form form) {
+    ReadResult result;
+    std::streambuf* source = in.rdbuf();
+    if (!source) {
+        result.status = ReadStatus::CannotOpen;
+        return result;
+    }
+    std::vector<double> codes{0.0};
+    std::string line;
+    bool tooLong = false;
+    int lines = 0;
+    // Counting goes on past a bad line, so that a file too long to load says so whatever it
+    // holds; only an overlong line ends the reading at once.
+    while (ReadLine(*source, line, tooLong)) {
+        if (line.empty() && lines > 0) break;
+        ++lines;
+        if (lines > MaxCodes) {
+            result.status = ReadStatus::TooManyCodes;
+            result.lineCount = lines;
+            return result;
+        }
+        if (tooLong && result.badLine == 0) result.badLine = lines;
+        if (tooLong) break;
+        if (result.badLine != 0) continue;
+        const std::optional<double> code = form == Form::Hex ? HexCode(line) : DecimalCode(line);
+        if (code)
+            codes.push_back(*code);
+        else
+            result.badLine = lines;
+    }
+    result.lineCount = lines;
+    if (result.badLine != 0) {
+        result.status = ReadStatus::BadLine;
+    } else if (lines == 0) {
+        result.status = ReadStatus::Empty;
+    } else {
+        result.status = ReadStatus::Loaded;
+        result.run.buffer = std::move(codes);
+        result.run.count = static_cast<int16_t>(lines);
+    }
+    return result;
+}
+
+ReadResult ParseRun(std::string_view text, Form form) {
+    std::istringstream in{std::string(text)};
+    return ParseRun(in, form);
+}
+
+ReadResult ReadRunFile(const std::filesystem::path& path, Form form) {
+    ReadResult result;
+    result.status = ReadStatus::CannotOpen;
+    // Devices and pipes can be endless: only plain files (or links to them) are data files.
+    std::error_code error;
+    if (path.empty() || !std::filesystem::is_regular_file(path, error)) return result;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return result;
+    return ParseRun(in, form);
+}
+
+void UseRun(Run run) {
+    SampleBuffer = std::move(run.buffer);
+    CodeCount = run.count;
+}
+
+}  // namespace kx::datafile

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The data file: one code per line, CR LF after every line (the last one included), no header.
+// Decimal lines carry a blank before a zero or positive code and a minus before a negative one;
+// hexadecimal lines are upper-case digits without prefix, blank or leading zeros. Nothing in the
+// file says which form it is in: the user tells the reader.
+
+namespace kx::datafile {
+
+enum class Form { Decimal, Hex };
+
+// Most codes one file may load.
+inline constexpr int MaxCodes = 5000;
+
+// ---- Writing ----
+
+// One code as its line, without the line end: " 8388620", "-5", "80000C", "0".
+std::string CodeLine(double code, Form form);
+
+// The whole file for codes buffer[1..count]: count lines, each ended by CR LF; empty for count 0.
+std::string RunText(const std::vector<double>& buffer, int count, Form form);
+
+enum class WriteStatus {
+    Written,
+    CannotCreate,  // the file could not be created (empty or bad name, missing directory...)
+    WriteFailed,   // created, but writing failed part-way (disk full); the lines so far stay
+};
+
+// Creates (or replaces without asking) the file and writes codes buffer[1..count] to it.
+WriteStatus WriteRunFile(const std::filesystem::path& path, const std::vector<double>& buffer,
+                         int count, Form form);
+
+// ---- Reading ----
+
+enum class ReadStatus {
+    Loaded,        // run holds the new codes
+    CannotOpen,    // missing or unreadable file: nothing loaded, no message
+    Empty,         // the file holds nothing: nothing loaded, no message
+    TooManyCodes,  // more than MaxCodes lines before the first empty line: nothing loaded
+    BadLine,       // a line is not a code in the chosen form: nothing loaded
+};
+
+// A run read from a file. buffer has positions 0..count, position 0 is 0 and holds no code.
+struct Run {
+    std::vector<double> buffer{0.0};
+    int16_t count = 0;
+};
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::Empty;
+    Run run;            // meaningful only when status is Loaded
+    int lineCount = 0;  // lines counted: to the first empty line, past MaxCodes or an overlong line
+    int badLine = 0;    // 1-based number of the first unreadable line, for BadLine
+};
+
+// Reads lines up to the end or the first empty line. Lines end with CR LF or LF alone.
+// Decimal: blanks around allowed, a fraction rounds half to even, the result must fit 32 bits.
+// Hex: 1 to 8 digits in either case, any spelling of zero, values below 80000000 only.
+// A NUL or other byte that belongs to no number makes its line unreadable.
+ReadResult ParseRun(std::istream& in, Form form);
+ReadResult ParseRun(std::string_view text, Form form);
+
+// Opens the file and parses it; CannotOpen when it cannot be opened or is no plain file.
+ReadResult ReadRunFile(const std::filesystem::path& path, Form form);
+
+// Makes a loaded run the program's run (SampleBuffer and CodeCount). Call only with the run of a
+// result whose status is Loaded: a failed read must leave the previous run in place.
+void UseRun(Run run);
+
+}  // namespace kx::datafile

@@ -1,0 +1,146 @@
+#include "readfileform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "datafile.h"
+#include "file_lists.h"
+#include "messages.h"
+
+ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : ScreenDialog(parent) {
+    setObjectName(QStringLiteral("ReadFileForm"));
+    setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Read Data From File"));
+
+    QLabel* heading = kx::NamedLabel("Label1", QStringLiteral("Read From File"), this);
+    QFont headingFont = heading->font();
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
+    headingFont.setBold(true);
+    heading->setFont(headingFont);
+    heading->setAlignment(Qt::AlignCenter);
+
+    QGroupBox* select = kx::NamedFrame("Frame1", QStringLiteral("Select Data File"), this);
+    readDrive_ = new kx::DriveList(select);
+    readDrive_->setObjectName(QStringLiteral("ReadDrive"));
+    readDir_ = new kx::DirectoryList(select);
+    readDir_->setObjectName(QStringLiteral("ReadDir"));
+    readDir_->setOpenOnAnyKey(true);
+    listRead_ = new kx::FileList(select);
+    listRead_->setObjectName(QStringLiteral("ListRead"));
+    QLabel* searchCaption = kx::NamedLabel("Label2", QStringLiteral("Search Criteria :"), select);
+    searchText_ = new QLineEdit(select);
+    searchText_->setObjectName(QStringLiteral("SearchText"));
+    searchCaption->setBuddy(searchText_);
+    for (QWidget* list : {static_cast<QWidget*>(readDir_), static_cast<QWidget*>(listRead_)})
+        list->setMinimumSize(220, 200);
+    auto* grid = new QGridLayout(select);
+    grid->addWidget(readDrive_, 0, 0);
+    grid->addWidget(readDir_, 1, 0);
+    grid->addWidget(listRead_, 1, 1);
+    auto* searchRow = new QHBoxLayout;
+    searchRow->addWidget(searchCaption);
+    searchRow->addWidget(searchText_, 1);
+    grid->addLayout(searchRow, 2, 0, 1, 2);
+
+    decOpt_ = new QRadioButton(QStringLiteral("Decimal"), this);
+    decOpt_->setObjectName(QStringLiteral("FileReadDecOpt"));
+    hexOpt_ = new QRadioButton(QStringLiteral("Hex"), this);
+    hexOpt_->setObjectName(QStringLiteral("FileReadHexOpt"));
+    auto* formRow = new QHBoxLayout;
+    formRow->addWidget(decOpt_);
+    formRow->addWidget(hexOpt_);
+    formRow->addStretch();
+
+    QPushButton* read = kx::NamedButton("ReadFileCommand", QStringLiteral("&Read File"), this);
+    QPushButton* menu = kx::NamedButton("ReadMenuCommand", QStringLiteral("&Main Menu"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(read);
+    buttons->addWidget(menu);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(heading);
+    layout->addWidget(select);
+    layout->addLayout(formRow);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    const QString start =
+        startDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : startDirectory;
+    if (!readDir_->setPath(start)) readDir_->setPath(QDir::currentPath());
+    QDir::setCurrent(readDir_->path());
+    decOpt_->setChecked(true);
+    searchText_->setText(QStringLiteral("*.*"));
+    listRead_->setPattern(searchText_->text());
+    listRead_->setDirectory(readDir_->path());
+    readDrive_->showDriveOf(readDir_->path());
+
+    connect(readDrive_, &kx::DriveList::driveChanged, this, &ReadFileForm::ReadDrive_Change);
+    connect(readDir_, &kx::DirectoryList::pathChanged, this, &ReadFileForm::ReadDir_Change);
+    connect(listRead_, &QListWidget::itemClicked, this, &ReadFileForm::ListRead_Click);
+    connect(listRead_, &QListWidget::itemDoubleClicked, this, &ReadFileForm::ReadFileCommand_Click);
+    connect(listRead_, &kx::FileList::enterPressed, this, &ReadFileForm::ReadFileCommand_Click);
+    kx::OnEnter(searchText_, [this] { ListRead_Click(); });
+    connect(read, &QPushButton::clicked, this, &ReadFileForm::ReadFileCommand_Click);
+    connect(menu, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ReadFileForm::ReadDrive_Change() {
+    const QString root = readDrive_->drive();
+    // An unreadable drive: back to the one the directory list is on, and the process with it.
+    if (root.isEmpty() || !QDir::setCurrent(root) || !readDir_->setPath(root)) {
+        readDrive_->showDriveOf(readDir_->path());
+        QDir::setCurrent(readDir_->path());
+    }
+}
+
+void ReadFileForm::ReadDir_Change() {
+    listRead_->setDirectory(readDir_->path());
+    QDir::setCurrent(readDir_->path());
+    readDrive_->showDriveOf(readDir_->path());
+}
+
+void ReadFileForm::ListRead_Click() {
+    listRead_->setPattern(searchText_->text());
+}
+
+void ReadFileForm::ReadFileCommand_Click() {
+    QDir::setCurrent(readDir_->path());
+    readDrive_->showDriveOf(readDir_->path());
+    failed_ = false;
+    const QString path = listRead_->selectedPath();
+    if (path.isEmpty()) {
+        failed_ = true;  // nothing selected: nothing to say
+        return;
+    }
+    const auto form = hexOpt_->isChecked() ? kx::datafile::Form::Hex : kx::datafile::Form::Decimal;
+    kx::datafile::ReadResult result =
+        kx::datafile::ReadRunFile(QFileInfo(path).filesystemFilePath(), form);
+    switch (result.status) {
+        case kx::datafile::ReadStatus::Loaded:
+            // Only a file read whole replaces the run.
+            kx::datafile::UseRun(std::move(result.run));
+            break;
+        case kx::datafile::ReadStatus::CannotOpen:
+        case kx::datafile::ReadStatus::Empty:
+            failed_ = true;
+            break;
+        case kx::datafile::ReadStatus::TooManyCodes:
+            kx::ShowMessage(TooManyCodesText, kx::Icon::Warning);
+            failed_ = true;
+            break;
+        case kx::datafile::ReadStatus::BadLine:
+            kx::ShowMessage("Error Reading File", kx::Icon::Warning);
+            failed_ = true;
+            break;
+    }
+    if (!failed_) kx::ShowMessage("File Successfully Read", kx::Icon::Information);
+}

@@ -1,0 +1,131 @@
+#include "writefileform.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "datafile.h"
+#include "file_lists.h"
+#include "globals.h"
+#include "messages.h"
+
+WriteFileForm::WriteFileForm(QWidget* parent) : ScreenDialog(parent) {
+    setObjectName(QStringLiteral("WriteFileForm"));
+    setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Write Data to File"));
+
+    QLabel* heading = kx::NamedLabel("Label1", QStringLiteral("Write to File"), this);
+    QFont headingFont = heading->font();
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
+    headingFont.setBold(true);
+    heading->setFont(headingFont);
+    heading->setAlignment(Qt::AlignCenter);
+
+    QGroupBox* location = kx::NamedFrame("Frame1", QStringLiteral("Select File Location"), this);
+    writeDrive_ = new kx::DriveList(location);
+    writeDrive_->setObjectName(QStringLiteral("WriteDrive"));
+    writeDir_ = new kx::DirectoryList(location);
+    writeDir_->setObjectName(QStringLiteral("WriteDir"));
+    writeList_ = new kx::FileList(location);
+    writeList_->setObjectName(QStringLiteral("WriteList"));
+    QLabel* nameCaption = kx::NamedLabel("Label2", QStringLiteral("Save file as:"), location);
+    fileName_ = new QLineEdit(location);
+    fileName_->setObjectName(QStringLiteral("FileName"));
+    nameCaption->setBuddy(fileName_);
+    for (QWidget* list : {static_cast<QWidget*>(writeDir_), static_cast<QWidget*>(writeList_)})
+        list->setMinimumSize(220, 200);
+    auto* grid = new QGridLayout(location);
+    grid->addWidget(writeDrive_, 0, 0);
+    grid->addWidget(writeDir_, 1, 0);
+    grid->addWidget(writeList_, 1, 1);
+    grid->addWidget(nameCaption, 2, 0);
+    grid->addWidget(fileName_, 3, 0, 1, 2);
+
+    QGroupBox* form = kx::NamedFrame("Frame2", QStringLiteral("Save Data as"), this);
+    decimalOpt_ = new QRadioButton(QStringLiteral("Decimal"), form);
+    decimalOpt_->setObjectName(QStringLiteral("DecimalOpt"));
+    hexOpt_ = new QRadioButton(QStringLiteral("Hex"), form);
+    hexOpt_->setObjectName(QStringLiteral("HexOpt"));
+    auto* formRow = new QHBoxLayout(form);
+    formRow->addWidget(decimalOpt_);
+    formRow->addWidget(hexOpt_);
+    formRow->addStretch();
+
+    QPushButton* save = kx::NamedButton("Command1", QStringLiteral("&Save File"), this);
+    QPushButton* menu = kx::NamedButton("Command2", QStringLiteral("&Main Menu"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(save);
+    buttons->addWidget(menu);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(heading);
+    layout->addWidget(location);
+    layout->addWidget(form);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The lists start where the process is: the last directory chosen on a file screen.
+    writeDir_->setPath(QDir::currentPath());
+    writeList_->setDirectory(writeDir_->path());
+    writeDrive_->showDriveOf(writeDir_->path());
+    decimalOpt_->setChecked(true);
+    fileName_->setText(QStringLiteral("Default.dat"));
+
+    connect(writeDrive_, &kx::DriveList::driveChanged, this, &WriteFileForm::WriteDrive_Change);
+    connect(writeDir_, &kx::DirectoryList::pathChanged, this, &WriteFileForm::WriteDir_Change);
+    connect(writeList_, &QListWidget::itemClicked, this, &WriteFileForm::WriteList_Click);
+    connect(writeList_, &kx::FileList::enterPressed, this, &WriteFileForm::WriteList_Click);
+    kx::OnEnter(fileName_, [this] { Command1_Click(); });
+    connect(save, &QPushButton::clicked, this, &WriteFileForm::Command1_Click);
+    connect(menu, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void WriteFileForm::WriteDrive_Change() {
+    const QString root = writeDrive_->drive();
+    // An unreadable drive: back to the one the directory list is on, without a word.
+    if (root.isEmpty() || !QDir::setCurrent(root) || !writeDir_->setPath(root)) {
+        writeDrive_->showDriveOf(writeDir_->path());
+        QDir::setCurrent(writeDir_->path());
+    }
+}
+
+void WriteFileForm::WriteDir_Change() {
+    writeList_->setDirectory(writeDir_->path());
+    QDir::setCurrent(writeDir_->path());
+    writeDrive_->showDriveOf(writeDir_->path());
+}
+
+void WriteFileForm::WriteList_Click() {
+    writeList_->refresh();
+}
+
+void WriteFileForm::Command1_Click() {
+    failed_ = false;
+    const QString name = fileName_->text();
+    // A bare name lands in the directory the list shows, which the process follows.
+    const std::filesystem::path path =
+        name.isEmpty() ? std::filesystem::path()
+                       : QFileInfo(QDir(writeDir_->path()).filePath(name)).filesystemFilePath();
+    const auto form = hexOpt_->isChecked() ? kx::datafile::Form::Hex : kx::datafile::Form::Decimal;
+    switch (kx::datafile::WriteRunFile(path, SampleBuffer, CodeCount, form)) {
+        case kx::datafile::WriteStatus::Written:
+            break;
+        case kx::datafile::WriteStatus::CannotCreate:
+            kx::ShowMessage("Error creating File");
+            failed_ = true;
+            break;
+        case kx::datafile::WriteStatus::WriteFailed:
+            kx::ShowMessage("Error Creating File");
+            failed_ = true;
+            break;
+    }
+    writeList_->refresh();
+    if (!failed_) kx::ShowMessage("File Written Successfully");
+}

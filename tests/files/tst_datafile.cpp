@@ -1,0 +1,168 @@
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "datafile.h"
+
+using kx::datafile::Form;
+using kx::datafile::ReadStatus;
+using Codes = std::vector<double>;
+
+Q_DECLARE_METATYPE(Form)
+Q_DECLARE_METATYPE(ReadStatus)
+
+namespace {
+
+std::string Lines(int count, const std::string& line) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += line + "\r\n";
+    return text;
+}
+
+Codes Buffer(Codes codes) {
+    codes.insert(codes.begin(), 0.0);
+    return codes;
+}
+
+}  // namespace
+
+class DataFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writesOneLinePerCode_data() {
+        QTest::addColumn<Form>("form");
+        QTest::addColumn<Codes>("codes");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("decimal") << Form::Decimal << Codes{0, 8388620, 5, -2147483648.0}
+                                 << QByteArray(" 0\r\n 8388620\r\n 5\r\n-2147483648\r\n");
+        QTest::newRow("hex") << Form::Hex << Codes{0, 8388620, 255, 16777215}
+                             << QByteArray("0\r\n80000C\r\nFF\r\nFFFFFF\r\n");
+        QTest::newRow("empty run") << Form::Hex << Codes{} << QByteArray();
+    }
+    void writesOneLinePerCode() {
+        QFETCH(Form, form);
+        QFETCH(Codes, codes);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(QByteArray::fromStdString(
+                     kx::datafile::RunText(Buffer(codes), int(codes.size()), form)),
+                 bytes);
+    }
+
+    void roundTripOf5000Codes_data() {
+        QTest::addColumn<Form>("form");
+        QTest::newRow("decimal") << Form::Decimal;
+        QTest::newRow("hex") << Form::Hex;
+    }
+    void roundTripOf5000Codes() {
+        QFETCH(Form, form);
+        std::mt19937 random(3105);
+        Codes codes{0, 16777215, 8388608, 1};
+        while (codes.size() < 5000)
+            codes.push_back(double(random() % 16777216));
+        if (form == Form::Decimal) codes[10] = -2147483648.0;  // a timed-out read
+        QTemporaryDir dir;
+        const std::filesystem::path path = dir.filePath("run.dat").toStdString();
+        QCOMPARE(kx::datafile::WriteRunFile(path, Buffer(codes), 5000, form),
+                 kx::datafile::WriteStatus::Written);
+
+        const kx::datafile::ReadResult result = kx::datafile::ReadRunFile(path, form);
+        QCOMPARE(result.status, ReadStatus::Loaded);
+        QCOMPARE(result.run.count, int16_t(5000));
+        QCOMPARE(result.run.buffer, Buffer(codes));
+    }
+
+    void onlyPlainFilesAreRead() {
+        QTemporaryDir dir;
+        for (const QString& path : {dir.path(), dir.filePath("missing.dat"), QString("/dev/zero")})
+            QCOMPARE(kx::datafile::ReadRunFile(path.toStdString(), Form::Decimal).status,
+                     ReadStatus::CannotOpen);
+    }
+
+    void readsLines_data() {
+        QTest::addColumn<Form>("form");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<Codes>("codes");  // the run, or {-line number} of the first bad line
+        auto row = [](const char* name, Form form, QByteArray text, Codes codes) {
+            QTest::newRow(name) << form << text << codes;
+        };
+        row("hex 0", Form::Hex, "0\r\n", {0});
+        row("hex zeros any width", Form::Hex, "00\r\n000000\r\n00000000\r\n", {0, 0, 0});
+        row("hex 8000 FFFF", Form::Hex, "8000\r\nFFFF\r\n", {32768, 65535});
+        row("hex either case", Form::Hex, "ff\r\n80000c\r\n7FFFFFFF\r\n",
+            {255, 8388620, 2147483647});
+        row("hex 80000000", Form::Hex, "1\r\n80000000\r\n", {-2});
+        row("hex FFFFFFFF", Form::Hex, "FFFFFFFF\r\n", {-1});
+        row("hex nine digits", Form::Hex, "000000001\r\n", {-1});
+        row("hex of a decimal file", Form::Hex, " 12\r\n", {-1});
+        row("decimal blanks", Form::Decimal, " 12\r\n  -7  \r\n+3\r\n\t4\r\n", {12, -7, 3, 4});
+        row("decimal halves to even", Form::Decimal, "2.5\r\n3.5\r\n-2.5\r\n0.4999\r\n7.51\r\n",
+            {2, 4, -2, 0, 8});
+        row("decimal 32-bit ends", Form::Decimal, "2147483647\r\n-2147483648\r\n",
+            {2147483647, -2147483648.0});
+        row("decimal above 32 bits", Form::Decimal, "1\r\n2147483648\r\n", {-2});
+        row("decimal below 32 bits", Form::Decimal, "-2147483649\r\n", {-1});
+        row("decimal huge exponent", Form::Decimal, "1e400\r\n", {-1});
+        row("decimal of a hex file", Form::Decimal, "12\r\n1F\r\n", {-2});
+        row("LF only", Form::Decimal, " 1\n 2\n 3\n", {1, 2, 3});
+        row("no end on last line", Form::Hex, "A\r\nB", {10, 11});
+        row("stops at empty line", Form::Decimal, "1\r\n\r\nnot a code\r\n", {1});
+        row("bad third line", Form::Decimal, "1\r\n2\r\nx\r\n4\r\n", {-3});
+        row("first line empty", Form::Decimal, "\r\n5\r\n", {-1});
+        row("NUL byte", Form::Decimal, QByteArray("12\0\r\n", 5), {-1});
+        row("binary", Form::Hex,
+            QByteArray("\x7f"
+                       "ELF\x02\x01\x01\0\0\0",
+                       10),
+            {-1});
+    }
+    void readsLines() {
+        QFETCH(Form, form);
+        QFETCH(QByteArray, text);
+        QFETCH(Codes, codes);
+        const kx::datafile::ReadResult result =
+            kx::datafile::ParseRun(std::string_view(text.data(), size_t(text.size())), form);
+        if (codes.size() == 1 && codes[0] < 0) {
+            QCOMPARE(result.status, ReadStatus::BadLine);
+            QCOMPARE(result.badLine, -int(codes[0]));
+        } else {
+            QCOMPARE(result.status, ReadStatus::Loaded);
+            QCOMPARE(result.run.count, int16_t(codes.size()));
+            QCOMPARE(result.run.buffer, Buffer(codes));
+        }
+    }
+
+    void runLengths_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<ReadStatus>("status");
+        QTest::addColumn<int>("count");
+        auto row = [](const char* name, const std::string& text, ReadStatus status, int count) {
+            QTest::newRow(name) << QByteArray::fromStdString(text) << status << count;
+        };
+        row("empty file", "", ReadStatus::Empty, 0);
+        row("9 lines", Lines(9, " 7"), ReadStatus::Loaded, 9);
+        row("5000 lines", Lines(5000, " 7"), ReadStatus::Loaded, 5000);
+        row("5001 lines", Lines(5001, " 7"), ReadStatus::TooManyCodes, 0);
+        row("5001 lines, one bad", "x\r\n" + Lines(5000, " 7"), ReadStatus::TooManyCodes, 0);
+        row("100 codes, empty line, 6000 more", Lines(100, " 7") + "\r\n" + Lines(6000, "junk"),
+            ReadStatus::Loaded, 100);
+        row("endless line", std::string(1 << 20, '7'), ReadStatus::BadLine, 0);
+    }
+    void runLengths() {
+        QFETCH(QByteArray, text);
+        QFETCH(ReadStatus, status);
+        QFETCH(int, count);
+        const kx::datafile::ReadResult result =
+            kx::datafile::ParseRun(text.toStdString(), Form::Decimal);
+        QCOMPARE(result.status, status);
+        if (status != ReadStatus::Loaded) return;
+        QCOMPARE(int(result.run.count), count);
+        QCOMPARE(result.run.buffer, Buffer(Codes(size_t(count), 7.0)));
+    }
+};
+
+QTEST_APPLESS_MAIN(DataFileTest)
+#include "tst_datafile.moc"

@@ -1,0 +1,260 @@
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "file_lists.h"
+#include "globals.h"
+#include "readfileform.h"
+#include "scripted_messages.h"
+#include "writefileform.h"
+
+using Codes = std::vector<double>;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList Texts(const ScriptedMessages& messages) {
+    QStringList texts;
+    for (const kx::Message& m : messages.shown)
+        texts << QString::fromStdString(m.text);
+    return texts;
+}
+
+QStringList Names(const QListWidget* list) {
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->text();
+    return names;
+}
+
+QString AccessibleName(QObject* o) {
+    return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+}
+
+void SetRun(Codes codes) {
+    CodeCount = int16_t(codes.size());
+    codes.insert(codes.begin(), 0.0);
+    SampleBuffer = codes;
+}
+
+// A click, then the second press: how a double-click reaches a widget.
+void DoubleClick(QAbstractItemView* view, const QRect& item) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, item.center());
+}
+
+}  // namespace
+
+class FileScreensTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void captionsAndAccessibleNames() {
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("a.dat"), " 1\r\n");
+        QDir::setCurrent(dir.path());
+        WriteFileForm write;
+        ReadFileForm read(nullptr, dir.path());
+        const QList<QPair<QDialog*, QStringList>> expected = {
+            {&write,
+             {"KX3105 Evaluation Software - Write Data to File", "Label1=Write to File",
+              "Frame1=Select File Location", "Label2=Save file as:", "FileName=Default.dat",
+              "Frame2=Save Data as", "DecimalOpt=Decimal", "HexOpt=Hex", "Command1=&Save File",
+              "Command2=&Main Menu"}},
+            {&read,
+             {"KX3105 Evaluation Software - Read Data From File", "Label1=Read From File",
+              "Frame1=Select Data File", "Label2=Search Criteria :", "SearchText=*.*",
+              "FileReadDecOpt=Decimal", "FileReadHexOpt=Hex", "ReadFileCommand=&Read File",
+              "ReadMenuCommand=&Main Menu"}}};
+        for (const auto& [form, captions] : expected) {
+            form->show();
+            QCOMPARE(form->windowTitle(), captions.first());
+            for (const QString& c : captions.mid(1)) {
+                QObject* control = form->findChild<QObject*>(c.section('=', 0, 0));
+                QVERIFY2(control, qPrintable(c));
+                auto* frame = qobject_cast<QGroupBox*>(control);
+                QCOMPARE(frame ? frame->title() : control->property("text").toString(),
+                         c.section('=', 1));
+            }
+            for (QWidget* w : form->findChildren<QWidget*>())
+                if (w->isVisible() && !w->parent()->inherits("QAbstractScrollArea"))
+                    QVERIFY2(!AccessibleName(w).isEmpty(), qPrintable(w->objectName()));
+        }
+        QVERIFY(write.findChild<QRadioButton*>("DecimalOpt")->isChecked());
+        QVERIFY(read.findChild<QRadioButton*>("FileReadDecOpt")->isChecked());
+        QCOMPARE(AccessibleName(write.findChild<QLineEdit*>("FileName")), "Save file as:");
+        QCOMPARE(AccessibleName(read.findChild<QLineEdit*>("SearchText")), "Search Criteria :");
+        QAccessibleInterface* list =
+            QAccessible::queryAccessibleInterface(read.findChild<QListWidget*>("ListRead"));
+        QCOMPARE(list->childCount(), 1);
+        QCOMPARE(list->child(0)->text(QAccessible::Name), "a.dat");
+    }
+
+    void saveOverwritesFailsAndSavesAgain() {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        WriteFile(dir.filePath("Default.dat"), QByteArray(100, 'x'));
+        SetRun({5, 0, 8388620});
+        ScriptedMessages messages;
+        WriteFileForm form;
+        auto* name = form.findChild<QLineEdit*>("FileName");
+        auto* save = form.findChild<QPushButton*>("Command1");
+        save->click();
+        QCOMPARE(FileBytes(dir.filePath("Default.dat")), QByteArray(" 5\r\n 0\r\n 8388620\r\n"));
+        form.findChild<QRadioButton*>("HexOpt")->click();
+        save->click();
+        QCOMPARE(FileBytes(dir.filePath("Default.dat")), QByteArray("5\r\n0\r\n80000C\r\n"));
+        QStringList expected{"File Written Successfully", "File Written Successfully",
+                             "Error creating File"};
+        name->clear();
+        save->click();
+        if (QFileInfo::exists("/dev/full")) {
+            name->setText("/dev/full");
+            save->click();
+            expected << "Error Creating File";
+        }
+        name->setText("run.dat");
+        save->click();
+        QTest::keyClick(name, Qt::Key_Return);  // Enter saves, once
+        expected << "File Written Successfully"
+                 << "File Written Successfully";
+        QCOMPARE(Texts(messages), expected);
+        QCOMPARE(messages.shown.front().icon, kx::Icon::None);
+        QCOMPARE(FileBytes(dir.filePath("run.dat")), QByteArray("5\r\n0\r\n80000C\r\n"));
+    }
+
+    void searchPatternFiltersTheFileList() {
+        QTemporaryDir dir;
+        for (const char* name : {"a.dat", "b.txt", "C.DAT", "notes"})
+            WriteFile(dir.filePath(name), " 7\r\n");
+        ReadFileForm form(nullptr, dir.path());
+        auto* list = form.findChild<QListWidget*>("ListRead");
+        auto* search = form.findChild<QLineEdit*>("SearchText");
+        QCOMPARE(Names(list), (QStringList{"a.dat", "b.txt", "C.DAT", "notes"}));
+        search->clear();
+        QTest::keyClicks(search, "*.dat");
+        QCOMPARE(Names(list).size(), 4);  // typing alone changes nothing
+        QTest::keyClick(search, Qt::Key_Return);
+        QCOMPARE(Names(list), (QStringList{"a.dat", "C.DAT"}));
+
+        // A click on the list applies the pattern too, and the clicked file stays selected.
+        search->setText("*.txt;*.dat");
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(1)).center());
+        QCOMPARE(Names(list), (QStringList{"a.dat", "b.txt", "C.DAT"}));
+        QCOMPARE(list->currentItem()->text(), "C.DAT");
+
+        // A double-click reads the file.
+        SetRun({});
+        ScriptedMessages messages;
+        DoubleClick(list, list->visualItemRect(list->item(1)));
+        QCOMPARE(Texts(messages), QStringList{"File Successfully Read"});
+        QCOMPARE(SampleBuffer, (Codes{0, 7}));
+    }
+
+    void readReplacesTheRunOnlyWhenTheWholeFileIsRead_data() {
+        QTest::addColumn<QString>("file");  // empty: nothing selected
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QString>("message");  // empty: none
+        QTest::addColumn<kx::Icon>("icon");
+        QTest::addColumn<Codes>("run");
+        const Codes previous{11, 12};
+        const auto info = kx::Icon::Information, warning = kx::Icon::Warning;
+        QTest::newRow("decimal") << "d.dat" << QByteArray(" 5\r\n-6\r\n 7\r\n") << false
+                                 << "File Successfully Read" << info << Codes{5, -6, 7};
+        QTest::newRow("hex") << "h.dat" << QByteArray("8000\r\nFFFF\r\n0\r\n") << true
+                             << "File Successfully Read" << info << Codes{32768, 65535, 0};
+        QTest::newRow("bad line") << "b.dat" << QByteArray(" 5\r\nfive\r\n") << false
+                                  << "Error Reading File" << warning << previous;
+        QTest::newRow("5001 codes")
+            << "big.dat" << QByteArray(" 1\r\n").repeated(5001) << false
+            << "File not Read: at most 5000 Codes can be read from one File" << warning << previous;
+        QTest::newRow("empty file") << "e.dat" << QByteArray() << false << "" << info << previous;
+        QTest::newRow("nothing selected") << "" << QByteArray() << false << "" << info << previous;
+    }
+    void readReplacesTheRunOnlyWhenTheWholeFileIsRead() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, hex);
+        QFETCH(QString, message);
+        QFETCH(kx::Icon, icon);
+        QFETCH(Codes, run);
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("other.dat"), " 99\r\n");
+        if (!file.isEmpty()) WriteFile(dir.filePath(file), bytes);
+        SetRun({11, 12});
+        ScriptedMessages messages;
+        ReadFileForm form(nullptr, dir.path());
+        auto* list = form.findChild<QListWidget*>("ListRead");
+        if (!file.isEmpty()) list->setCurrentItem(list->findItems(file, Qt::MatchExactly).at(0));
+        if (hex) form.findChild<QRadioButton*>("FileReadHexOpt")->click();
+        form.findChild<QPushButton*>("ReadFileCommand")->click();
+
+        QCOMPARE(Texts(messages), message.isEmpty() ? QStringList{} : QStringList{message});
+        if (!message.isEmpty()) QCOMPARE(messages.shown.front().icon, icon);
+        run.insert(run.begin(), 0.0);
+        QCOMPARE(SampleBuffer, run);
+        QCOMPARE(CodeCount, int16_t(run.size() - 1));
+    }
+
+    void directoryListLeadsTheFileListAndTheProcess() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        WriteFile(dir.filePath("top.dat"), " 1\r\n");
+        WriteFile(dir.filePath("sub/inner.dat"), " 2\r\n");
+        const QString top = QDir::cleanPath(dir.path());
+        const QString sub = top + "/sub";
+        ReadFileForm form(nullptr, top);
+        QCOMPARE(QDir::currentPath(), top);
+        auto* dirs = form.findChild<kx::DirectoryList*>("ReadDir");
+        auto* files = form.findChild<QListWidget*>("ListRead");
+        dirs->setCurrentItem(dirs->currentItem()->child(0));  // "sub"
+        QTest::keyClick(dirs, Qt::Key_Q);  // any typed key opens the highlighted directory
+        QCOMPARE(Names(files), QStringList{"inner.dat"});
+        QCOMPARE(QDir::currentPath(), sub);
+        dirs->setCurrentItem(dirs->currentItem()->parent());
+        QTest::keyClick(dirs, Qt::Key_Return);
+        QCOMPARE(Names(files), QStringList{"top.dat"});
+        QCOMPARE(QDir::currentPath(), top);
+
+        // A drive that cannot be read: the list goes back to the directory's drive.
+        auto* drives = form.findChild<kx::DriveList*>("ReadDrive");
+        drives->setDrives({"/", "/kx3105-no-such-drive"});
+        drives->setCurrentIndex(1);
+        QCOMPARE(drives->drive(), "/");
+        QCOMPARE(dirs->path(), top);
+        QCOMPARE(QDir::currentPath(), top);
+
+        // The write screen starts where the process is and follows a double-click upwards.
+        QDir::setCurrent(sub);
+        WriteFileForm write;
+        write.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&write));
+        auto* writeDirs = write.findChild<kx::DirectoryList*>("WriteDir");
+        auto* writeList = write.findChild<QListWidget*>("WriteList");
+        QCOMPARE(Names(writeList), QStringList{"inner.dat"});
+        DoubleClick(writeDirs, writeDirs->visualItemRect(writeDirs->currentItem()->parent()));
+        QCOMPARE(Names(writeList), QStringList{"top.dat"});
+        QCOMPARE(QDir::currentPath(), top);
+    }
+};
+
+QTEST_MAIN(FileScreensTest)
+#include "tst_file_screens.moc"
