@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The twelve channels of the multi-channel screen, in the fixed order in which reads and
+// calibrations visit them and the screen restores them, with the names of each row's controls.
+
+namespace kx::multi {
+
+inline constexpr int ChannelCount = 12;
+inline constexpr int NoRow = -1;
+
+struct ChannelRow {
+    const char* check;  // object names of the row's five controls
+    const char* range;
+    const char* filter;
+    const char* polarity;
+    const char* data;
+    int channelCode;    // ADC control register CH field, 0..11
+    bool differential;  // fully differential (AINx - AINy) rather than AINx - AINCOM
+    // Rows that cannot be picked together with this one: a pseudo-differential row names its
+    // pair's differential row, a differential row its two pseudo-differential halves.
+    std::array<int, 2> partners;
+
+    int32_t channelByte() const { return channelCode << 4; }
+};
+
+extern const std::array<ChannelRow, ChannelCount> ChannelTable;
+
+// "AIN1 - AINCOM" ... "AIN7 - AIN8" (CHCON is always cleared on this screen).
+std::string RowCaption(int row);
+
+// The other pseudo-differential half of a pseudo-differential row's pair (row 1 <-> row 2).
+int OtherHalf(int row);
+
+// Range list items in list order, with the range code each stands for.
+struct RangeItem {
+    const char* text;
+    int code;
+};
+inline constexpr std::array<RangeItem, 8> RangeItems{{{"2.56 V", 7},
+                                                      {"1.28 V", 6},
+                                                      {"640 mV", 5},
+                                                      {"320 mV", 4},
+                                                      {"160 mV", 3},
+                                                      {"80 mV", 2},
+                                                      {"40 mV", 1},
+                                                      {"20 mV", 0}}};
+
+// Position (1..8) of an item text in the range list; nullopt for any other text. Exact and
+// case-sensitive, as is the match the read makes.
+std::optional<int> RangePosition(std::string_view text);
+std::optional<int> RangeCodeOf(std::string_view text);
+
+inline constexpr const char* BipolarItem = "Bipolar";
+inline constexpr const char* UnipolarItem = "Unipolar";
+inline constexpr const char* DefaultFilterText = "45";
+
+}  // namespace kx::multi

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "multi_state.h"
+
+// "Read Data for Display": pass after pass over the twelve channels until a key press is seen at
+// the top of a pass. Each checked channel gets its filter word, ADC control byte and continuous
+// mode (each read back), one conversion and its code on screen; every slot, checked or not, ends
+// with the converter put back into idle.
+
+namespace kx::multi {
+
+inline constexpr const char* HitAnyKeyText = "Hit any Key to Stop Reading";
+inline constexpr const char* FilterFormatMessage = "Enter Correct Number format for Filter Word";
+inline constexpr const char* FilterMaxMessage = "Illegal Filter Value , Max Value is FF";
+inline constexpr const char* FilterMinMessagePrefix = "Illegal Filter Value , Min Value is ";
+inline constexpr const char* FilterProgramMessage = "Error Programming Filter Register";
+inline constexpr const char* ControlProgramMessage = "Error Programming ADC Control Register";
+inline constexpr const char* ModeProgramMessage = "Error Programming Mode Register";
+inline constexpr const char* ReadDataMessage = "Error Reading Data from KX3105";
+inline constexpr const char* SelectForConversionMessage = "Select Channels for Conversion";
+
+// A row's controls as the read finds them when the row's turn comes: the check state and the
+// visible texts of the range list, the polarity list and the filter box.
+struct RowControls {
+    bool checked = false;
+    std::string range;
+    std::string polarity;
+    std::string filter;
+};
+
+// What the read needs from the screen.
+class ReadView {
+public:
+    virtual ~ReadView() = default;
+    virtual RowControls Row(int row) = 0;
+    virtual void ShowStopCaption(const std::string& text) = 0;
+    // Keyboard focus to the stop-key box, then one turn of the event loop, where a key press
+    // clears KeepReading. False when the screen is being closed: the read must end.
+    virtual bool TurnEventLoop() = 0;
+    // Shows a code in the row's data box and repaints it at once.
+    virtual void ShowCode(int row, const std::string& code) = 0;
+};
+
+// Range and polarity carry over from one converted channel to the next when a list holds a text
+// that is none of its items; they start at 20 mV, bipolar.
+struct ReadLocals {
+    int16_t RN = 0;
+    int16_t UB = 0;
+};
+
+enum class ReadEnd { Stopped, Failed, Closed };
+
+// The steps of a pass. A step that fails returns its message; nothing more is written then.
+void BeginPass(MultiChannelState& s);
+// Range, polarity and filter word of a checked row into RN, UB, FilterValue and ControlValue.
+std::optional<std::string> WorkOutChannel(MultiChannelState& s, ReadLocals& locals, int row,
+                                          const RowControls& controls);
+// Filter, ADC control, then mode register with continuous conversion, each read back.
+std::optional<std::string> ProgramChannel(MultiChannelState& s);
+// Reads the slot's registers and puts the converter into idle (no read-back).
+void FinishSlot(MultiChannelState& s);
+
+// The whole read, messages included. Returns how it ended; after Closed the view is not used.
+ReadEnd RunRead(MultiChannelState& s, ReadView& view);
+
+}  // namespace kx::multi
