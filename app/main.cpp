@@ -1,5 +1,9 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "messages.h"
@@ -7,6 +11,14 @@
 #include "port_trace.h"
 #include "qt_message_service.h"
 #include "startup.h"
+
+namespace {
+
+void ShowTraceWarning(const std::string& warning) {
+    if (!warning.empty()) kx::ShowMessage(warning, kx::Icon::Warning);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -16,37 +28,55 @@ int main(int argc, char** argv) {
         return 2;
     }
     const kx::StartupOptions& options = parsed.options;
-    if (options.help) {
-        std::cout << kx::Usage("kx3105");
-        return 0;
+    if (options.help) return kx::WriteOutput(kx::Usage("kx3105"), stdout, std::cerr) ? 0 : 1;
+    if (options.version)
+        return kx::WriteOutput(std::string(kx::ProgramVersion) + "\n", stdout, std::cerr) ? 0 : 1;
+    // Qt aborts with a core dump when it finds no display; say it plainly instead.
+    if (!kx::DisplayConfigured([](const char* name) -> const char* { return std::getenv(name); })) {
+        std::cerr << "kx3105: " << kx::NoDisplayError << "\n";
+        return 2;
     }
-    if (options.version) {
-        std::cout << kx::ProgramVersion << "\n";
-        return 0;
-    }
-    if (options.traceFile) {
-        std::string error;
-        if (!kx::StartPortTrace(*options.traceFile, error)) {
-            std::cerr << "kx3105: cannot write the trace " << *options.traceFile << ": " << error
-                      << "\n";
-            return 1;
-        }
-    }
+    // A trace reader that goes away is a failed write to report, not the end of the program.
+    std::signal(SIGPIPE, SIG_IGN);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KX3105 Evaluation Software"));
     QApplication::setApplicationVersion(QString::fromLatin1(kx::ProgramVersion));
-    // The trace is complete whenever the program sits waiting for the user.
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     [] { kx::BeforeUserWait(); });
+
+    // Created only now that the program is sure to start, so a failed start leaves no file.
+    if (options.traceFile) {
+        std::string error;
+        switch (kx::OpenPortTrace(*options.traceFile, error)) {
+            case kx::TraceStart::Started:
+                break;
+            case kx::TraceStart::WouldBlock:
+                std::cerr << "kx3105: refusing the trace " << *options.traceFile << ": " << error
+                          << "\n";
+                return 2;
+            case kx::TraceStart::Failed:
+                std::cerr << "kx3105: cannot write the trace " << *options.traceFile << ": "
+                          << error << "\n";
+                return 1;
+        }
+    }
+    // The trace is complete whenever the program sits waiting for the user. A failure found
+    // then is shown once the event loop runs again: no dialog inside the dispatcher's wait.
+    QObject::connect(
+        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [] {
+            kx::BeforeUserWait();
+            std::string warning = kx::TakePortTraceWarning();
+            if (!warning.empty())
+                QTimer::singleShot(0, [warning] { kx::ShowMessage(warning, kx::Icon::Warning); });
+        });
 
     kx::Board board = kx::OpenBoard(options, std::cerr);
     SetPortBackend(board.backend.get());
     kx::InstallQtMessageService();
     kx::RunStartup(options);
 
-    const int result = kx::RunMainMenu(QString::fromStdString(kx::BoardLine(board)));
+    const int result = kx::RunMainMenu([&board] { return QString::fromStdString(kx::BoardLine(board)); });
     SetPortBackend(nullptr);
     kx::StopPortTrace();
+    ShowTraceWarning(kx::TakePortTraceWarning());  // a failure at the close
     return result;
 }

@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QShortcutEvent>
 #include <QVBoxLayout>
 
 #include "globals.h"
@@ -16,11 +18,16 @@
 #include "windows_version.h"
 
 MainMenuForm::MainMenuForm(const QString& boardLine, kx::MainMenuOpeners openers, QWidget* parent)
-    : ScreenDialog(parent), openers_(std::move(openers)) {
+    : MainMenuForm([boardLine] { return boardLine; }, std::move(openers), parent) {}
+
+MainMenuForm::MainMenuForm(std::function<QString()> boardLine, kx::MainMenuOpeners openers,
+                           QWidget* parent)
+    : ScreenDialog(parent), openers_(std::move(openers)), boardLine_(std::move(boardLine)) {
     setObjectName(QStringLiteral("MainMenuForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Main Menu"));
 
     auto* menuBar = new QMenuBar(this);
+    menuBar_ = menuBar;
     menuBar->setObjectName(QStringLiteral("MenuBar"));
     menuBar->setAccessibleName(QStringLiteral("Menu bar"));
     QMenu* printer = menuBar->addMenu(QStringLiteral("&Printer Port"));
@@ -38,6 +45,7 @@ MainMenuForm::MainMenuForm(const QString& boardLine, kx::MainMenuOpeners openers
 
     QGroupBox* frame = kx::NamedFrame("Frame1", QStringLiteral("Main Menu"), this);
     auto* program = kx::NamedButton("Command1", QStringLiteral("&Program KX3105"), frame);
+    program_ = program;
     auto* readData = kx::NamedButton("Command2", QStringLiteral("Read &Data"), frame);
     auto* noise = kx::NamedButton("Command3", QStringLiteral("&Noise Analysis"), frame);
     auto* multi = kx::NamedButton("Command9", QStringLiteral("Multi - Channel Read"), frame);
@@ -59,7 +67,8 @@ MainMenuForm::MainMenuForm(const QString& boardLine, kx::MainMenuOpeners openers
     for (auto* button : frame->findChildren<QPushButton*>())
         button->setMinimumWidth(170);
 
-    auto* board = kx::NamedLabel("BoardLabel", boardLine, this);
+    auto* board = kx::NamedLabel("BoardLabel", boardLine_(), this);
+    boardLabel_ = board;
     QFont small = board->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     board->setFont(small);
@@ -83,6 +92,14 @@ MainMenuForm::MainMenuForm(const QString& boardLine, kx::MainMenuOpeners openers
     connect(noise, &QPushButton::clicked, this, &MainMenuForm::Command3_Click);
     connect(quit, &QPushButton::clicked, this, &MainMenuForm::Command8_Click);
 
+    // Alt+P belongs to both "&Program KX3105" and "&Printer Port"; left to Qt it only moves the
+    // focus. The screen's main action takes it, and F10 opens the menu as in any menu bar.
+    program->installEventFilter(this);
+    menuBar->installEventFilter(this);
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this,
+            [menuBar, printer] { menuBar->setActiveAction(printer->menuAction()); });
+
     // Start-up has settled the port address and greyed the entries of other ports.
     mnuLpt1_->setEnabled(kx::PortMenuEnabled.lpt1);
     mnuLpt2_->setEnabled(kx::PortMenuEnabled.lpt2);
@@ -97,6 +114,16 @@ void MainMenuForm::keyPressEvent(QKeyEvent* event) {
         return;
     }
     ScreenDialog::keyPressEvent(event);
+}
+
+bool MainMenuForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut && (watched == program_ || watched == menuBar_) &&
+        static_cast<QShortcutEvent*>(event)->key() == QKeySequence(Qt::ALT | Qt::Key_P)) {
+        program_->setFocus(Qt::ShortcutFocusReason);
+        program_->animateClick();
+        return true;
+    }
+    return ScreenDialog::eventFilter(watched, event);
 }
 
 void MainMenuForm::Command2_Click() {
@@ -120,6 +147,7 @@ void MainMenuForm::PortEntry_Click(QAction* entry) {
     // Only the address changes: the new port is neither claimed nor set up.
     PortAddress = kx::AddressOf(chosen);
     ShowPortChecks();
+    boardLabel_->setText(boardLine_());
 }
 
 void MainMenuForm::ShowPortChecks() {

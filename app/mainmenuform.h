@@ -8,6 +8,8 @@
 
 class QAction;
 class QKeyEvent;
+class QLabel;
+class QMenuBar;
 class QPushButton;
 
 namespace kx {
@@ -23,15 +25,21 @@ struct MainMenuOpeners {
 }  // namespace kx
 
 // The main menu: every function of the program is reached from here. Closing it, or a
-// confirmed "&Quit", ends the program; Escape does not.
+// confirmed "&Quit", ends the program; Escape does not. Alt+P opens the Program Menu; F10 opens
+// the "&Printer Port" menu, whose access key is the same.
 class MainMenuForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
-    // boardLine names the board the program talks to, shown in a small line of its own.
+    // boardLine names the port in use and the board behind it, shown in a small line of its own;
+    // it is asked again after every printer-port choice.
+    MainMenuForm(std::function<QString()> boardLine, kx::MainMenuOpeners openers,
+                 QWidget* parent = nullptr);
+    // A board line that does not change.
     MainMenuForm(const QString& boardLine, kx::MainMenuOpeners openers, QWidget* parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Command2_Click();
@@ -43,7 +51,11 @@ private:
     void ShowPortChecks();
 
     kx::MainMenuOpeners openers_;
+    std::function<QString()> boardLine_;
     Register modeRegister_;
+    QMenuBar* menuBar_ = nullptr;
+    QPushButton* program_ = nullptr;
+    QLabel* boardLabel_ = nullptr;
     QAction* mnuLpt1_ = nullptr;
     QAction* mnuLpt2_ = nullptr;
     QAction* mnuPrn_ = nullptr;

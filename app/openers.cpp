@@ -6,11 +6,19 @@
 #include "calform.h"
 #include "controlform.h"
 #include "filterform.h"
+#include "graphform.h"
+#include "histform.h"
 #include "iocontrolform.h"
 #include "modeform.h"
+#include "multiform.h"
+#include "multi_state.h"
+#include "noiseform.h"
 #include "qt_message_service.h"
+#include "readdataform.h"
+#include "readfileform.h"
 #include "resetform.h"
 #include "statusform.h"
+#include "writefileform.h"
 
 namespace kx {
 
@@ -21,6 +29,11 @@ void Open(QWidget* parent) {
     Form form(parent);
     form.exec();
 }
+void OpenNoise(QWidget* parent) {
+    NoiseForm form(NoiseOpeners{Open<GraphForm>, Open<HistForm>}, parent);
+    form.exec();
+}
+
 }  // namespace
 
 MainMenuOpeners RealMainMenuOpeners() {
@@ -29,7 +42,20 @@ MainMenuOpeners RealMainMenuOpeners() {
         ProgramForm form(RealProgramMenuOpeners(), parent);
         form.exec();
     };
+    openers.readData = [](QWidget* parent) {
+        ReadDataForm form(OpenNoise, parent);
+        form.exec();
+    };
+    openers.noise = OpenNoise;
     openers.reset = Open<ResetForm>;
+    openers.readFile = Open<ReadFileForm>;
+    openers.writeFile = Open<WriteFileForm>;
+    openers.multi = [](QWidget* parent) {
+        // The channel settings outlive the screen for the rest of the run.
+        static multi::MultiChannelState state;
+        MultiForm form(state, parent);
+        form.exec();
+    };
     openers.about = Open<aboutform>;
     return openers;
 }
@@ -45,10 +71,10 @@ ProgramMenuOpeners RealProgramMenuOpeners() {
     return openers;
 }
 
-int RunMainMenu(const QString& boardLine) {
+int RunMainMenu(std::function<QString()> boardLine) {
     InstallQtMessageService();
     QApplication::setWindowIcon(ApplicationIcon());
-    MainMenuForm menu(boardLine, RealMainMenuOpeners());
+    MainMenuForm menu(std::move(boardLine), RealMainMenuOpeners());
     menu.exec();
     return 0;
 }

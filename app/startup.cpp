@@ -1,5 +1,11 @@
 #include "startup.h"
 
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <initializer_list>
+#include <string_view>
+
 #include "globals.h"
 #include "hex.h"
 #include "sim_options.h"
@@ -23,21 +29,49 @@ std::string Usage(const std::string& program) {
            "                         input of channel code CH (0-15), repeatable\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
+           "  --                     end of the options\n"
            "\n"
            "Without --port, the program uses the first printer port, or the simulated board\n"
            "where the machine has none. Any --sim- option selects the simulated board.\n";
 }
+
+namespace {
+
+bool IsStatusSwitch(const std::string& word) {
+    return word.size() == 3 && word[0] == '/' && (word[1] == 's' || word[1] == 'S') &&
+           (word[2] == 's' || word[2] == 'S');
+}
+
+// A number too large or too small for a double ("1e309", "1e-400").
+bool OutOfRange(std::string_view text) {
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc::result_out_of_range && end == text.data() + text.size();
+}
+
+// The simulator's parser calls such a number "not a number"; say what is wrong with it.
+std::optional<std::string> OutOfRangeInput(std::string_view text) {
+    const auto equals = text.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    std::string_view volts = text.substr(equals + 1);
+    std::optional<std::string_view> noise;
+    if (const auto comma = volts.find(','); comma != std::string_view::npos) {
+        noise = volts.substr(comma + 1);
+        volts = volts.substr(0, comma);
+    }
+    if (OutOfRange(volts)) return "the voltage " + std::string(volts) + " is out of range";
+    if (noise && OutOfRange(*noise)) return "the noise " + std::string(*noise) + " is out of range";
+    return std::nullopt;
+}
+
+}  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Speed simSpeed) {
     ParsedCommandLine result;
     StartupOptions& o = result.options;
     o.sim.speed = simSpeed;
     bool simOption = false;
-
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (!o.commandLine.empty()) o.commandLine += ' ';
-        o.commandLine += args[i];
-    }
+    bool optionsEnded = false;
 
     auto fail = [&](std::string why) {
         result.error = std::move(why);
@@ -46,6 +80,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
 
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
+        if (IsStatusSwitch(arg)) {
+            if (!o.commandLine.empty()) o.commandLine += ' ';
+            o.commandLine += arg;
+            continue;
+        }
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-')
+            return fail("unexpected argument '" + arg + "'");
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
         std::optional<std::string> inlineValue;
         if (arg.rfind("--", 0) == 0) {
             if (auto eq = arg.find('='); eq != std::string::npos) {
@@ -53,6 +98,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
                 arg.resize(eq);
             }
         }
+        // A separate value that looks like an option is one: "--trace --simulate" is a
+        // forgotten file name, not a file called "--simulate".
         auto value = [&](std::string& out) {
             if (inlineValue) {
                 out = *inlineValue;
@@ -60,6 +107,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
             }
             if (i + 1 >= args.size()) {
                 result.error = arg + " needs a value";
+                return false;
+            }
+            if (args[i + 1].rfind('-', 0) == 0) {
+                result.error = arg + " needs a value, not '" + args[i + 1] + "' (write " + arg +
+                               "=VALUE for a value that starts with '-')";
                 return false;
             }
             out = args[++i];
@@ -113,14 +165,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
             int channel = 0;
             sim::InputSetting setting;
             std::string why;
+            if (auto range = OutOfRangeInput(v)) return fail("--sim-input " + v + ": " + *range);
             if (!sim::ParseInputSetting(v, channel, setting, why))
                 return fail("--sim-input " + v + ": " + why);
             o.sim.inputs[channel] = setting;
             simOption = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
+        } else {
             return fail("unknown option " + arg);
         }
-        // Anything else is part of the command line the status switch is looked for in.
     }
 
     if (simOption) o.simulate = true;
@@ -128,6 +180,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
         return fail("--port and the simulated board exclude each other");
     result.ok = true;
     return result;
+}
+
+bool WriteOutput(const std::string& text, std::FILE* out, std::ostream& diagnostics) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fflush(out) == 0 && written && !std::ferror(out)) return true;
+    diagnostics << "kx3105: write error: " << std::strerror(errno ? errno : EIO) << "\n";
+    return false;
+}
+
+bool DisplayConfigured(const std::function<const char*(const char*)>& getenv) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
 }
 
 Board OpenBoard(const StartupOptions& options, std::ostream& diagnostics,
@@ -168,14 +236,42 @@ void RunStartup(const StartupOptions& options) {
     ReferenceVoltage = 2.5f;
 }
 
+namespace {
+
+std::string PortName(uint16_t address) {
+    switch (address) {
+        case 0x378:
+            return "LPT1 at 0x378";
+        case 0x278:
+            return "LPT2 at 0x278";
+        case 0x3BC:
+            return "PRN at 0x3BC";
+        default:
+            return "the port at 0x" + Hex(address);
+    }
+}
+
+}  // namespace
+
 std::string BoardLine(const Board& board) {
-    if (board.simulated)
-        return "Board: simulated KX3105 board at 0x" + Hex(sim::SimulatedBoard::BaseAddress);
-    auto* port = dynamic_cast<const PpdevPort*>(board.backend.get());
-    if (port && port->claimed() && PortAddress != 0)
-        return "Board: printer port " + board.device + " at 0x" +
-               Hex(static_cast<uint16_t>(PortAddress));
-    return "Board: printer port " + board.device + ", not available";
+    std::string what;
+    std::optional<int> answersAt;  // where the board can be reached, if anywhere
+    if (board.simulated) {
+        what = "simulated KX3105 board";
+        answersAt = sim::SimulatedBoard::BaseAddress;
+    } else {
+        what = "printer port " + board.device;
+        auto* port = dynamic_cast<const PpdevPort*>(board.backend.get());
+        if (port && port->claimed()) answersAt = port->base();
+    }
+    const auto inUse = static_cast<uint16_t>(PortAddress);
+    if (inUse == 0) return "Board: " + what + ", not available";
+    if (answersAt && *answersAt == inUse) return "Board: " + what + " at 0x" + Hex(inUse);
+    // The printer-port menu moves only the address: nothing answers there.
+    return "Board: " + PortName(inUse) + ", no board there (the " + what +
+           (answersAt ? " is at 0x" + Hex(static_cast<uint16_t>(*answersAt))
+                      : " is not available") +
+           ")";
 }
 
 }  // namespace kx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -24,7 +26,8 @@ struct StartupOptions {
     std::optional<std::string> portDevice;
     std::optional<std::string> traceFile;
     sim::SimSettings sim;
-    // Everything after the program name, as one line; start-up searches it for "/SS".
+    // The free-standing "/SS" switches (any case), as given: start-up searches this for "/SS".
+    // Option values and other words never land here.
     std::string commandLine;
 };
 
@@ -36,9 +39,21 @@ struct ParsedCommandLine {
 
 // Reads the arguments after the program name. simSpeed is the simulated board's pace unless
 // --sim-speed says otherwise: real time for the interactive program, fast for tools.
+// The only word taken is "/SS"; any other is refused, as is an option value given as a separate
+// argument that starts with '-' (--trace=-x and --port=-x take such names). "--" ends the options.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Speed simSpeed);
 
 std::string Usage(const std::string& program);
+
+// Writes text to out (--help, --version) and flushes it. False, with "write error: REASON" on
+// diagnostics, when it does not all arrive: a closed or full output.
+bool WriteOutput(const std::string& text, std::FILE* out, std::ostream& diagnostics);
+
+// Whether the environment names a display a Qt Widgets program can use: DISPLAY,
+// WAYLAND_DISPLAY or QT_QPA_PLATFORM, non-empty. getenv is how the environment is read.
+bool DisplayConfigured(const std::function<const char*(const char*)>& getenv);
+inline constexpr const char* NoDisplayError =
+    "no display found: run it in a desktop session, or use kx3105-cli";
 
 // The board the program talks to, owned for the whole run.
 struct Board {
@@ -58,7 +73,8 @@ Board OpenBoard(const StartupOptions& options, std::ostream& diagnostics,
 // voltage. The board must be installed with SetPortBackend first.
 void RunStartup(const StartupOptions& options);
 
-// One line for the main menu naming the board in use, for after start-up.
+// One line for the main menu naming the port in use (PortAddress) and the board behind it: the
+// printer-port menu may move the program to an address where no board answers.
 std::string BoardLine(const Board& board);
 
 }  // namespace kx

@@ -5,6 +5,7 @@
 
 #ifdef __linux__
 #include <fcntl.h>
+#include <linux/major.h>
 #include <linux/ppdev.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -46,6 +47,8 @@ std::string ClaimFailureAdvice(const std::string& device, int error, bool atOpen
             return what +
                    "permission denied. Add your user to the lp group "
                    "(sudo usermod -aG lp $USER), then log out and in again.";
+        case ENOTTY:  // PPCLAIM on a character device of another kind
+            return device + " is not a printer port device.";
         case EBUSY:
         case EINTR:
             return what +
@@ -66,6 +69,15 @@ std::string ClaimFailureAdvice(const std::string& device, int error, bool atOpen
         default:
             return what + std::strerror(error) + ".";
     }
+}
+
+std::string NotAPortAdvice(const std::string& device, DeviceNode node) {
+    if (node == DeviceNode::Missing)
+        return device +
+               " is not a printer port device: no such device. Check that the port is enabled "
+               "and the parport_pc and ppdev modules are loaded (sudo modprobe -a parport_pc "
+               "ppdev), or name another port with --port DEVICE.";
+    return device + " is not a printer port device.";
 }
 
 PpdevPort::PpdevPort(std::string device, PpdevSystem& system, std::ostream& diagnostics)
@@ -108,6 +120,11 @@ int32_t PpdevPort::GetParallelPortCount() {
 int16_t PpdevPort::ClaimParallelPort(int32_t port, bool) {
     if (port != 1) return 0;
     if (claimed_) return 1;
+    if (const DeviceNode node = system_.node(device_);
+        node != DeviceNode::PrinterPort && node != DeviceNode::Unknown) {
+        diagnostics_ << "kx3105: " << NotAPortAdvice(device_, node) << "\n";
+        return 0;
+    }
     const int fd = system_.open(device_);
     if (fd < 0) {
         diagnostics_ << "kx3105: " << ClaimFailureAdvice(device_, -fd, true, kernelPortExists())
@@ -128,6 +145,10 @@ int16_t PpdevPort::ClaimParallelPort(int32_t port, bool) {
 
 int16_t PpdevPort::GetParallelPortInfo(int32_t port, PortInfo& info) {
     if (port != 1) return 0;
+    if (!claimed_) {
+        const DeviceNode node = system_.node(device_);
+        if (node == DeviceNode::Missing || node == DeviceNode::Other) return 0;
+    }
     auto base = lookupBase();
     if (!base) return 0;
     if (claimed_) base_ = base;
@@ -185,8 +206,16 @@ void IgnoreAlarm(int) {}
 
 class KernelPpdevSystem final : public PpdevSystem {
 public:
+    DeviceNode node(const std::string& path) override {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0)
+            return errno == ENOENT || errno == ENOTDIR ? DeviceNode::Missing : DeviceNode::Unknown;
+        return S_ISCHR(info.st_mode) && major(info.st_rdev) == PP_MAJOR ? DeviceNode::PrinterPort
+                                                                        : DeviceNode::Other;
+    }
+
     int open(const std::string& path) override {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
         return fd < 0 ? -errno : fd;
     }
 

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QtTest>
 
@@ -202,22 +203,16 @@ private slots:
         QVERIFY(board.port.accesses.empty());
     }
 
-    // Screens of later work are disabled, never a placeholder.
-    void onlyBuiltScreensAreEnabled() {
+    // Every button of both menus has its screen behind it.
+    void everyScreenIsWired() {
         RecordingBoard board;
         MainMenuForm form("Board: test", kx::RealMainMenuOpeners());
-        QStringList enabled;
         for (auto* b : form.findChildren<QPushButton*>())
-            if (b->isEnabled()) enabled << b->objectName();
-        enabled.sort();
-        QCOMPARE(enabled, (QStringList{"Command1", "Command4", "Command7", "Command8"}));
-
-        ScriptedMessages messages;
-        CodeCount = 100;
-        Click(form, "Command2");
-        Click(form, "Command3");
+            QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+        ProgramForm program(kx::RealProgramMenuOpeners());
+        for (auto* b : program.findChildren<QPushButton*>())
+            QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
         QVERIFY(board.port.accesses.empty());
-        QVERIFY(messages.shown.empty());
     }
 
     void quit_data() {
@@ -256,6 +251,64 @@ private slots:
         QVERIFY(form.close());
         QVERIFY(!form.isVisible());
         QVERIFY(messages.shown.empty());  // closing the window asks nothing
+    }
+
+    // Every access key reaches its button at the first press; Alt+P, shared by "&Program KX3105"
+    // and "&Printer Port", opens the Program Menu, and F10 opens the printer-port menu.
+    void accessKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("alt");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<bool>("menuOpen");
+        QTest::newRow("Alt+P") << int(Qt::Key_P) << true << "program" << false;
+        QTest::newRow("Alt+D") << int(Qt::Key_D) << true << "readData" << false;
+        QTest::newRow("Alt+N") << int(Qt::Key_N) << true << "noise" << false;
+        QTest::newRow("Alt+K") << int(Qt::Key_K) << true << "reset" << false;
+        QTest::newRow("Alt+R") << int(Qt::Key_R) << true << "readFile" << false;
+        QTest::newRow("Alt+W") << int(Qt::Key_W) << true << "writeFile" << false;
+        QTest::newRow("Alt+B") << int(Qt::Key_B) << true << "about" << false;
+        QTest::newRow("Alt+Q") << int(Qt::Key_Q) << true << "quit" << false;
+        QTest::newRow("F10") << int(Qt::Key_F10) << false << "" << true;
+    }
+    void accessKeys() {
+        QFETCH(int, key);
+        QFETCH(bool, alt);
+        QFETCH(QString, opened);
+        QFETCH(bool, menuOpen);
+        RecordingBoard board;
+        board.port.script(0x379, StatusReadsFor(0x93));  // converting: Read Data opens at once
+        CodeCount = 100;
+        ScriptedMessages messages;
+        OpenLog log;
+        MainMenuForm form("Board: test", Recording(log));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* printer = form.findChild<QMenu*>("MnuPrinter");
+
+        QTest::keyClick(&form, Qt::Key(key), alt ? Qt::AltModifier : Qt::NoModifier);
+
+        if (opened == "quit") {
+            QTRY_COMPARE(messages.shown, std::vector<kx::Message>{QuitQuestion});
+        } else if (!opened.isEmpty()) {
+            QTRY_COMPARE(log.opened, QStringList{opened});
+        }
+        QTRY_COMPARE(printer->isVisible(), menuOpen);
+        QTest::qWait(50);  // nothing more follows
+        QCOMPARE(log.opened.size(), opened.isEmpty() || opened == "quit" ? 0 : 1);
+        printer->close();
+    }
+
+    void boardLineFollowsThePrinterPortMenu() {
+        PortMenuGuard guard;
+        RecordingBoard board(0x378);
+        MainMenuForm form(
+            [] { return QString("Board: port at 0x%1").arg(uint16_t(PortAddress), 0, 16); }, {});
+        auto* line = form.findChild<QLabel*>("BoardLabel");
+        QCOMPARE(line->text(), QString("Board: port at 0x378"));
+        form.findChild<QAction*>("MnuLPT2")->trigger();
+        QCOMPARE(line->text(), QString("Board: port at 0x278"));
+        form.findChild<QAction*>("MnuPRN")->trigger();
+        QCOMPARE(line->text(), QString("Board: port at 0x3bc"));
     }
 
     void boardLineIsShownApartFromTheTitle() {

@@ -141,35 +141,53 @@ private slots:
         QVERIFY(kernel.calls.empty());
     }
 
-    // Why a claim fails, in words a user can act on.
+    // Why a claim fails, in words a user can act on; a path that is no printer port is refused
+    // before it is opened.
     void claimFailuresAreExplained_data() {
+        QTest::addColumn<QString>("node");  // port, missing, other
         QTest::addColumn<int>("openError");
         QTest::addColumn<int>("claimError");
         QTest::addColumn<bool>("portExists");
+        QTest::addColumn<bool>("opened");
         QTest::addColumn<QStringList>("words");
+        const QStringList notAPort{"kx3105: /dev/parport0 is not a printer port device.\n"};
         QTest::newRow("no device node")
-            << ENOENT << 0 << false
-            << QStringList{"cannot open /dev/parport0", "no such device", "--port DEVICE"};
-        QTest::newRow("no driver") << ENXIO << 0 << false << QStringList{"no such device", "ppdev"};
-        QTest::newRow("permission")
-            << EACCES << 0 << true << QStringList{"permission denied", "lp group"};
+            << "missing" << ENOENT << 0 << false << false
+            << QStringList{"/dev/parport0 is not a printer port device: no such device", "ppdev",
+                           "--port DEVICE"};
+        QTest::newRow("no driver")
+            << "port" << ENXIO << 0 << false << true << QStringList{"no such device", "ppdev"};
+        QTest::newRow("permission") << "port" << EACCES << 0 << true << true
+                                    << QStringList{"permission denied", "lp group"};
         QTest::newRow("not permitted")
-            << EPERM << 0 << true << QStringList{"permission denied", "lp group"};
+            << "port" << EPERM << 0 << true << true << QStringList{"permission denied", "lp group"};
         QTest::newRow("held, claim timed out")
-            << 0 << EINTR << true
+            << "port" << 0 << EINTR << true << true
             << QStringList{"cannot claim /dev/parport0", "held by another driver"};
         QTest::newRow("held exclusively")
-            << 0 << ENXIO << true << QStringList{"held by another driver"};
-        QTest::newRow("port gone at claim") << 0 << ENXIO << false << QStringList{"no such device"};
-        QTest::newRow("busy") << 0 << EBUSY << true << QStringList{"held by another driver"};
+            << "port" << 0 << ENXIO << true << true << QStringList{"held by another driver"};
+        QTest::newRow("port gone at claim")
+            << "port" << 0 << ENXIO << false << true << QStringList{"no such device"};
+        QTest::newRow("busy") << "port" << 0 << EBUSY << true << true
+                              << QStringList{"held by another driver"};
+        // Not opened at all, so no advice about permissions either.
+        QTest::newRow("a file or another device")
+            << "other" << EACCES << 0 << true << false << notAPort;
+        QTest::newRow("a device that takes no PPCLAIM")
+            << "port" << 0 << ENOTTY << true << true << notAPort;
     }
     void claimFailuresAreExplained() {
+        QFETCH(QString, node);
         QFETCH(int, openError);
         QFETCH(int, claimError);
         QFETCH(bool, portExists);
+        QFETCH(bool, opened);
         QFETCH(QStringList, words);
         FakeKernel kernel;
         if (portExists) kernel.havePort0();
+        if (node == "port") kernel.minors["/dev/parport0"] = 0;
+        if (node == "missing") kernel.minors.erase("/dev/parport0");
+        if (node == "other") kernel.nodes["/dev/parport0"] = kx::DeviceNode::Other;
         if (openError) kernel.openResult = -openError;
         kernel.claimResult = -claimError;
         std::ostringstream diag;
@@ -179,6 +197,12 @@ private slots:
         for (const auto& w : words)
             QVERIFY2(said.contains(w), qPrintable(said));
         QVERIFY(said.endsWith('\n'));
+        QVERIFY2(!said.contains("lp group") || openError == EACCES || openError == EPERM,
+                 qPrintable(said));
+        QCOMPARE(kernel.opened.size(), size_t(opened ? 1 : 0));
+        // Nor is a path that is no printer port taken for the machine's port 0.
+        PortInfo info;
+        QCOMPARE(port.GetParallelPortInfo(1, info) != 0, portExists && node == "port");
         // An unclaimed port passes nothing to the kernel.
         port.OutByte(0x378, 0x1A);
         QCOMPARE(port.InByte(0x379), 0xFF);

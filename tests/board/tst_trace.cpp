@@ -1,6 +1,11 @@
 #include <QtTest>
 
 #include <QTemporaryDir>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "board_fixture.h"
 #include "port_trace.h"
@@ -81,6 +86,72 @@ private slots:
         PortIn(0x01);
         kx::StopPortTrace();
         QCOMPARE(FileLines(path), QStringList{});
+    }
+
+    // A full disk found while writing, at a flush or at the close: one line, one warning, and
+    // the program goes on without the trace.
+    void aFailedTraceIsSaidOnceAndStopped_data() {
+        QTest::addColumn<int>("accesses");
+        QTest::addColumn<QString>("then");
+        QTest::newRow("while writing") << 20000 << "";
+        QTest::newRow("at a flush") << 3 << "flush";
+        QTest::newRow("at the close") << 3 << "stop";
+        QTest::newRow("before a message box") << 3 << "message";
+    }
+    void aFailedTraceIsSaidOnceAndStopped() {
+        QFETCH(int, accesses);
+        QFETCH(QString, then);
+        if (!QFile::exists("/dev/full")) QSKIP("no /dev/full here");
+        RecordingBoard board;
+        ScriptedMessages messages;
+        std::ostringstream diag;
+        kx::SetPortTraceDiagnostics(&diag);
+        std::string error;
+        QVERIFY(kx::StartPortTrace("/dev/full", error));
+        for (int i = 0; i < accesses; ++i)
+            PortOut(0x378, 0x1A);
+        if (then == "flush") kx::FlushPortTrace();
+        if (then == "stop") kx::StopPortTrace();
+        if (then == "message") kx::ShowMessage("Error Programming KX3105", kx::Icon::Warning);
+
+        const std::string line =
+            "kx3105: cannot write the trace /dev/full: No space left on device; tracing stopped\n";
+        QCOMPARE(diag.str(), line);
+        QVERIFY(!kx::portTraceActive);
+        QCOMPARE(kx::TakePortTraceWarning(),
+                 std::string("The port trace could not be written to /dev/full: No space left on "
+                             "device.\rTracing has stopped."));
+        QCOMPARE(kx::TakePortTraceWarning(), std::string());
+        // Said once: what follows neither writes nor complains, and the board is still driven.
+        PortOut(0x378, 0x1B);
+        kx::FlushPortTrace();
+        kx::StopPortTrace();
+        QCOMPARE(diag.str(), line);
+        QCOMPARE(board.port.accesses.size(), size_t(accesses + 1));
+        kx::SetPortTraceDiagnostics(nullptr);
+    }
+
+    // A FIFO nobody reads would hang the program at the first write: refused at once. One that
+    // is read, like /dev/stderr on a pipe, streams the trace.
+    void aFifoIsTracedOnlyWhileSomeoneReadsIt() {
+        RecordingBoard board;
+        const QByteArray fifo = dir.filePath("fifo").toLocal8Bit();
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        std::string error;
+        QCOMPARE(kx::OpenPortTrace(fifo.toStdString(), error), kx::TraceStart::WouldBlock);
+        QVERIFY(!error.empty());
+        QVERIFY(!kx::portTraceActive);
+
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QCOMPARE(kx::OpenPortTrace(fifo.toStdString(), error), kx::TraceStart::Started);
+        PortOut(0x378, 0x1A);
+        kx::FlushPortTrace();
+        char got[32] = {};
+        QCOMPARE(::read(reader, got, sizeof got - 1), ssize_t(9));
+        QCOMPARE(QByteArray(got), QByteArray("W 378 1A\n"));
+        kx::StopPortTrace();
+        ::close(reader);
     }
 
     void anUnwritableFileIsRefusedWithTheReason() {

@@ -22,6 +22,8 @@ class FakeKernel final : public kx::PpdevSystem {
 public:
     std::map<std::string, std::string> files;
     std::map<std::string, int> minors;
+    // What a path is, where it is not a printer-port node of `minors`; anything else is missing.
+    std::map<std::string, kx::DeviceNode> nodes;
     std::vector<std::string> procEntries;
     int openResult = 3;
     int claimResult = 0;
@@ -30,6 +32,10 @@ public:
     std::vector<std::string> opened;
     int claims = 0;
 
+    kx::DeviceNode node(const std::string& path) override {
+        if (auto n = nodes.find(path); n != nodes.end()) return n->second;
+        return minors.count(path) ? kx::DeviceNode::PrinterPort : kx::DeviceNode::Missing;
+    }
     int open(const std::string& path) override {
         opened.push_back(path);
         return openResult;
