@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <sstream>
 #include <thread>
+
+#include "hex.h"
+#include "numtext.h"
 
 namespace kx::sim {
 
@@ -47,8 +51,11 @@ constexpr uint64_t PicosecondsPerFilterStep = 244140625;
 constexpr uint32_t SmallestFilterWord = 3;
 constexpr uint64_t CalibrationPeriods = 2;
 
-// Ahead of the wall clock by more than this, real-time mode sleeps.
-constexpr uint64_t PaceSlackPicoseconds = 1'000'000'000;
+// Ahead of the wall clock by more than this, real-time mode sleeps, and wakes with PaceLead still
+// in hand: a sleep can wake milliseconds late on a loaded or virtual machine, and the lead absorbs
+// that instead of letting conversions go by unread.
+constexpr uint64_t PaceSlackPicoseconds = 4'000'000'000;
+constexpr uint64_t PaceLeadPicoseconds = 2'000'000'000;
 
 int WidthOf(uint32_t address) {
     switch (address) {
@@ -68,6 +75,28 @@ uint32_t Clamp24(double value) {
     if (!(value > 0)) return 0;
     if (value >= Mask24) return Mask24;
     return static_cast<uint32_t>(std::floor(value + 0.5));
+}
+
+// The registers a saved state holds, in file order, with their widths.
+struct StateField {
+    const char* name;
+    int bits;
+};
+constexpr std::array<StateField, 9> StateFields{{{"mode", 8},
+                                                 {"adc-control", 8},
+                                                 {"filter", 8},
+                                                 {"io-control", 8},
+                                                 {"offset", 24},
+                                                 {"gain", 24},
+                                                 {"register12", 16},
+                                                 {"register13", 16},
+                                                 {"data", 24}}};
+
+// The register fields in the order of StateFields.
+template <class Regs>
+std::array<uint32_t*, StateFields.size()> StateSlots(Regs& r) {
+    return {&r.mode,      &r.adcControl, &r.filter,     &r.ioControl, &r.zeroScale,
+            &r.fullScale, &r.register12, &r.register13, &r.data};
 }
 
 }  // namespace
@@ -160,7 +189,8 @@ void SimulatedBoard::pace() {
         // The program was slower than the port, or idle: the converter went on meanwhile.
         now_ = simAnchor_ + wallPs;
     } else if (simPs - wallPs > PaceSlackPicoseconds) {
-        std::this_thread::sleep_until(wallAnchor_ + nanoseconds(simPs / 1000));
+        std::this_thread::sleep_until(wallAnchor_ +
+                                      nanoseconds((simPs - PaceLeadPicoseconds) / 1000));
     }
 }
 
@@ -465,6 +495,52 @@ void SimulatedBoard::checkArms() {
             ++it;
         }
     }
+}
+
+// --- saved state ---
+
+std::string SimulatedBoard::saveState() const {
+    Registers copy = regs_;
+    const auto slots = StateSlots(copy);
+    std::string text;
+    for (size_t i = 0; i < StateFields.size(); ++i)
+        text += std::string(StateFields[i].name) + ' ' + Hex(*slots[i]) + '\n';
+    return text;
+}
+
+bool SimulatedBoard::loadState(std::string_view text, std::string& error) {
+    Registers loaded = regs_;
+    const auto slots = StateSlots(loaded);
+    std::istringstream in{std::string(text)};
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string name, value, extra;
+        if (!(words >> name)) continue;  // blank line
+        const auto where = "line " + std::to_string(number) + ": ";
+        if (!(words >> value) || (words >> extra)) {
+            error = where + "expected a register name and a hexadecimal value";
+            return false;
+        }
+        const auto field = std::find_if(StateFields.begin(), StateFields.end(),
+                                        [&](const StateField& f) { return name == f.name; });
+        if (field == StateFields.end()) {
+            error = where + "unknown register '" + name + "'";
+            return false;
+        }
+        const auto parsed = ParseHex(value);
+        if (!parsed || *parsed >= (1ull << field->bits)) {
+            error = where + "'" + value + "' is not a " + std::to_string(field->bits) +
+                    "-bit hexadecimal value";
+            return false;
+        }
+        *slots[static_cast<size_t>(field - StateFields.begin())] = static_cast<uint32_t>(*parsed);
+    }
+    regs_ = loaded;
+    // As if the mode had just been written: conversions or a calibration start afresh.
+    writeMode(regs_.mode);
+    return true;
 }
 
 // --- test interface ---

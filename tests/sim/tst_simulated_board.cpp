@@ -657,14 +657,14 @@ private slots:
         for (int i = 0; i < 2000; ++i)
             PortIn(0x379);
         const auto elapsed = Clock::now() - start;
-        QVERIFY(elapsed >= std::chrono::milliseconds(38));  // 40 ms, less the pacing slack
+        QVERIFY(elapsed >= std::chrono::milliseconds(36));  // 40 ms, less the pacing slack
 
         Write(Mode, 0x83);  // a result every 16.8 ms
         const uint64_t before = b.board.simulatedTimeNanoseconds();
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
         PortIn(0x379);
-        // Up to 1 ms of pacing slack may have been ahead of the wall clock before the sleep.
-        QVERIFY(b.board.simulatedTimeNanoseconds() - before >= 59'000'000);
+        // Up to 4 ms of pacing slack may have been ahead of the wall clock before the sleep.
+        QVERIFY(b.board.simulatedTimeNanoseconds() - before >= 56'000'000);
         QVERIFY(b.board.resultsProduced() >= 3);
     }
 };
