@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "port.h"
 #include "sim_options.h"
@@ -41,6 +42,14 @@ public:
     void setPinInputs(bool p1High, bool p2High);       // levels of P1/P2 while they are inputs
     // Lets simulated time pass without a port access (in real-time mode it is not slept off).
     void advanceTime(uint64_t nanoseconds);
+
+    // The converter's registers as text, one "name HEX" line each (mode, adc-control, filter,
+    // io-control, offset, gain, register12, register13, data), so that a later run can go on with
+    // the same board. Loading sets them as if written, which restarts conversion and calibration
+    // timing; a name left out keeps its value. Text that does not fit changes nothing: false,
+    // with a one-line reason.
+    std::string saveState() const;
+    bool loadState(std::string_view text, std::string& error);
 
     uint64_t accessCount() const { return accesses_; }
     uint64_t resultsProduced() const { return produced_; }

@@ -1,0 +1,144 @@
+#include "analyse_command.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "adc_control_fields.h"
+#include "globals.h"
+#include "shell_logic.h"
+
+namespace kx::cli {
+
+namespace {
+
+constexpr double CodesInFullScale = 16777216.0;  // 2^24
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            static constexpr char digits[] = "0123456789abcdef";
+            out += "\\u00";
+            out += digits[u >> 4];
+            out += digits[u & 0xF];
+        } else {
+            out += c;  // UTF-8 passes as it is ("±")
+        }
+    }
+    return out + "\"";
+}
+
+// The shortest text that reads back as the same double.
+std::string JsonNumber(std::optional<double> value) {
+    if (!value || !std::isfinite(*value)) return "null";
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, *value);
+    return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+bool LoadRunForAnalysis(const std::string& path, datafile::Form form, std::ostream& errors) {
+    auto result = datafile::ReadRunFile(path, form);
+    const char* const formName = form == datafile::Form::Hex ? "hexadecimal" : "decimal";
+    switch (result.status) {
+        case datafile::ReadStatus::Loaded:
+            break;
+        case datafile::ReadStatus::CannotOpen:
+            errors << "kx3105-cli: cannot open " << path << "\n";
+            return false;
+        case datafile::ReadStatus::Empty:
+            errors << "kx3105-cli: " << path << " holds no codes\n";
+            return false;
+        case datafile::ReadStatus::TooManyCodes:
+            errors << "kx3105-cli: " << path << " holds more than " << datafile::MaxCodes
+                   << " codes\n";
+            return false;
+        case datafile::ReadStatus::BadLine:
+            errors << "Error Reading File: " << path << " line " << result.badLine << " is not a "
+                   << formName << " code\n";
+            return false;
+    }
+    datafile::UseRun(std::move(result.run));
+    return RunLengthGate(CodeCount);
+}
+
+noise::NoiseAnalysis AnalyseRun(std::optional<int32_t> adcControl) {
+    if (!adcControl) return noise::AnalyseSharedRun();
+    noise::NoiseAnalysis a;
+    a.adcControl = *adcControl;
+    const int rangeCode = adc::RangeCode(a.adcControl);
+    InputRange = adc::RangeVolts(rangeCode);
+    Polarity = adc::PolarityOf(a.adcControl);
+    a.stats = noise::ComputeNoiseStatistics(SampleBuffer, CodeCount);
+    MaxCode = a.stats.maxCode;
+    MinCode = a.stats.minCode;
+    a.scaling = noise::ScalingFor(rangeCode, Polarity, ReferenceVoltage);
+    a.texts = noise::NoiseResultTexts(a.stats, a.scaling, ReferenceVoltage, CodeCount);
+    return a;
+}
+
+DataSheetFigures DataSheetFiguresOf(const std::vector<double>& buffer, int count) {
+    DataSheetFigures f;
+    if (count < 2) return f;
+    double sum = 0;
+    double low = buffer[1];
+    double high = buffer[1];
+    for (int i = 1; i <= count; ++i) {
+        const double x = buffer[static_cast<size_t>(i)];
+        sum += x;
+        low = std::min(low, x);
+        high = std::max(high, x);
+    }
+    const double mean = sum / count;
+    double squares = 0;
+    for (int i = 1; i <= count; ++i) {
+        const double d = buffer[static_cast<size_t>(i)] - mean;
+        squares += d * d;
+    }
+    f.rmsNoiseExactCodes = std::sqrt(squares / (count - 1));
+    if (f.rmsNoiseExactCodes > 0)
+        f.effectiveResolutionBits = std::log2(CodesInFullScale / f.rmsNoiseExactCodes);
+    if (high > low) f.noiseFreeBits = std::log2(CodesInFullScale / (high - low));
+    return f;
+}
+
+void PrintAnalysis(const noise::NoiseAnalysis& analysis, std::ostream& out) {
+    const noise::NoiseTexts& t = analysis.texts;
+    out << "Ref. Voltage: " << t.ref << "\n"
+        << "LSB Size: " << t.lsb << "\n"
+        << "Input Range: " << t.range << "\n"
+        << "Codes Read: " << t.codes << "\n"
+        << "RMS Noise: " << t.rmsLsb << " Hex\n"
+        << "Average Code: " << t.average << " Hex\n"
+        << "Code Span: " << t.span << " Hex\n"
+        << "Max Code: " << t.max << " Hex\n"
+        << "Min Code: " << t.min << " Hex\n"
+        << "RMS Noise: " << t.rms << "\n"
+        << "Pk to Pk Noise: " << t.pkPk << "\n"
+        << "Average Value: " << t.avValue << "\n";
+}
+
+void PrintAnalysisJson(const noise::NoiseAnalysis& analysis, const DataSheetFigures& figures,
+                       std::ostream& out) {
+    const noise::NoiseTexts& t = analysis.texts;
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"ref_voltage", &t.ref},  {"lsb_size", &t.lsb},           {"input_range", &t.range},
+        {"codes_read", &t.codes}, {"rms_noise_codes", &t.rmsLsb}, {"average_code", &t.average},
+        {"code_span", &t.span},   {"max_code", &t.max},           {"min_code", &t.min},
+        {"rms_noise", &t.rms},    {"pk_pk_noise", &t.pkPk},       {"average_value", &t.avValue},
+    };
+    out << "{";
+    for (const auto& [key, text] : texts)
+        out << JsonString(key) << ": " << JsonString(*text) << ", ";
+    out << "\"rms_noise_exact_codes\": " << JsonNumber(figures.rmsNoiseExactCodes)
+        << ", \"effective_resolution_bits\": " << JsonNumber(figures.effectiveResolutionBits)
+        << ", \"noise_free_bits\": " << JsonNumber(figures.noiseFreeBits) << "}\n";
+}
+
+}  // namespace kx::cli

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "registers.h"
+
+// The tool's board commands, on the board installed behind PortIn/PortOut at PortAddress. The
+// screens' messages (read-back mismatch, calibration or read time-out) go through
+// kx::ShowMessage. Each returns an exit status (invocation.h). Plain C++.
+
+namespace kx::cli {
+
+// A register by the tool's name: status, mode, adc-control, filter, data, offset, gain,
+// io-control. nullptr for any other name.
+const RegisterInfo* FindRegister(const std::string& name);
+// The tool's names, in the order `regs` prints them ("data" last).
+const std::vector<std::string>& RegisterNames();
+
+// `regs`: "name value" lines, values in upper-case hex; the data register only when asked.
+int PrintRegisters(std::ostream& out, bool withData);
+
+// `read`: the value in upper-case hex, one line. The register must be readable.
+int ReadRegister(const RegisterInfo& reg, std::ostream& out);
+
+// `write`: writes value (which must fit the register), reads it back, "Error Programming
+// KX3105" on a difference. The register must be writable.
+int WriteRegister(const RegisterInfo& reg, uint32_t value);
+
+// `calibrate`: mode codes 4 (internal zero) to 7 (system full). Writes the mode field keeping the
+// other bits, without a read-back, then waits for the ready line; "Error Calibrating KX3105"
+// when the wait runs out.
+int Calibrate(int modeCode);
+// The mode code of a calibration name, 0 for any other name.
+int CalibrationCode(const std::string& name);
+
+// `capture`: puts the converter into continuous conversion when it is not, then reads count
+// codes (1..32767) into the shared run as the read for analysis does. `keepReading` is looked at
+// before each code; `progress` (may be empty) is called after each code with the number read.
+// Exit status 1 after a time-out or an interruption; the run then holds the codes read so far.
+int Capture(int count, const std::atomic<bool>& keepReading,
+            const std::function<void(int read, int count)>& progress);
+
+}  // namespace kx::cli

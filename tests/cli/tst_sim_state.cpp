@@ -1,0 +1,116 @@
+#include <QtTest>
+
+#include "globals.h"
+#include "port.h"
+#include "registers.h"
+#include "serial.h"
+#include "simulated_board.h"
+
+// The simulated board's registers saved as text and loaded into another board (--sim-state).
+
+using kx::sim::SimulatedBoard;
+
+namespace {
+
+struct OnBoard {
+    explicit OnBoard(SimulatedBoard& board) {
+        kx::ResetGlobals();
+        PortAddress = 0x378;
+        SetPortBackend(&board);
+    }
+    ~OnBoard() {
+        SetPortBackend(nullptr);
+        kx::ResetGlobals();
+    }
+};
+
+// Register bytes written out here, not taken from the register map.
+int Read(int readByte, int bits) {
+    WriteSerial(readByte, PortAddress, 8);
+    return ReadSerial(static_cast<int16_t>(bits), PortAddress);
+}
+
+void Write(int writeByte, int value, int bits) {
+    WriteSerial(writeByte, PortAddress, 8);
+    WriteSerial(value, PortAddress, static_cast<int16_t>(bits));
+}
+
+}  // namespace
+
+class SimStateTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void savedAndLoaded() {
+        SimulatedBoard first;
+        QCOMPARE(first.saveState(), std::string("mode 1\n"
+                                                "adc-control 7\n"
+                                                "filter 45\n"
+                                                "io-control 0\n"
+                                                "offset 800000\n"
+                                                "gain 400000\n"
+                                                "register12 0\n"
+                                                "register13 0\n"
+                                                "data 0\n"));
+        {
+            OnBoard on(first);
+            Write(0x03, 0x03, 8);  // filter 3
+            Write(0x02, 0x1E, 8);  // ADC control: channel 1, unipolar, range 6
+            Write(0x07, 0x30, 8);  // I/O control: P1, P2 outputs, low
+            Write(0x01, 0x00, 8);  // power-down, so the offset takes a write
+            Write(0x05, 0x7FFF00, 24);
+            Write(0x01, 0x83, 8);  // continuous, chopping disabled
+        }
+        const std::string saved = first.saveState();
+
+        SimulatedBoard second;
+        std::string error;
+        QVERIFY(second.loadState(saved, error));
+        QCOMPARE(second.saveState(), saved);
+        OnBoard on(second);
+        QCOMPARE(Read(0x41, 8), 0x83);
+        QCOMPARE(Read(0x42, 8), 0x1E);
+        QCOMPARE(Read(0x43, 8), 0x03);
+        QCOMPARE(Read(0x47, 8) & 0x30, 0x30);
+        QCOMPARE(Read(0x45, 24), 0x7FFF00);
+        // A loaded continuous mode converts: a result comes within one update period.
+        WriteSerial(0x44, PortAddress, 8);
+        QVERIFY(ReadSerialWhenReady(24, PortAddress) != TimeoutMarker);
+    }
+
+    void refused_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("unknown name") << "filter 3\nstatus 81\n"
+                                      << "line 2: unknown register 'status'";
+        QTest::newRow("too wide") << "mode 100"
+                                  << "line 1: '100' is not a 8-bit hexadecimal value";
+        QTest::newRow("not hex") << "gain 0x400000"
+                                 << "line 1: '0x400000' is not a 24-bit hexadecimal value";
+        QTest::newRow("no value") << "\nfilter\n"
+                                  << "line 2: expected a register name and a hexadecimal value";
+        QTest::newRow("extra word") << "filter 3 4"
+                                    << "line 1: expected a register name and a hexadecimal value";
+    }
+    void refused() {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        SimulatedBoard board;
+        const std::string before = board.saveState();
+        std::string why;
+        QVERIFY(!board.loadState(text.toStdString(), why));
+        QCOMPARE(QString::fromStdString(why), error);
+        QCOMPARE(board.saveState(), before);  // nothing taken from a refused text
+    }
+
+    void partialTextKeepsTheRest() {
+        SimulatedBoard board;
+        std::string error;
+        QVERIFY(board.loadState("\r\nfilter 2a\r\n\r\n", error));
+        QCOMPARE(board.saveState().substr(0, 34), std::string("mode 1\nadc-control 7\nfilter 2A\n"
+                                                              "io-"));
+    }
+};
+
+QTEST_GUILESS_MAIN(SimStateTest)
+#include "tst_sim_state.moc"
