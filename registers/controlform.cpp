@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "adc_control_fields.h"
-#include "bit_texts.h"
+#include "bit_frame_widgets.h"
 #include "control_logic.h"
 #include "globals.h"
 #include "hex.h"
@@ -69,22 +69,9 @@ ControlForm::ControlForm(QWidget* parent) : ScreenDialog(parent) {
     coding->addWidget(optUnipolar_);
     coding->addStretch();
 
-    QGroupBox* frame1 = kx::NamedFrame("Frame1", QString(), this);
-    frame1->setAccessibleName(QStringLiteral("ADC Control Register"));
-    auto* bitsGrid = new QGridLayout(frame1);
-    QLabel* heading = kx::NamedLabel("Label10", QStringLiteral("ADC Control Register"), frame1);
-    heading->setAlignment(Qt::AlignCenter);
-    bitsGrid->addWidget(heading, 0, 0, 1, 8);
-    const char* const bitNames[] = {"Label1", "Label2", "Label3", "label4",
-                                    "Label5", "Label6", "Label7", "Label8"};
-    for (int i = 0; i < 8; ++i) {
-        QLabel* bit = kx::NamedLabel(bitNames[i], QStringLiteral("0"), frame1);
-        bit->setAlignment(Qt::AlignCenter);
-        bit->setMinimumWidth(18);
-        bit->setAccessibleDescription(QStringLiteral("ADC control register bit %1").arg(7 - i));
-        bitsGrid->addWidget(bit, 1, i);
-        bitLabels_[static_cast<size_t>(i)] = bit;
-    }
+    bits_ = std::make_unique<kx::BitFrame>("Frame1", "Label10",
+                                           QStringLiteral("ADC Control Register"), this);
+    QGroupBox* frame1 = bits_->frame();
 
     QGroupBox* frame7 =
         kx::NamedFrame("Frame7", QStringLiteral("Current Contents of ADC Control Register"), this);
@@ -179,9 +166,7 @@ void ControlForm::ShowControlState() {
 void ControlForm::ShowControlBits() {
     UpdatingDisplay = 1;
     ControlValue = static_cast<int16_t>(kx::ReadValue(control_));
-    const auto texts = kx::BitTexts(ControlValue);
-    for (size_t i = 0; i < 8; ++i)
-        bitLabels_[i]->setText(QString::fromStdString(texts[i]));
+    bits_->show(ControlValue);
     CaptionRanges(kx::adc::IsUnipolar(ControlValue));
     UpdatingDisplay = 0;
 }

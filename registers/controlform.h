@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
+#include "bit_frame_widgets.h"
 #include "registers.h"
 #include "screen_util.h"
 
@@ -37,6 +39,6 @@ private:
     std::array<QRadioButton*, 8> optRange_{};
     QRadioButton* optBipolar_ = nullptr;
     QRadioButton* optUnipolar_ = nullptr;
-    std::array<QLabel*, 8> bitLabels_{};
+    std::unique_ptr<kx::BitFrame> bits_;
     QLabel* controlLabel_ = nullptr;
 };

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "bit_texts.h"
+#include "bit_frame_widgets.h"
 #include "hex.h"
 #include "messages.h"
 #include "numtext.h"
@@ -56,21 +56,9 @@ Filterform::Filterform(QWidget* parent)
     entries->setColumnStretch(3, 1);
 
     // What the converter holds, bit by bit and in hexadecimal.
-    QGroupBox* frame1 = kx::NamedFrame("Frame1", QString(), this);
-    frame1->setAccessibleName(QStringLiteral("Filter Register"));
-    auto* label9 = kx::NamedLabel("Label9", QStringLiteral("Filter Register"), frame1);
-    auto* bits = new QHBoxLayout;
-    for (int i = 0; i < 8; ++i) {
-        // The fourth keeps its odd lower-case name.
-        const QByteArray name = i == 3 ? QByteArray("label4") : "Label" + QByteArray::number(i + 1);
-        bitLabels_[i] = kx::NamedLabel(name.constData(), QStringLiteral("0"), frame1);
-        bitLabels_[i]->setAlignment(Qt::AlignCenter);
-        bitLabels_[i]->setMinimumWidth(18);
-        bits->addWidget(bitLabels_[i]);
-    }
-    auto* frame1Layout = new QVBoxLayout(frame1);
-    frame1Layout->addWidget(label9);
-    frame1Layout->addLayout(bits);
+    bits_ =
+        std::make_unique<kx::BitFrame>("Frame1", "Label9", QStringLiteral("Filter Register"), this);
+    QGroupBox* frame1 = bits_->frame();
 
     QGroupBox* frame7 =
         kx::NamedFrame("Frame7", QStringLiteral("Current Contents of Filter Register"), this);
@@ -129,9 +117,7 @@ void Filterform::ShowFilterRate() {
 
 void Filterform::ShowFilterBits() {
     FilterValue = kx::ReadValue(filterReg_);
-    const auto texts = kx::BitTexts(FilterValue);
-    for (size_t i = 0; i < texts.size(); ++i)
-        bitLabels_[i]->setText(QString::fromStdString(texts[i]));
+    bits_->show(FilterValue);
     Filterlabel->setText(Text(kx::Hex(FilterValue)));
 }
 

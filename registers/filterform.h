@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
+#include "bit_frame_widgets.h"
 #include "filter_logic.h"
 #include "registers.h"
 #include "screen_util.h"
@@ -33,6 +35,6 @@ private:
 
     QLineEdit* TxtFilter = nullptr;
     QLineEdit* TxtUpdate = nullptr;
-    std::array<QLabel*, 8> bitLabels_{};  // Label1 (bit 7) ... Label8 (bit 0)
+    std::unique_ptr<kx::BitFrame> bits_;
     QLabel* Filterlabel = nullptr;
 };

@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "bit_texts.h"
+#include "bit_frame_widgets.h"
 #include "globals.h"
 #include "hex.h"
 #include "messages.h"
@@ -86,21 +86,9 @@ IOcontrolForm::IOcontrolForm(QWidget* parent)
         statusFrame("Frame4", QStringLiteral("P2 Status"), OptP2High, OptP2Low, LblP2, "OptP2High",
                     QStringLiteral("P2 High"), "OptP2Low", QStringLiteral("P2 Low"), "LblP2");
 
-    QGroupBox* frame8 = kx::NamedFrame("Frame8", QString(), this);
-    frame8->setAccessibleName(QStringLiteral("I/O Control Register"));
-    auto* label9 = kx::NamedLabel("Label9", QStringLiteral("I/O Control Register"), frame8);
-    auto* bits = new QHBoxLayout;
-    for (int i = 0; i < 8; ++i) {
-        // The fourth keeps its odd lower-case name.
-        const QByteArray name = i == 3 ? QByteArray("label4") : "Label" + QByteArray::number(i + 1);
-        bitLabels_[i] = kx::NamedLabel(name.constData(), QStringLiteral("0"), frame8);
-        bitLabels_[i]->setAlignment(Qt::AlignCenter);
-        bitLabels_[i]->setMinimumWidth(18);
-        bits->addWidget(bitLabels_[i]);
-    }
-    auto* frame8Layout = new QVBoxLayout(frame8);
-    frame8Layout->addWidget(label9);
-    frame8Layout->addLayout(bits);
+    bits_ = std::make_unique<kx::BitFrame>("Frame8", "Label9",
+                                           QStringLiteral("I/O Control Register"), this);
+    QGroupBox* frame8 = bits_->frame();
 
     QGroupBox* frame7 =
         kx::NamedFrame("Frame7", QStringLiteral("Current Contents of I/O Control Register"), this);
@@ -180,9 +168,7 @@ void IOcontrolForm::ShowIODirections() {
 void IOcontrolForm::ShowIOBits() {
     UpdatingDisplay = 1;
     IOValue = kx::ReadValue(ioReg_);
-    const auto texts = kx::BitTexts(IOValue);
-    for (size_t i = 0; i < texts.size(); ++i)
-        bitLabels_[i]->setText(QString::fromStdString(texts[i]));
+    bits_->show(IOValue);
     IOConLabel->setText(QString::fromStdString(kx::Hex(IOValue)));
     UpdatingDisplay = 0;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
+#include "bit_frame_widgets.h"
 #include "io_control_logic.h"
 #include "registers.h"
 #include "screen_util.h"
@@ -35,6 +37,6 @@ private:
     QRadioButton* OptP2Low = nullptr;
     QLabel* LblP1 = nullptr;
     QLabel* LblP2 = nullptr;
-    std::array<QLabel*, 8> bitLabels_{};  // Label1 (bit 7) ... Label8 (bit 0)
+    std::unique_ptr<kx::BitFrame> bits_;
     QLabel* IOConLabel = nullptr;
 };

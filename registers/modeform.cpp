@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "bit_texts.h"
+#include "bit_frame_widgets.h"
 #include "globals.h"
 #include "hex.h"
 #include "mode_logic.h"
@@ -67,22 +67,9 @@ ModeForm::ModeForm(QWidget* parent) : ScreenDialog(parent) {
     }};
 
     // The register's bits under their heading, bit 7 on the left.
-    QGroupBox* frame8 = kx::NamedFrame("Frame8", QString(), this);
-    frame8->setAccessibleName(QStringLiteral("Mode Register"));
-    auto* bitsGrid = new QGridLayout(frame8);
-    QLabel* heading = kx::NamedLabel("Label9", QStringLiteral("Mode Register"), frame8);
-    heading->setAlignment(Qt::AlignCenter);
-    bitsGrid->addWidget(heading, 0, 0, 1, 8);
-    const char* const bitNames[] = {"Label1", "Label2", "Label3", "label4",
-                                    "Label5", "Label6", "Label7", "Label8"};
-    for (int i = 0; i < 8; ++i) {
-        QLabel* bit = kx::NamedLabel(bitNames[i], QStringLiteral("0"), frame8);
-        bit->setAlignment(Qt::AlignCenter);
-        bit->setMinimumWidth(18);
-        bit->setAccessibleDescription(QStringLiteral("Mode register bit %1").arg(7 - i));
-        bitsGrid->addWidget(bit, 1, i);
-        bitLabels_[static_cast<size_t>(i)] = bit;
-    }
+    bits_ =
+        std::make_unique<kx::BitFrame>("Frame8", "Label9", QStringLiteral("Mode Register"), this);
+    QGroupBox* frame8 = bits_->frame();
 
     QGroupBox* frame7 =
         kx::NamedFrame("Frame7", QStringLiteral("Current Contents of Mode Register"), this);
@@ -184,7 +171,5 @@ void ModeForm::ShowModeBits() {
 }
 
 void ModeForm::ShowBitLabels() {
-    const auto texts = kx::BitTexts(ModeValue);
-    for (size_t i = 0; i < 8; ++i)
-        bitLabels_[i]->setText(QString::fromStdString(texts[i]));
+    bits_->show(ModeValue);
 }

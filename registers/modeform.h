@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
+#include "bit_frame_widgets.h"
 #include "registers.h"
 #include "screen_util.h"
 
@@ -38,7 +40,7 @@ private:
 
     std::array<QRadioButton*, 8> optMD_{};
     std::array<BitOption, 10> fieldOptions_{};
-    std::array<QLabel*, 8> bitLabels_{};
+    std::unique_ptr<kx::BitFrame> bits_;
     QLabel* modeLabel_ = nullptr;
     QLabel* calLabel_ = nullptr;
 };
