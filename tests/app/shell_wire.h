@@ -11,27 +11,6 @@
 // Expected board traffic of the shell, written out here rather than taken from the code under
 // test, and the small fakes the screen tests share.
 
-// Status-register reads that make an 8-bit register read return `value`: data out (bit 4) high
-// for each 1 bit, most significant first.
-inline std::vector<int> StatusReadsFor(int value) {
-    std::vector<int> reads;
-    for (int k = 7; k >= 0; --k)
-        reads.push_back((value >> k) & 1 ? 0x10 : 0x00);
-    return reads;
-}
-
-// Data-register writes of an 8-bit register read: the communications byte, the opening idle
-// write, then clock low / clock high for each bit clocked in.
-inline std::vector<int> ByteRegisterReadWrites(int communicationsByte) {
-    std::vector<int> writes = SerialWordWrites(communicationsByte, 8);
-    writes.push_back(0x1A);
-    for (int i = 0; i < 8; ++i) {
-        writes.push_back(0x12);
-        writes.push_back(0x1A);
-    }
-    return writes;
-}
-
 // Hardware reset: the reset line low for one write, then idle.
 inline std::vector<int> HardwareResetWrites() {
     return {0x18, 0x1A};

@@ -45,26 +45,6 @@ inline void WriteRegister(int writeByte, int bits, int value) {
     reg.WriteReg();
 }
 
-// Status-register reads that make an 8-bit read return value: data out (bit 4) per bit, MSB first.
-inline std::vector<int> StatusReadsFor(int value) {
-    std::vector<int> reads;
-    for (int k = 7; k >= 0; --k)
-        reads.push_back((value >> k) & 1 ? 0x10 : 0x00);
-    return reads;
-}
-
-// Data-register writes of an 8-bit read: the communications byte, the idle write, then clock
-// low / clock high for each bit.
-inline std::vector<int> ByteReadWrites(int communicationsByte) {
-    std::vector<int> writes = SerialWordWrites(communicationsByte, 8);
-    writes.push_back(0x1A);
-    for (int i = 0; i < 8; ++i) {
-        writes.push_back(0x12);
-        writes.push_back(0x1A);
-    }
-    return writes;
-}
-
 // Data-register writes of an 8-bit register write.
 inline std::vector<int> ByteWriteWrites(int communicationsByte, int value) {
     return Concat({SerialWordWrites(communicationsByte, 8), SerialWordWrites(value, 8)});

@@ -94,7 +94,8 @@ private slots:
             "KX3105 Evaluation Software", kx::Icon::Warning, kx::Buttons::Ok};
         QCOMPARE(messages.shown, std::vector<kx::Message>(3, powerDown));
         QCOMPARE(board.dataWrites(),
-                 Concat({ByteReadWrites(0x41), ByteReadWrites(0x41), ByteReadWrites(0x41)}));
+                 Concat({ByteRegisterReadWrites(0x41), ByteRegisterReadWrites(0x41),
+                         ByteRegisterReadWrites(0x41)}));
         QCOMPARE(entry->text(), QString("12"));
     }
 

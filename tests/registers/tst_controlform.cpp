@@ -152,8 +152,9 @@ private slots:
         board.port.script(0x379, Concat({StatusReadsFor(0x11), StatusReadsFor(0x07),
                                          StatusReadsFor(0x07), StatusReadsFor(0x07)}));
         ControlForm form;
-        QCOMPARE(board.dataWrites(), Concat({ByteReadWrites(0x41), ByteReadWrites(0x42),
-                                             ByteReadWrites(0x42), ByteReadWrites(0x42)}));
+        QCOMPARE(board.dataWrites(),
+                 Concat({ByteRegisterReadWrites(0x41), ByteRegisterReadWrites(0x42),
+                         ByteRegisterReadWrites(0x42), ByteRegisterReadWrites(0x42)}));
         QCOMPARE(OptionButton(form, "OptOPEN")->text(), QString("AIN10 - AINCOM"));
         board.port.clear();
         UpdatingDisplay = 1;

@@ -58,8 +58,9 @@ private slots:
         ScriptedMessages messages;
         Filterform form;
 
-        std::vector<int> wire = Concat({ByteReadWrites(0x41), ByteReadWrites(0x43)});
-        if (filter) wire = Concat({wire, ByteReadWrites(0x43)});
+        std::vector<int> wire =
+            Concat({ByteRegisterReadWrites(0x41), ByteRegisterReadWrites(0x43)});
+        if (filter) wire = Concat({wire, ByteRegisterReadWrites(0x43)});
         QCOMPARE(board.dataWrites(), wire);
         QTEST(Field(form, Word), "word");
         QTEST(Field(form, Rate), "rate");

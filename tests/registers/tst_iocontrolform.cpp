@@ -65,14 +65,16 @@ private slots:
         board.port.script(0x379, reads);
         ScriptedMessages messages;
         IOcontrolForm form;
-        QCOMPARE(board.dataWrites(), Concat({ByteReadWrites(0x47), ByteReadWrites(0x47)}));
+        QCOMPARE(board.dataWrites(),
+                 Concat({ByteRegisterReadWrites(0x47), ByteRegisterReadWrites(0x47)}));
         board.port.clear();
 
         form.findChild<QRadioButton*>(option)->click();
 
-        std::vector<int> wire = Concat({ByteReadWrites(0x47), ByteWriteWrites(0x07, written),
-                                        ByteReadWrites(0x47), ByteReadWrites(0x47)});
-        if (option.endsWith("Out")) wire = Concat({wire, ByteReadWrites(0x47)});
+        std::vector<int> wire =
+            Concat({ByteRegisterReadWrites(0x47), ByteWriteWrites(0x07, written),
+                    ByteRegisterReadWrites(0x47), ByteRegisterReadWrites(0x47)});
+        if (option.endsWith("Out")) wire = Concat({wire, ByteRegisterReadWrites(0x47)});
         QCOMPARE(board.dataWrites(), wire);
         const kx::Message error{"Error Programming KX3105", "KX3105 Evaluation Software",
                                 kx::Icon::Warning, kx::Buttons::Ok};

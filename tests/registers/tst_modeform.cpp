@@ -142,7 +142,7 @@ private slots:
         RecordingBoard board;
         board.port.script(0x379, StatusReadsFor(0x01));
         ModeForm form;
-        QCOMPARE(board.dataWrites(), ByteReadWrites(0x41));
+        QCOMPARE(board.dataWrites(), ByteRegisterReadWrites(0x41));
         board.port.clear();
         UpdatingDisplay = 1;
         for (QRadioButton* b : form.findChildren<QRadioButton*>())
@@ -199,8 +199,8 @@ private slots:
         OptionButton(form, QString("OptMD%1").arg(code))->click();
 
         QCOMPARE(board.dataWrites(),
-                 Concat({ByteReadWrites(0x41), ByteWriteWrites(0x01, 0x10 | code),
-                         ByteReadWrites(0x41)}));
+                 Concat({ByteRegisterReadWrites(0x41), ByteWriteWrites(0x01, 0x10 | code),
+                         ByteRegisterReadWrites(0x41)}));
         QCOMPARE(board.port.readsOf(0x379), 8 + polls + 8);
         std::vector<kx::Message> expected;
         std::vector<std::pair<QString, int>> expectedAt;
@@ -216,7 +216,7 @@ private slots:
         QCOMPARE(atMessage, expectedAt);
         // Painted between the last write of the mode and the first poll.
         const auto& a = board.port.accesses;
-        const size_t waitStart = a.size() - polls - (ByteReadWrites(0x41).size() + 8);
+        const size_t waitStart = a.size() - polls - (ByteRegisterReadWrites(0x41).size() + 8);
         QVERIFY(a[waitStart - 1].kind == kx::PortAccess::Write);
         QVERIFY(spy.paints.contains({QString("KX3105 Calibrating"), waitStart}));
         QCOMPARE(calLabel->text(), QString());

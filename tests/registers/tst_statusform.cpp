@@ -26,7 +26,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(BitLabels(form) + " " + TextOf(form, "StatusLabel"), shown);
-        QCOMPARE(board.dataWrites(), ByteReadWrites(0x40));
+        QCOMPARE(board.dataWrites(), ByteRegisterReadWrites(0x40));
         QCOMPARE(board.port.readsOf(0x379), 8);
     }
 

@@ -45,6 +45,27 @@ inline std::vector<int> SerialWordWrites(uint32_t value, int bits) {
     return out;
 }
 
+// Status-register reads that make an 8-bit register read return `value`: data out (bit 4) high
+// for each 1 bit, most significant first.
+inline std::vector<int> StatusReadsFor(int value) {
+    std::vector<int> reads;
+    for (int k = 7; k >= 0; --k)
+        reads.push_back((value >> k) & 1 ? 0x10 : 0x00);
+    return reads;
+}
+
+// Data-register writes of an 8-bit register read: the communications byte, the opening idle
+// write, then clock low / clock high for each bit clocked in.
+inline std::vector<int> ByteRegisterReadWrites(int communicationsByte) {
+    std::vector<int> writes = SerialWordWrites(communicationsByte, 8);
+    writes.push_back(0x1A);
+    for (int i = 0; i < 8; ++i) {
+        writes.push_back(0x12);
+        writes.push_back(0x1A);
+    }
+    return writes;
+}
+
 inline std::vector<int> Concat(std::initializer_list<std::vector<int>> parts) {
     std::vector<int> out;
     for (const auto& p : parts)
