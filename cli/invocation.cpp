@@ -10,7 +10,7 @@ namespace kx::cli {
 
 namespace {
 
-struct CommandSpec {
+struct CommandInfo {
     const char* name;
     int minOperands;
     int maxOperands;
@@ -20,8 +20,8 @@ struct CommandSpec {
     const char* help;
 };
 
-const std::array<CommandSpec, 9>& Commands() {
-    static const std::array<CommandSpec, 9> commands{{
+const std::array<CommandInfo, 9>& Commands() {
+    static const std::array<CommandInfo, 9> commands{{
         {"regs",
          0,
          0,
@@ -127,7 +127,7 @@ const std::array<CommandSpec, 9>& Commands() {
     return commands;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
+const CommandInfo* FindCommand(const std::string& name) {
     for (const auto& c : Commands())
         if (name == c.name) return &c;
     return nullptr;
@@ -217,23 +217,23 @@ Invocation ParseInvocation(const std::vector<std::string>& args) {
         inv.ok = true;
         return inv;
     }
-    const CommandSpec* spec = FindCommand(inv.command);
-    if (!spec) return fail("unknown command '" + inv.command + "'");
+    const CommandInfo* info = FindCommand(inv.command);
+    if (!info) return fail("unknown command '" + inv.command + "'");
     if (inv.help) {
         inv.ok = true;
         return inv;
     }
     for (const auto& option : used) {
         if (option == "--sim-state") continue;
-        if (std::find(spec->options.begin(), spec->options.end(), option) == spec->options.end())
+        if (std::find(info->options.begin(), info->options.end(), option) == info->options.end())
             return fail(inv.command + " takes no " + option + " option");
     }
     const int count = static_cast<int>(inv.operands.size());
-    if (count < spec->minOperands)
-        return fail(inv.command + ": missing argument (usage: " + spec->synopsis + ")");
-    if (count > spec->maxOperands)
+    if (count < info->minOperands)
+        return fail(inv.command + ": missing argument (usage: " + info->synopsis + ")");
+    if (count > info->maxOperands)
         return fail(inv.command + ": unexpected argument '" +
-                    inv.operands[static_cast<size_t>(spec->maxOperands)] + "'");
+                    inv.operands[static_cast<size_t>(info->maxOperands)] + "'");
     if ((inv.command == "plot" || inv.command == "histogram") && !inv.output)
         return fail(inv.command + " needs -o OUT (a .png or .pdf file)");
     inv.ok = true;
@@ -274,9 +274,9 @@ std::string GeneralHelp() {
 }
 
 std::string CommandHelp(const std::string& command) {
-    const CommandSpec* spec = FindCommand(command);
-    if (!spec) return {};
-    return "Usage: kx3105-cli [board options] " + std::string(spec->synopsis) + "\n" + spec->help;
+    const CommandInfo* info = FindCommand(command);
+    if (!info) return {};
+    return "Usage: kx3105-cli [board options] " + std::string(info->synopsis) + "\n" + info->help;
 }
 
 }  // namespace kx::cli
