@@ -14,6 +14,7 @@
 #include "control_logic.h"
 #include "globals.h"
 #include "hex.h"
+#include "register_update.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ ControlForm::ControlForm(QWidget* parent) : ScreenDialog(parent) {
                                         "OptAIN1_2",  "OptAIN3_4",  "OptAIN5_6",  "OptAin7_8",
                                         "OptAIN2_2",  "OptAINCOM",  "OptREF",     "OptOPEN"};
     // Codes 12, 14 and 15 name other inputs when CHCON is set; read once, here.
-    const bool chcon = kx::control::ChconSet(kx::control::ReadModeDirect());
+    const bool chcon = kx::control::ChconSet(kx::mode::ReadModeDirect());
     for (int c = 0; c < 16; ++c) {
         QRadioButton* b = Option(channelNames[c],
                                  QString::fromStdString(kx::adc::ChannelCaption(c, chcon)), frame2);
@@ -117,7 +118,7 @@ ControlForm::ControlForm(QWidget* parent) : ScreenDialog(parent) {
     });
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
 
-    control_ = kx::control::ControlRegister();
+    control_ = Register::For(RegisterMap::AdcControl);
     ControlValue = static_cast<int16_t>(kx::ReadValue(control_));
     ShowControlState();
     ShowControlBits();
@@ -143,7 +144,7 @@ void ControlForm::OptPolarity_Click(bool unipolar) {
 }
 
 void ControlForm::Program(const std::function<int32_t(int32_t)>& change) {
-    const kx::RegisterUpdate u = kx::control::Program(control_, change);
+    const kx::RegisterUpdate u = kx::UpdateRegister(control_, change, kx::control::ProgramError);
     ControlValue = static_cast<int16_t>(u.before);
     controlLabel_->setText(QString::fromStdString(kx::Hex(u.readBack)));
     ShowControlBits();

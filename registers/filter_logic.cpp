@@ -2,12 +2,10 @@
 
 #include <cmath>
 
-#include "globals.h"
 #include "hex.h"
 #include "messages.h"
 #include "numtext.h"
 #include "register_update.h"
-#include "serial.h"
 
 namespace kx {
 
@@ -45,23 +43,7 @@ int FilterWordForRate(int rate, bool chopEnabled) {
     return static_cast<int>(sf);
 }
 
-FilterLimits FilterLimits::For(bool chopEnabled) {
-    FilterLimits l;
-    l.chopEnabled = chopEnabled;
-    l.chopDivisor = ChopDivisor(chopEnabled);
-    l.minFilterWord = MinFilterWord(chopEnabled);
-    l.minRate = MinRate(chopEnabled);
-    l.maxRate = MaxRate(chopEnabled);
-    l.rangePrompt = RangePrompt(chopEnabled);
-    return l;
-}
-
-bool ReadChopEnabled() {
-    WriteSerial(RegisterMap::Mode.readByte, PortAddress, 8);
-    return ChopEnabledIn(ReadSerial(8, PortAddress));
-}
-
-std::optional<int> FilterWordFromEntry(std::string_view text, const FilterLimits& limits) {
+std::optional<int> FilterWordFromEntry(std::string_view text, bool chopEnabled) {
     if (text.empty()) text = "0";
     const auto parsed = ParseHex(text);
     // Eight digits from 80000000 up do not fit a signed 32-bit number: unreadable, not negative.
@@ -71,15 +53,15 @@ std::optional<int> FilterWordFromEntry(std::string_view text, const FilterLimits
         ShowMessage("The maximum Filter Word is  FF Hex", Icon::Warning);
         word = MaxFilterWord;
     }
-    if (word < limits.minFilterWord) {
-        ShowMessage("The minimum Filter Word is " + Hex(limits.minFilterWord) + " Hex",
-                    Icon::Warning);
-        word = limits.minFilterWord;
+    const int minWord = MinFilterWord(chopEnabled);
+    if (word < minWord) {
+        ShowMessage("The minimum Filter Word is " + Hex(minWord) + " Hex", Icon::Warning);
+        word = minWord;
     }
     return static_cast<int>(word);
 }
 
-std::optional<int> FilterWordFromRateEntry(std::string_view text, const FilterLimits& limits) {
+std::optional<int> FilterWordFromRateEntry(std::string_view text, bool chopEnabled) {
     const auto number = ParseDecimal(text);
     if (!number) return std::nullopt;
     // The rate is taken to two decimals first, then to a whole number of hertz.
@@ -88,15 +70,15 @@ std::optional<int> FilterWordFromRateEntry(std::string_view text, const FilterLi
     const double whole = std::nearbyint(*normalised);  // default rounding: halves to even
     if (whole < INT16_MIN || whole > INT16_MAX) return std::nullopt;
     int rate = static_cast<int>(whole);
-    if (rate < limits.minRate) {
-        ShowMessage(limits.rangePrompt, Icon::Warning);
-        rate = limits.minRate;
+    if (rate < MinRate(chopEnabled)) {
+        ShowMessage(RangePrompt(chopEnabled), Icon::Warning);
+        rate = MinRate(chopEnabled);
     }
-    if (rate > limits.maxRate) {
-        ShowMessage(limits.rangePrompt, Icon::Warning);
-        rate = limits.maxRate;
+    if (rate > MaxRate(chopEnabled)) {
+        ShowMessage(RangePrompt(chopEnabled), Icon::Warning);
+        rate = MaxRate(chopEnabled);
     }
-    return FilterWordForRate(rate, limits.chopEnabled);
+    return FilterWordForRate(rate, chopEnabled);
 }
 
 bool ProgramFilterWord(Register& filter, int word, const std::function<void()>& showBits) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "mode_logic.h"
 #include "registers.h"
 
 // The filter word SF and the output update rate it sets. The rate depends on the chop state
@@ -16,10 +17,9 @@ namespace kx {
 
 inline constexpr int MaxFilterWord = 0xFF;
 
-// Mode register bit 7: set when chopping is disabled.
-inline constexpr int32_t ChopDisableBit = 0x80;
+// Mode register bit 7 (CHOP) is set when chopping is disabled.
 inline bool ChopEnabledIn(int32_t modeValue) {
-    return (modeValue & ChopDisableBit) == 0;
+    return (modeValue & mode::ChopBit) == 0;
 }
 
 // 1 with chopping disabled, 3 with it enabled.
@@ -40,31 +40,15 @@ double UpdateRate(int sf, bool chopEnabled);
 // rate must be at least 1.
 int FilterWordForRate(int rate, bool chopEnabled);
 
-// The filter screen's view of one opening: the chop state read then fixes every limit.
-struct FilterLimits {
-    bool chopEnabled = true;
-    int chopDivisor = 3;
-    int minFilterWord = 0x0D;
-    int minRate = 5;
-    int maxRate = 105;
-    std::string rangePrompt;
-
-    static FilterLimits For(bool chopEnabled);
-};
-
-// Reads the mode register straight over the serial link (0x41, then 8 bits) and tells whether
-// chopping is enabled.
-bool ReadChopEnabled();
-
 // A filter-word entry: hexadecimal digits, empty meaning 0. Out-of-range words are clamped to
 // MinFilterWord..255 after their message. nullopt for text that is not hexadecimal or does not
 // fit a 32-bit signed number (nothing is shown then; the screen empties the field).
-std::optional<int> FilterWordFromEntry(std::string_view text, const FilterLimits& limits);
+std::optional<int> FilterWordFromEntry(std::string_view text, bool chopEnabled);
 
 // An update-rate entry in hertz, rounded to a whole number (halves to even); a rate outside the
 // limits is clamped after the range prompt. Returns the filter word for it, or nullopt for text
 // that is not a number or whose rate does not fit 16 bits.
-std::optional<int> FilterWordFromRateEntry(std::string_view text, const FilterLimits& limits);
+std::optional<int> FilterWordFromRateEntry(std::string_view text, bool chopEnabled);
 
 // Writes word to the filter register, lets the display read it (showBits), then reads it back.
 // True when the read-back equals the word.

@@ -83,8 +83,7 @@ Filterform::Filterform(QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    // The chop state is read once: the limits hold for as long as the screen is open.
-    limits_ = kx::FilterLimits::For(kx::ReadChopEnabled());
+    chopEnabled_ = kx::ChopEnabledIn(kx::mode::ReadModeDirect());
     FilterValue = kx::ReadValue(filterReg_);
     if (FilterValue != 0) {
         ShowFilterRate();
@@ -111,8 +110,7 @@ bool Filterform::eventFilter(QObject* watched, QEvent* event) {
 
 void Filterform::ShowFilterRate() {
     TxtFilter->setText(Text(kx::Hex(FilterValue)));
-    TxtUpdate->setText(
-        Text(kx::FormatPattern(kx::UpdateRate(FilterValue, limits_.chopEnabled), "#.##")));
+    TxtUpdate->setText(Text(kx::FormatPattern(kx::UpdateRate(FilterValue, chopEnabled_), "#.##")));
 }
 
 void Filterform::ShowFilterBits() {
@@ -127,21 +125,19 @@ void Filterform::Refuse(QLineEdit* field) {
 }
 
 void Filterform::TxtFilter_Enter() {
-    const auto word = kx::FilterWordFromEntry(TxtFilter->text().toStdString(), limits_);
+    const auto word = kx::FilterWordFromEntry(TxtFilter->text().toStdString(), chopEnabled_);
     if (!word) return Refuse(TxtFilter);
-    TxtUpdate->setText(
-        Text(kx::FormatPattern(kx::UpdateRate(*word, limits_.chopEnabled), "00.00")));
+    TxtUpdate->setText(Text(kx::FormatPattern(kx::UpdateRate(*word, chopEnabled_), "00.00")));
     TxtFilter->setText(Text(kx::Hex(*word)));
     if (!kx::ProgramFilterWord(filterReg_, *word, [this] { ShowFilterBits(); }))
         kx::ShowMessage("Error programming KX3105", kx::Icon::Warning);
 }
 
 void Filterform::TxtUpdate_Enter() {
-    const auto word = kx::FilterWordFromRateEntry(TxtUpdate->text().toStdString(), limits_);
+    const auto word = kx::FilterWordFromRateEntry(TxtUpdate->text().toStdString(), chopEnabled_);
     if (!word) return Refuse(TxtUpdate);
     TxtFilter->setText(Text(kx::Hex(*word)));
-    TxtUpdate->setText(
-        Text(kx::FormatPattern(kx::UpdateRate(*word, limits_.chopEnabled), "#.##00")));
+    TxtUpdate->setText(Text(kx::FormatPattern(kx::UpdateRate(*word, chopEnabled_), "#.##00")));
     if (!kx::ProgramFilterWord(filterReg_, *word, [this] { ShowFilterBits(); }))
         kx::ShowMessage("Error Programming KX3105", kx::Icon::Warning);
 }

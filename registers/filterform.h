@@ -29,7 +29,8 @@ private:
     void TxtUpdate_Enter();
     void Refuse(QLineEdit* field);
 
-    kx::FilterLimits limits_;
+    // Read once at opening: it fixes the limits for as long as the screen is open.
+    bool chopEnabled_ = true;
     Register filterReg_;
     int FilterValue = 0;
 

@@ -175,22 +175,11 @@ void IOcontrolForm::ShowIOBits() {
 
 void IOcontrolForm::Option_Click(Choice choice) {
     if (UpdatingDisplay != 0) return;
-    switch (choice) {
-        case Choice::P1In:
-            ShowPinAsOutput(1, false);
-            break;
-        case Choice::P1Out:
-            ShowPinAsOutput(1, true);
-            break;
-        case Choice::P2In:
-            ShowPinAsOutput(2, false);
-            break;
-        case Choice::P2Out:
-            ShowPinAsOutput(2, true);
-            break;
-        default:
-            break;
-    }
+    // A direction button swaps the pin's level buttons and level label at once.
+    if (choice == Choice::P1In || choice == Choice::P1Out)
+        ShowPinAsOutput(1, choice == Choice::P1Out);
+    if (choice == Choice::P2In || choice == Choice::P2Out)
+        ShowPinAsOutput(2, choice == Choice::P2Out);
     const kx::RegisterUpdate update = kx::io::Apply(ioReg_, choice);
     IOValue = update.before;
     if (!kx::io::ReadBackAccepted(choice, update))

@@ -1,36 +1,24 @@
 #include "mode_logic.h"
 
 #include "calibration.h"
+#include "globals.h"
 #include "messages.h"
+#include "serial.h"
 
 namespace kx::mode {
 
-namespace {
-
-RegisterUpdate Program(Register& mode, const std::function<int32_t(int32_t)>& change,
-                       const char* message) {
-    const RegisterUpdate u = UpdateRegister(mode, change);
-    if (!u.matches()) ShowMessage(message, Icon::Warning);
-    return u;
-}
-
-}  // namespace
-
-Register ModeRegister() {
-    Register reg;
-    reg.WriteAddress = 1;
-    reg.ReadAddress = 65;
-    reg.WordLength = 8;
-    return reg;
+int32_t ReadModeDirect() {
+    WriteSerial(RegisterMap::Mode.readByte, PortAddress, 8);
+    return ReadSerial(8, PortAddress);
 }
 
 RegisterUpdate ProgramBit(Register& mode, int32_t bit, bool set) {
-    return Program(
+    return UpdateRegister(
         mode, [&](int32_t old) { return WithBit(old, bit, set); }, FieldError);
 }
 
 RegisterUpdate ProgramCode(Register& mode, int code) {
-    return Program(
+    return UpdateRegister(
         mode, [&](int32_t old) { return WithCode(old, code); }, CodeError);
 }
 

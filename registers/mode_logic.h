@@ -31,8 +31,9 @@ inline constexpr const char* ZeroScalePrompt =
 inline constexpr const char* FullScalePrompt =
     "Please connect a Full Scale signal to the Analog Input";
 
-// A Register set up for the mode register: write 1, read 65, 8 bits.
-Register ModeRegister();
+// The mode register read straight over the serial link (0x41, then 8 bits), as the control and
+// filter screens do once at opening.
+int32_t ReadModeDirect();
 
 inline int Code(int32_t value) {
     return value & CodeMask;

@@ -118,7 +118,7 @@ ModeForm::ModeForm(QWidget* parent) : ScreenDialog(parent) {
         });
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
 
-    mode_ = kx::mode::ModeRegister();
+    mode_ = Register::For(RegisterMap::Mode);
     calLabel_->setText(QString());
     ModeValue = static_cast<int16_t>(kx::ReadValue(mode_));
     ShowModeState();
@@ -158,7 +158,7 @@ void ModeForm::ShowModeState() {
     for (const BitOption& option : fieldOptions_)
         if (((ModeValue & option.bit) != 0) == option.set) option.button->setChecked(true);
     optMD_[static_cast<size_t>(kx::mode::Code(ModeValue))]->setChecked(true);
-    ShowBitLabels();
+    bits_->show(ModeValue);
     modeLabel_->setText(QString::fromStdString(kx::Hex(ModeValue)));
     UpdatingDisplay = 0;
 }
@@ -166,10 +166,6 @@ void ModeForm::ShowModeState() {
 void ModeForm::ShowModeBits() {
     UpdatingDisplay = 1;
     ModeValue = static_cast<int16_t>(kx::ReadValue(mode_));
-    ShowBitLabels();
-    UpdatingDisplay = 0;
-}
-
-void ModeForm::ShowBitLabels() {
     bits_->show(ModeValue);
+    UpdatingDisplay = 0;
 }

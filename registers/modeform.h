@@ -33,7 +33,6 @@ private:
     void ShowModeState();
     // Reads the register into ModeValue and refreshes the bit labels only.
     void ShowModeBits();
-    void ShowBitLabels();
 
     Register mode_;
     int16_t ModeValue = 0;

@@ -1,5 +1,7 @@
 #include "register_update.h"
 
+#include "messages.h"
+
 namespace kx {
 
 int32_t ReadValue(Register& reg) {
@@ -17,6 +19,13 @@ RegisterUpdate UpdateRegister(Register& reg, const std::function<int32_t(int32_t
     u.before = ReadValue(reg);
     u.written = change(u.before);
     u.readBack = WriteAndReadBack(reg, u.written);
+    return u;
+}
+
+RegisterUpdate UpdateRegister(Register& reg, const std::function<int32_t(int32_t)>& change,
+                              const std::string& mismatch) {
+    const RegisterUpdate u = UpdateRegister(reg, change);
+    if (!u.matches()) ShowMessage(mismatch, Icon::Warning);
     return u;
 }
 

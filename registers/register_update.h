@@ -2,12 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "registers.h"
 
 // The one way a register screen changes a field: read the register afresh (so changes made
 // elsewhere are respected), form the new value from what was read, write it, read it back.
-// The caller compares and shows its own message, since each screen words it differently.
+// Each screen words its mismatch message differently, so the caller names it (or compares itself).
 
 namespace kx {
 
@@ -19,6 +20,10 @@ struct RegisterUpdate {
 };
 
 RegisterUpdate UpdateRegister(Register& reg, const std::function<int32_t(int32_t before)>& change);
+
+// The same, then `mismatch` in a warning box when the value read back differs from the one written.
+RegisterUpdate UpdateRegister(Register& reg, const std::function<int32_t(int32_t before)>& change,
+                              const std::string& mismatch);
 
 // Reads the register as a whole number (register reads are whole by construction).
 int32_t ReadValue(Register& reg);

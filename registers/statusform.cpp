@@ -9,7 +9,7 @@
 
 #include "bit_texts.h"
 #include "hex.h"
-#include "status_logic.h"
+#include "register_update.h"
 
 namespace {
 
@@ -32,8 +32,8 @@ StatusForm::StatusForm(QWidget* parent) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("StatusForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Display Status Register"));
 
-    status_ = kx::status::StatusRegister();
-    const int16_t value = kx::status::ReadStatus(status_);
+    status_ = Register::For(RegisterMap::Status);
+    const auto value = static_cast<int16_t>(kx::ReadValue(status_));
     const auto bits = kx::BitTexts(value);
 
     QLabel* heading = kx::NamedLabel("Label9", QStringLiteral("Status Register"), this);

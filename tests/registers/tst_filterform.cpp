@@ -2,7 +2,7 @@
 #include <QtTest>
 
 #include "filterform.h"
-#include "form_checks.h"
+#include "register_screen_support.h"
 #include "scripted_messages.h"
 
 namespace {
@@ -35,26 +35,21 @@ private slots:
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("rate");
         QTest::addColumn<QString>("message");
-        struct Row {
-            int mode, filter;
-            const char *word, *rate, *message;
+        auto row = [](const char* tag, int mode, int filter, const char* word, const char* rate,
+                      const char* message) {
+            QTest::newRow(tag) << mode << filter << word << rate << message;
         };
-        for (const Row& r :
-             {Row{0x01, 0x45, "45", "19.79", ""}, Row{0x80, 0x03, "3", "1365.33", ""},
-              Row{0x80, 0x40, "40", "64.", ""},  // a whole rate keeps its point
-              Row{0x01, 0x00, "", "", "Error Reading from KX3105"}})
-            QTest::addRow("%02X mode %02X", r.filter, r.mode)
-                << r.mode << r.filter << r.word << r.rate << r.message;
+        row("45 chop on", 0x01, 0x45, "45", "19.79", "");
+        row("3 chop off", 0x80, 0x03, "3", "1365.33", "");
+        row("40, whole rate keeps its point", 0x80, 0x40, "40", "64.", "");
+        row("0, no icon", 0x01, 0x00, "", "", "Error Reading from KX3105");
     }
     void opening() {
         QFETCH(int, mode);
         QFETCH(int, filter);
         RecordingBoard board;
-        std::vector<int> reads = StatusReadsFor(mode);
-        for (int i = 0; i < 2; ++i)
-            for (int r : StatusReadsFor(filter))
-                reads.push_back(r);
-        board.port.script(0x379, reads);
+        board.port.script(
+            0x379, Concat({StatusReadsFor(mode), StatusReadsFor(filter), StatusReadsFor(filter)}));
         ScriptedMessages messages;
         Filterform form;
 

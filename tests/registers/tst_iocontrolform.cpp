@@ -1,8 +1,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "form_checks.h"
 #include "iocontrolform.h"
+#include "register_screen_support.h"
 #include "scripted_messages.h"
 
 namespace {
@@ -58,11 +58,8 @@ private slots:
         QFETCH(int, readBack);
         QFETCH(bool, message);
         RecordingBoard board;
-        std::vector<int> reads;
-        for (int v : {start, start, start, readBack, readBack, readBack})
-            for (int r : StatusReadsFor(v))
-                reads.push_back(r);
-        board.port.script(0x379, reads);
+        const auto s = StatusReadsFor(start), r = StatusReadsFor(readBack);
+        board.port.script(0x379, Concat({s, s, s, r, r, r}));
         ScriptedMessages messages;
         IOcontrolForm form;
         QCOMPARE(board.dataWrites(),
@@ -76,9 +73,7 @@ private slots:
                     ByteRegisterReadWrites(0x47), ByteRegisterReadWrites(0x47)});
         if (option.endsWith("Out")) wire = Concat({wire, ByteRegisterReadWrites(0x47)});
         QCOMPARE(board.dataWrites(), wire);
-        const kx::Message error{"Error Programming KX3105", "KX3105 Evaluation Software",
-                                kx::Icon::Warning, kx::Buttons::Ok};
-        QCOMPARE(messages.shown, std::vector<kx::Message>(message ? 1 : 0, error));
+        QCOMPARE(messages.shown, std::vector(message ? 1 : 0, Box("Error Programming KX3105")));
         QCOMPARE(TextOf(form, "IOConLabel"), QString::number(readBack, 16).toUpper());
     }
 

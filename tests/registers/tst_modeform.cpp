@@ -2,15 +2,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "form_checks.h"
 #include "modeform.h"
+#include "register_screen_support.h"
 #include "scripted_messages.h"
 
 namespace {
-
-kx::Message Box(const QString& text, kx::Icon icon = kx::Icon::Warning) {
-    return {text.toStdString(), "KX3105 Evaluation Software", icon, kx::Buttons::Ok};
-}
 
 // Records each paint of a label: its text and how many port accesses had been made by then.
 struct PaintSpy : QObject {
@@ -30,10 +26,25 @@ class ModeFormTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void captionsAndNames() {
+    // Between them the two rows select every option button, so a button put in the wrong frame
+    // (and made exclusive with the wrong group) shows here.
+    void opens_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("checked");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("0x83") << 0x83 << "OptBufOff OptChConClr OptChopOff OptMD3 OptOscOn OptRef1"
+                              << QString("10000011 83");
+        QTest::newRow("0x79") << 0x79 << "OptBufOn OptChConSet OptChopOn OptMD1 OptOscOff OptRef2"
+                              << QString("01111001 79");
+    }
+    void opens() {
+        QFETCH(int, mode);
         SimBench bench;
+        WriteRegister(0x01, 8, mode);
         ModeForm form;
         form.show();
+        QTEST(CheckedOptions(form).join(' '), "checked");
+        QTEST(BitLabels(form) + " " + TextOf(form, "modeLabel"), "shown");
         const QStringList expected =
             QString(
                 "ModeForm=KX3105 Evaluation Software - Program Mode Register|"
@@ -50,37 +61,9 @@ private slots:
                 "Command3=B&ack")
                 .split('|');
         QCOMPARE(Captions(form, expected), expected);
-        QCOMPARE(OptionButton(form, "OptMD7")->parent()->objectName(), QString("Frame1"));
-        QCOMPARE(OptionButton(form, "OptOscOff")->parent()->objectName(), QString("Frame3"));
-        QCOMPARE(form.findChild<QLabel*>("label4")->parent()->objectName(), QString("Frame8"));
-        QCOMPARE(form.findChild<QLabel*>("modeLabel")->parent()->objectName(), QString("Frame7"));
         QCOMPARE(ControlWithoutName(form), QString());
-        QVERIFY(FindByName<QRadioButton>(&form, "Continuous Conversion"));
         form.findChild<QPushButton*>("Command3")->click();
         QVERIFY(!form.isVisible());
-    }
-
-    void opens_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("checked");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("0x83") << 0x83 << "OptBufOff OptChConClr OptChopOff OptMD3 OptOscOn OptRef1"
-                              << QString("10000011 83");
-        QTest::newRow("0x79") << 0x79 << "OptBufOn OptChConSet OptChopOn OptMD1 OptOscOff OptRef2"
-                              << QString("01111001 79");
-    }
-    void opens() {
-        QFETCH(int, mode);
-        QFETCH(QString, checked);
-        QFETCH(QString, shown);
-        SimBench bench;
-        WriteRegister(0x01, 8, mode);
-        ModeForm form;
-        QCOMPARE(CheckedOptions(form).join(' '), checked);
-        QCOMPARE(BitLabels(form) + " " + TextOf(form, "modeLabel"), shown);
-        QCOMPARE(TextOf(form, "CalLabel"), QString());
-        QCOMPARE(UpdatingDisplay, int16_t{0});
-        QCOMPARE(ReadRegister(0x41, 8), mode);
     }
 
     // Every field and modes 0 to 3: read, change, write, read back; the display follows. A write
@@ -119,7 +102,6 @@ private slots:
         QFETCH(QString, button);
         QFETCH(int, before);
         QFETCH(int, after);
-        QFETCH(QString, shown);
         QFETCH(QString, message);
         SimBench bench;
         WriteRegister(0x01, 8, before);
@@ -131,7 +113,7 @@ private slots:
         }
         OptionButton(form, button)->click();
         QCOMPARE(ReadRegister(0x41, 8), after);
-        QCOMPARE(BitLabels(form) + " " + TextOf(form, "modeLabel"), shown);
+        QTEST(BitLabels(form) + " " + TextOf(form, "modeLabel"), "shown");
         QVERIFY(OptionButton(form, button)->isChecked());
         QCOMPARE(messages.shown, message.isEmpty() ? std::vector<kx::Message>{}
                                                    : std::vector<kx::Message>{Box(message)});
