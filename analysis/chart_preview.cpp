@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -23,7 +24,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const bool hist = argc > 1 && std::strcmp(argv[1], "hist") == 0;
-    const int count = argc > 2 ? std::atoi(argv[2]) : 5000;
+    const int count = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 32767) : 5000;
     const bool fullSpan = argc > 3 && std::strcmp(argv[3], "full-span") == 0;
 
     kx::sim::SimulatedBoard board;
@@ -38,11 +39,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= count; ++i)
         SampleBuffer[i] = fullSpan ? wide(random) : reader.Read();
     CodeCount = static_cast<int16_t>(count);
-    MinCode = MaxCode = static_cast<int32_t>(SampleBuffer[1]);
-    for (int i = 2; i <= count; ++i) {
-        MinCode = std::min(MinCode, static_cast<int32_t>(SampleBuffer[i]));
-        MaxCode = std::max(MaxCode, static_cast<int32_t>(SampleBuffer[i]));
-    }
+    const auto [lowest, highest] =
+        std::minmax_element(SampleBuffer.begin() + 1, SampleBuffer.end());
+    MinCode = static_cast<int32_t>(*lowest);
+    MaxCode = static_cast<int32_t>(*highest);
 
     std::unique_ptr<QDialog> form;
     if (hist)

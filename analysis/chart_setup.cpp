@@ -123,19 +123,17 @@ void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t m
         QStringLiteral("%1 codes from %2 to %3").arg(count).arg(minCode).arg(maxCode));
 }
 
-void SetupHistogram(QCustomPlot* plot, const CodeHistogram& histogram) {
+CodeHistogram SetupHistogram(QCustomPlot* plot, const double* runCodes, int count, int32_t minCode,
+                             int32_t maxCode) {
+    const CodeHistogram histogram = CountCodes(runCodes, count, minCode, maxCode);
     ClearPlot(plot);
     LayOut(plot, {0.10, 0.09, 0.06, 0.09});
     WholeNumberAxis(plot->xAxis, HistogramCodeRange(histogram.minCode, histogram.maxCode));
     WholeNumberAxis(plot->yAxis, HistogramCountRange(histogram));
 
     // Only the codes that occur are bars; a bin no sample hits stays empty.
-    QVector<double> codes(static_cast<qsizetype>(histogram.codes.size()));
-    QVector<double> counts(codes.size());
-    for (qsizetype i = 0; i < codes.size(); ++i) {
-        codes[i] = histogram.codes[static_cast<size_t>(i)];
-        counts[i] = histogram.counts[static_cast<size_t>(i)];
-    }
+    const QVector<double> codes(histogram.codes.begin(), histogram.codes.end());
+    const QVector<double> counts(histogram.counts.begin(), histogram.counts.end());
     auto* bars = new QCPBars(plot->xAxis, plot->yAxis);
     bars->setName(QString::fromLatin1(HistogramTitle));
     bars->setWidth(1.0);
@@ -156,12 +154,6 @@ void SetupHistogram(QCustomPlot* plot, const CodeHistogram& histogram) {
                                        .arg(histogram.maxCode)
                                        .arg(histogram.codes.size())
                                        .arg(histogram.peak));
-}
-
-CodeHistogram SetupHistogram(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
-                             int32_t maxCode) {
-    CodeHistogram histogram = CountCodes(codes, count, minCode, maxCode);
-    SetupHistogram(plot, histogram);
     return histogram;
 }
 
@@ -169,10 +161,6 @@ void SetChartGrid(QCustomPlot* plot, bool on) {
     plot->xAxis->grid()->setVisible(on);
     plot->yAxis->grid()->setVisible(on);
     if (plot->isVisible()) plot->replot();
-}
-
-bool ChartGridOn(const QCustomPlot* plot) {
-    return plot->xAxis->grid()->visible() && plot->yAxis->grid()->visible();
 }
 
 bool SaveChart(QCustomPlot* plot, const QString& path, int width, int height) {

@@ -23,16 +23,14 @@ inline constexpr const char* HistogramTitle = "Histogram of Data";
 void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
                     int32_t maxCode);
 
-// One bar per code from minCode to maxCode (empty bins drawn empty), Y from 0 to the peak, and
-// five captions: title, "Code", "Occurence", MaxCode, MinCode.
-void SetupHistogram(QCustomPlot* plot, const CodeHistogram& histogram);
-// The same, counting the run first; returns the table drawn (for a cursor readout).
+// Counts the run, then draws one bar per code from minCode to maxCode (empty bins drawn empty),
+// Y from 0 to the peak, and five captions: title, "Code", "Occurence", MaxCode, MinCode. Returns
+// the table drawn (for a cursor readout).
 CodeHistogram SetupHistogram(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
                              int32_t maxCode);
 
 // The grid of both axes on or off; redraws a plot that is shown.
 void SetChartGrid(QCustomPlot* plot, bool on);
-bool ChartGridOn(const QCustomPlot* plot);
 
 // Size of an exported image when none is given.
 inline constexpr int ExportWidth = 800;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
-#include <utility>
 
 #include "numtext.h"
 
@@ -23,22 +21,23 @@ CodeHistogram CountCodes(const double* codes, int count, int32_t minCode, int32_
     CodeHistogram h;
     h.minCode = minCode;
     h.maxCode = maxCode;
-    std::unordered_map<int32_t, int> seen;
-    seen.reserve(static_cast<size_t>(std::max(count, 0)));
+    std::vector<int32_t> hits;
+    hits.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
         const double x = codes[i];
         // A bin holds the samples equal to its code exactly; NaN fails both comparisons.
-        if (!(x >= minCode && x <= maxCode) || x != std::floor(x)) continue;
-        ++seen[static_cast<int32_t>(x)];
+        if (x >= minCode && x <= maxCode && x == std::floor(x))
+            hits.push_back(static_cast<int32_t>(x));
     }
-    std::vector<std::pair<int32_t, int>> rows(seen.begin(), seen.end());
-    std::sort(rows.begin(), rows.end());
-    h.codes.reserve(rows.size());
-    h.counts.reserve(rows.size());
-    for (const auto& [code, n] : rows) {
-        h.codes.push_back(code);
+    // Sorted, equal codes stand together: one row per run of them.
+    std::sort(hits.begin(), hits.end());
+    for (auto it = hits.begin(); it != hits.end();) {
+        const auto end = std::upper_bound(it, hits.end(), *it);
+        const int n = static_cast<int>(end - it);
+        h.codes.push_back(*it);
         h.counts.push_back(n);
         h.peak = std::max(h.peak, n);
+        it = end;
     }
     return h;
 }

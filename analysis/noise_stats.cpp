@@ -18,11 +18,6 @@ constexpr double TwoTo23 = 8388608.0;
 constexpr double TwoTo24 = 16777216.0;
 constexpr const char* PlusMinus = "\u00B1 ";
 
-// A code as the nearest 32-bit integer; values beyond it (only from a damaged file) clamp.
-int32_t AsCode(double x) {
-    return RoundHalfEven(x);
-}
-
 // Nanovolts in the band of their magnitude; `patterns` per band nV, uV, mV, V. Values of 10^9 nV
 // or more have no band of their own on the screen: they show in volts rather than not at all.
 std::string InBands(float nanovolts, const char* nv, const char* uv, const char* mv,
@@ -41,13 +36,14 @@ NoiseStatistics ComputeNoiseStatistics(const std::vector<double>& buffer, int co
     // Only whole elements of the buffer are read, whatever the count says.
     count = std::min(count, static_cast<int>(buffer.size()) - 1);
     if (count < 1) return s;
-    s.maxCode = AsCode(buffer[1]);
+    // Codes as the nearest 32-bit integer; values beyond it (only from a damaged file) clamp.
+    s.maxCode = RoundHalfEven(buffer[1]);
     s.minCode = s.maxCode;
     double sum = 0;
     for (int i = 1; i <= count; ++i) {
         const double x = buffer[static_cast<size_t>(i)];
-        if (x > s.maxCode) s.maxCode = AsCode(x);
-        if (x < s.minCode) s.minCode = AsCode(x);
+        if (x > s.maxCode) s.maxCode = RoundHalfEven(x);
+        if (x < s.minCode) s.minCode = RoundHalfEven(x);
         sum += x;
     }
     // The sum in double precision: a single-precision running sum of 5000 mid-scale codes loses

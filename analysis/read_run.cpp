@@ -1,7 +1,9 @@
 #include "read_run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "globals.h"
 #include "messages.h"
@@ -19,8 +21,7 @@ void RecreateRun(int count) {
 std::optional<int16_t> ParseCodeCount(std::string_view text) {
     const auto value = ParseDecimal(text);
     if (!value) return std::nullopt;
-    // Rounds halves to the even neighbour under the default rounding mode.
-    const double whole = std::nearbyint(*value);
+    const int32_t whole = RoundHalfEven(*value);
     if (whole < INT16_MIN || whole > INT16_MAX) return std::nullopt;
     return static_cast<int16_t>(whole);
 }
@@ -29,16 +30,15 @@ std::optional<float> ParseReference(std::string_view text) {
     const auto value = ParseDecimal(text);
     if (!value) return std::nullopt;
     const auto rounded = ParseDecimal(FormatPattern(*value, "#.00"));
-    if (!rounded) return std::nullopt;
+    // A value no single-precision number can hold is refused like text that is no number.
+    if (!rounded || std::fabs(*rounded) > std::numeric_limits<float>::max()) return std::nullopt;
     return static_cast<float>(*rounded);
 }
 
 std::optional<int32_t> ParseDelay(std::string_view text) {
     const auto value = ParseDecimal(text);
-    if (!value) return std::nullopt;
-    const double whole = std::nearbyint(*value);
-    if (whole > INT32_MAX) return std::nullopt;
-    return whole < 0 ? 0 : static_cast<int32_t>(whole);
+    if (!value || *value > INT32_MAX) return std::nullopt;
+    return std::max(0, RoundHalfEven(*value));
 }
 
 AnalysisRead::AnalysisRead(int requestedCount)
@@ -73,10 +73,6 @@ ReadStep AnalysisRead::Step(ReadData& reader, bool keepReading) {
         return ReadStep::Done;
     }
     return ReadStep::Continue;
-}
-
-void StoreReference(float value) {
-    ReferenceVoltage = value;
 }
 
 }  // namespace kx::run

@@ -21,7 +21,8 @@ void RecreateRun(int count);
 std::optional<int16_t> ParseCodeCount(std::string_view text);
 
 // The reference voltage as stored: the number rounded to two decimals ("#.00") and taken as a
-// single-precision value (2.499 gives 2.5). nullopt for text that is no number.
+// single-precision value (2.499 gives 2.5). nullopt for text that is no number or a value beyond
+// the single-precision range.
 std::optional<float> ParseReference(std::string_view text);
 
 // "Delay Between Reads (mS)": a whole number of milliseconds (rounded), negative taken as 0;
@@ -37,8 +38,8 @@ enum class ReadStep {
 
 // A read for analysis. Construction re-creates the run at the requested size; each Step reads
 // one code through `reader` into the next element and raises CodeCount to it. After Done or
-// TimedOut the caller stores the reference voltage (StoreReference); after Interrupted it
-// leaves ReferenceVoltage alone. A time-out leaves no marker in the run: CodeCount stays at the
+// TimedOut the caller stores the reference voltage; after Interrupted it leaves
+// ReferenceVoltage alone. A time-out leaves no marker in the run: CodeCount stays at the
 // codes actually read.
 class AnalysisRead {
 public:
@@ -57,9 +58,6 @@ private:
     int read_ = 0;
     bool finished_ = false;
 };
-
-// ReferenceVoltage := value.
-void StoreReference(float value);
 
 // The texts the read shows.
 inline constexpr const char* ReadingNotice = "Press any key to stop reading";

@@ -185,8 +185,9 @@ void ReadDataForm::Command1_Click() {
     sinceShown.start();
     while (!run.finished()) {
         if (!ProcessPendingEvents()) return;
+        const int before = run.codesRead();
         step = run.Step(reader_, keepReading_);
-        emit codeRead(run.codesRead());
+        if (run.codesRead() != before) emit codeRead(run.codesRead());
         if (run.finished() || sinceShown.elapsed() >= ProgressIntervalMs) {
             progress_->setValue(run.codesRead());
             sinceShown.restart();
@@ -194,7 +195,7 @@ void ReadDataForm::Command1_Click() {
     }
     SetReading(false);
     // An interrupted read keeps the reference voltage it started with.
-    if (step != kx::run::ReadStep::Interrupted) StoreReferenceFromField();
+    if (step != kx::run::ReadStep::Interrupted) RefText_Enter();
 }
 
 void ReadDataForm::Command2_Click() {
@@ -242,16 +243,11 @@ void ReadDataForm::Text1_KeyPress() {
     readingLabel_->clear();
 }
 
+// Enter in the field, and the end of a read for analysis, store the reference voltage.
 void ReadDataForm::RefText_Enter() {
-    StoreReferenceFromField();
-}
-
-bool ReadDataForm::StoreReferenceFromField() {
     const auto value = kx::run::ParseReference(ref_->text().toStdString());
-    if (!value) {
+    if (value)
+        ReferenceVoltage = *value;
+    else
         Refuse(ref_);
-        return false;
-    }
-    kx::run::StoreReference(*value);
-    return true;
 }

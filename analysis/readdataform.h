@@ -50,8 +50,6 @@ public:
     // with its plot buttons disabled.
     explicit ReadDataForm(std::function<void(QWidget*)> noise = {}, QWidget* parent = nullptr);
 
-    bool reading() const { return reading_; }
-
 signals:
     // A read for analysis stored its code number `count` (the progress bar follows less often).
     void codeRead(int count);
@@ -69,7 +67,6 @@ private:
     void Command3_Click();
     void Text1_KeyPress();
     void RefText_Enter();
-    bool StoreReferenceFromField();
     void Refuse(QLineEdit* field);
     void SetReading(bool on);
     bool ProcessPendingEvents();

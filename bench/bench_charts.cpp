@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <algorithm>
 #include <random>
 
 #include "globals.h"
@@ -28,11 +29,10 @@ void UseRun(Run kind) {
     for (int i = 1; i <= 5000; ++i)
         SampleBuffer[i] = kind == Quiet ? std::round(quiet(random)) : wide(random);
     CodeCount = 5000;
-    MinCode = MaxCode = static_cast<int32_t>(SampleBuffer[1]);
-    for (int i = 2; i <= 5000; ++i) {
-        MinCode = std::min(MinCode, static_cast<int32_t>(SampleBuffer[i]));
-        MaxCode = std::max(MaxCode, static_cast<int32_t>(SampleBuffer[i]));
-    }
+    const auto [lowest, highest] =
+        std::minmax_element(SampleBuffer.begin() + 1, SampleBuffer.end());
+    MinCode = static_cast<int32_t>(*lowest);
+    MaxCode = static_cast<int32_t>(*highest);
 }
 
 double PeakRssMiB() {

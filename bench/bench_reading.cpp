@@ -26,10 +26,8 @@ constexpr int Codes = 5000;
 // 8 x SF x D / 32768 s with SF 3 and D 1 (chopping disabled).
 constexpr double PeriodSeconds = 8.0 * 3.0 / 32768.0;
 
-void WriteRegister(int16_t writeByte, int value) {
-    Register reg;
-    reg.WriteAddress = writeByte;
-    reg.WordLength = 8;
+void WriteRegister(const RegisterInfo& info, int value) {
+    Register reg = Register::For(info);
     reg.RegValue = value;
     reg.WriteReg();
 }
@@ -46,8 +44,8 @@ void BM_ReadForAnalysis5000RealTime(benchmark::State& state) {
         PortAddress = 0x378;
         ReferenceVoltage = 2.5f;
         SetPortBackend(&board);
-        WriteRegister(0x03, 0x03);  // filter word 3
-        WriteRegister(0x01, 0x83);  // continuous conversion, chopping disabled
+        WriteRegister(RegisterMap::Filter, 0x03);  // filter word 3
+        WriteRegister(RegisterMap::Mode, 0x83);    // continuous conversion, chopping disabled
 
         ReadDataForm form;
         form.show();

@@ -33,21 +33,17 @@ class NoiseStatsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Every label of whole runs (ref, lsb, range, codes, rms/average/span/max/min in hex, rms,
-    // pk-pk, average value).
+    // Every label of whole bipolar runs at 2.5 V, range code 7 (ref, lsb, range, codes,
+    // rms/average/span/max/min in hex, rms, pk-pk, average value).
     void resultTexts_data() {
         QTest::addColumn<std::vector<double>>("buffer");
-        QTest::addColumn<int>("polarity");
         QTest::addColumn<QString>("texts");
         QTest::newRow("worked example, bipolar")
-            << WorkedExample() << 2
+            << WorkedExample()
             << "2.50 V|305.176 nV|\u00B1 2.56V|5000|2|800064|E|80006B|80005D|610.35 nV|4.272 uV|"
                "30.518 uV";
-        QTest::newRow("worked example, unipolar")
-            << WorkedExample() << 1
-            << "2.50 V|152.588 nV|2.56V|5000|2|800064|E|80006B|80005D|305.18 nV|2.136 uV|1.280 V";
         QTest::newRow("all codes equal, 100 below mid-scale")
-            << Run(std::vector<double>(10, 0x800000 - 100)) << 2
+            << Run(std::vector<double>(10, 0x800000 - 100))
             << "2.50 V|305.176 nV|\u00B1 2.56V|10|0|7FFF9C|0|7FFF9C|7FFF9C|0.00 nV|0.000 nV|"
                "-30.518 uV";
         // The time-out marker loaded from a file beside mid-scale codes: 64-bit span and sums,
@@ -55,17 +51,16 @@ private slots:
         std::vector<double> marker(9, 0x800000);
         marker.push_back(-2147483648.0);
         QTest::newRow("time-out marker in the run")
-            << Run(marker) << 2
+            << Run(marker)
             << "2.50 V|305.176 nV|\u00B1 2.56V|10|28A2A0EB|F3A66660|80800000|800000|80000000|"
                "208.05 V|657.920 V|-65.792 V";
     }
     void resultTexts() {
         QFETCH(std::vector<double>, buffer);
-        QFETCH(int, polarity);
         QFETCH(QString, texts);
         const int count = static_cast<int>(buffer.size()) - 1;
         const NoiseTexts t = NoiseResultTexts(ComputeNoiseStatistics(buffer, count),
-                                              ScalingFor(7, int16_t(polarity), 2.5f), 2.5f, count);
+                                              ScalingFor(7, 2, 2.5f), 2.5f, count);
         const QStringList got{Q(t.ref),    Q(t.lsb),     Q(t.range), Q(t.codes),
                               Q(t.rmsLsb), Q(t.average), Q(t.span),  Q(t.max),
                               Q(t.min),    Q(t.rms),     Q(t.pkPk),  Q(t.avValue)};
@@ -79,6 +74,7 @@ private slots:
         const auto lsb = [](int range, int16_t polarity, float ref) {
             return Q(LsbText(ScalingFor(range, polarity, ref).lsbVolts));
         };
+        QTest::newRow("lsb unipolar range 7") << lsb(7, 1, 2.5f) << "152.588 nV";
         QTest::newRow("lsb bipolar range 0") << lsb(0, 2, 2.5f) << "2.384 nV";
         QTest::newRow("lsb reference 0") << lsb(7, 2, 0.0f) << "0. nV";
         QTest::newRow("lsb exactly 1 uV") << Q(LsbText(1e-6f)) << "1. uV";

@@ -66,12 +66,10 @@ private slots:
         QCOMPARE(form.findChild<QLabel*>("MaxLabel")->accessibleName(), "Max Code (Hex) 80006B");
     }
 
-    // The plot buttons follow their openers and open over the analysis; Back closes it.
+    // The plot buttons open their screens over the analysis; Back closes it.
     void buttons() {
         SimBench bench;
         LoadWorkedExample();
-        QVERIFY(!NoiseForm().findChild<QPushButton*>("Command1")->isEnabled());
-        QVERIFY(!NoiseForm().findChild<QPushButton*>("Command2")->isEnabled());
         QList<QWidget*> graph, histogram;
         NoiseForm form({[&](QWidget* p) { graph << p; }, [&](QWidget* p) { histogram << p; }});
         form.findChild<QPushButton*>("Command1")->click();
