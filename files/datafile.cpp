@@ -21,28 +21,17 @@ namespace {
 // a huge file without line ends from filling memory.
 constexpr size_t MaxLineLength = 4096;
 
-double RoundHalfEven(double value) {
-    const double down = std::floor(value);
-    const double fraction = value - down;
-    if (fraction > 0.5) return down + 1;
-    if (fraction < 0.5) return down;
-    return std::fmod(down, 2.0) == 0 ? down : down + 1;
-}
-
-// Codes are whole 32-bit numbers; anything else is rounded and clamped rather than written as
-// text the reader would refuse.
+// Codes are whole 32-bit numbers. Anything else (never read from the converter or a file) is
+// rounded, halves to even under the default rounding mode, and clamped to 32 bits.
 int64_t WholeCode(double code) {
     if (std::isnan(code)) return 0;
-    constexpr double limit = 9.0e18;
-    if (code >= limit) return static_cast<int64_t>(limit);
-    if (code <= -limit) return -static_cast<int64_t>(limit);
-    return static_cast<int64_t>(RoundHalfEven(code));
+    return static_cast<int64_t>(std::clamp(std::nearbyint(code), -2147483648.0, 2147483647.0));
 }
 
 std::optional<double> DecimalCode(std::string_view line) {
     const std::optional<double> value = kx::ParseDecimal(line);
     if (!value) return std::nullopt;
-    const double code = RoundHalfEven(*value);
+    const double code = std::nearbyint(*value);  // halves to even
     if (code < std::numeric_limits<int32_t>::min() || code > std::numeric_limits<int32_t>::max())
         return std::nullopt;
     return code == 0 ? 0.0 : code;  // "-0" is plain zero
@@ -104,11 +93,9 @@ WriteStatus WriteRunFile(const std::filesystem::path& path, const std::vector<do
     if (!out) return WriteStatus::CannotCreate;
     const std::string text = RunText(buffer, count, form);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    // A full disk shows only when the buffered lines reach it, at the flush or the close.
-    out.flush();
-    const bool written = static_cast<bool>(out);
+    // A full disk may show only when the buffered lines reach it, at the close.
     out.close();
-    return written && !out.fail() ? WriteStatus::Written : WriteStatus::WriteFailed;
+    return out ? WriteStatus::Written : WriteStatus::WriteFailed;
 }
 
 ReadResult ParseRun(std::istream& in, Form form) {
@@ -132,8 +119,10 @@ ReadResult ParseRun(std::istream& in, Form form) {
             result.lineCount = lines;
             return result;
         }
-        if (tooLong && result.badLine == 0) result.badLine = lines;
-        if (tooLong) break;
+        if (tooLong) {
+            if (result.badLine == 0) result.badLine = lines;
+            break;
+        }
         if (result.badLine != 0) continue;
         const std::optional<double> code = form == Form::Hex ? HexCode(line) : DecimalCode(line);
         if (code)

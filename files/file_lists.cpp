@@ -13,6 +13,10 @@ namespace kx {
 
 namespace {
 
+bool IsEnter(const QKeyEvent* event) {
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
 class EnterFilter : public QObject {
 public:
     EnterFilter(QObject* parent, std::function<void()> action)
@@ -20,12 +24,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                action_();
-                return true;
-            }
+        if (event->type() == QEvent::KeyPress && IsEnter(static_cast<QKeyEvent*>(event))) {
+            action_();
+            return true;
         }
         return QObject::eventFilter(watched, event);
     }
@@ -33,10 +34,6 @@ protected:
 private:
     std::function<void()> action_;
 };
-
-bool IsEnter(const QKeyEvent* event) {
-    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-}
 
 QStringList DefaultDrives() {
     QStringList roots;
@@ -75,6 +72,20 @@ bool IsUnder(const QString& directory, const QString& root) {
 
 void OnEnter(QLineEdit* field, std::function<void()> action) {
     field->installEventFilter(new EnterFilter(field, std::move(action)));
+}
+
+void FollowDrive(DriveList* drives, DirectoryList* directories) {
+    const QString root = drives->drive();
+    if (root.isEmpty() || !QDir::setCurrent(root) || !directories->setPath(root)) {
+        drives->showDriveOf(directories->path());
+        QDir::setCurrent(directories->path());
+    }
+}
+
+void FollowDirectory(DirectoryList* directories, FileList* files, DriveList* drives) {
+    files->setDirectory(directories->path());
+    QDir::setCurrent(directories->path());
+    drives->showDriveOf(directories->path());
 }
 
 // ---- DriveList ----
@@ -129,6 +140,7 @@ DirectoryList::DirectoryList(QWidget* parent) : QTreeWidget(parent) {
     setItemsExpandable(false);
     setIndentation(14);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setMinimumSize(220, 200);
     connect(this, &QTreeWidget::itemActivated, this, [this] { openHighlighted(); });
 }
 
@@ -201,13 +213,16 @@ void DirectoryList::keyPressEvent(QKeyEvent* event) {
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     setAccessibleName(QStringLiteral("Files"));
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setMinimumSize(220, 200);
 }
 
 QStringList FileList::NameFilters(const QString& pattern) {
     QStringList filters;
     for (const QString& part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString p = part.trimmed();
+        QString p = part.trimmed();
         if (p.isEmpty()) continue;
+        // Only * and ? are wildcards in a typed pattern: a bracket is part of a name.
+        p.replace(QLatin1Char('['), QStringLiteral("[[]"));
         filters << (p == QStringLiteral("*.*") ? QStringLiteral("*") : p);
     }
     if (filters.isEmpty()) filters << QStringLiteral("*");

@@ -78,8 +78,8 @@ private:
 };
 
 // The file list: the files of one directory whose names match a pattern ("*.dat", several
-// joined by ';'; "*.*" means every file, as users of the format expect). Names compare without
-// regard to case.
+// joined by ';'; "*.*" means every file, as users of the format expect; * and ? are the only
+// wildcards). Names compare without regard to case.
 class FileList : public QListWidget {
     Q_OBJECT
 public:
@@ -111,5 +111,14 @@ private:
     QString directory_;
     QString pattern_ = QStringLiteral("*.*");
 };
+
+// A drive chosen in the drive list: the directory list moves to its root and the process with
+// it. A drive that cannot be read puts the drive list back on the directory list's drive and the
+// process on its directory, without a word.
+void FollowDrive(DriveList* drives, DirectoryList* directories);
+
+// A directory chosen in the directory list: the file list shows it, the process makes it its
+// current directory and the drive list shows its drive.
+void FollowDirectory(DirectoryList* directories, FileList* files, DriveList* drives);
 
 }  // namespace kx

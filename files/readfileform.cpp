@@ -39,8 +39,6 @@ ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : Scr
     searchText_ = new QLineEdit(select);
     searchText_->setObjectName(QStringLiteral("SearchText"));
     searchCaption->setBuddy(searchText_);
-    for (QWidget* list : {static_cast<QWidget*>(readDir_), static_cast<QWidget*>(listRead_)})
-        list->setMinimumSize(220, 200);
     auto* grid = new QGridLayout(select);
     grid->addWidget(readDrive_, 0, 0);
     grid->addWidget(readDir_, 1, 0);
@@ -76,12 +74,10 @@ ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : Scr
     const QString start =
         startDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : startDirectory;
     if (!readDir_->setPath(start)) readDir_->setPath(QDir::currentPath());
-    QDir::setCurrent(readDir_->path());
     decOpt_->setChecked(true);
     searchText_->setText(QStringLiteral("*.*"));
     listRead_->setPattern(searchText_->text());
-    listRead_->setDirectory(readDir_->path());
-    readDrive_->showDriveOf(readDir_->path());
+    ReadDir_Change();
 
     connect(readDrive_, &kx::DriveList::driveChanged, this, &ReadFileForm::ReadDrive_Change);
     connect(readDir_, &kx::DirectoryList::pathChanged, this, &ReadFileForm::ReadDir_Change);
@@ -94,18 +90,11 @@ ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : Scr
 }
 
 void ReadFileForm::ReadDrive_Change() {
-    const QString root = readDrive_->drive();
-    // An unreadable drive: back to the one the directory list is on, and the process with it.
-    if (root.isEmpty() || !QDir::setCurrent(root) || !readDir_->setPath(root)) {
-        readDrive_->showDriveOf(readDir_->path());
-        QDir::setCurrent(readDir_->path());
-    }
+    kx::FollowDrive(readDrive_, readDir_);
 }
 
 void ReadFileForm::ReadDir_Change() {
-    listRead_->setDirectory(readDir_->path());
-    QDir::setCurrent(readDir_->path());
-    readDrive_->showDriveOf(readDir_->path());
+    kx::FollowDirectory(readDir_, listRead_, readDrive_);
 }
 
 void ReadFileForm::ListRead_Click() {

@@ -38,8 +38,6 @@ WriteFileForm::WriteFileForm(QWidget* parent) : ScreenDialog(parent) {
     fileName_ = new QLineEdit(location);
     fileName_->setObjectName(QStringLiteral("FileName"));
     nameCaption->setBuddy(fileName_);
-    for (QWidget* list : {static_cast<QWidget*>(writeDir_), static_cast<QWidget*>(writeList_)})
-        list->setMinimumSize(220, 200);
     auto* grid = new QGridLayout(location);
     grid->addWidget(writeDrive_, 0, 0);
     grid->addWidget(writeDir_, 1, 0);
@@ -73,8 +71,7 @@ WriteFileForm::WriteFileForm(QWidget* parent) : ScreenDialog(parent) {
 
     // The lists start where the process is: the last directory chosen on a file screen.
     writeDir_->setPath(QDir::currentPath());
-    writeList_->setDirectory(writeDir_->path());
-    writeDrive_->showDriveOf(writeDir_->path());
+    WriteDir_Change();
     decimalOpt_->setChecked(true);
     fileName_->setText(QStringLiteral("Default.dat"));
 
@@ -88,18 +85,11 @@ WriteFileForm::WriteFileForm(QWidget* parent) : ScreenDialog(parent) {
 }
 
 void WriteFileForm::WriteDrive_Change() {
-    const QString root = writeDrive_->drive();
-    // An unreadable drive: back to the one the directory list is on, without a word.
-    if (root.isEmpty() || !QDir::setCurrent(root) || !writeDir_->setPath(root)) {
-        writeDrive_->showDriveOf(writeDir_->path());
-        QDir::setCurrent(writeDir_->path());
-    }
+    kx::FollowDrive(writeDrive_, writeDir_);
 }
 
 void WriteFileForm::WriteDir_Change() {
-    writeList_->setDirectory(writeDir_->path());
-    QDir::setCurrent(writeDir_->path());
-    writeDrive_->showDriveOf(writeDir_->path());
+    kx::FollowDirectory(writeDir_, writeList_, writeDrive_);
 }
 
 void WriteFileForm::WriteList_Click() {
@@ -109,10 +99,12 @@ void WriteFileForm::WriteList_Click() {
 void WriteFileForm::Command1_Click() {
     failed_ = false;
     const QString name = fileName_->text();
-    // A bare name lands in the directory the list shows, which the process follows.
+    // A bare name lands in the directory the list shows, which the process follows. Blanks alone
+    // name no file.
     const std::filesystem::path path =
-        name.isEmpty() ? std::filesystem::path()
-                       : QFileInfo(QDir(writeDir_->path()).filePath(name)).filesystemFilePath();
+        name.trimmed().isEmpty()
+            ? std::filesystem::path()
+            : QFileInfo(QDir(writeDir_->path()).filePath(name)).filesystemFilePath();
     const auto form = hexOpt_->isChecked() ? kx::datafile::Form::Hex : kx::datafile::Form::Decimal;
     switch (kx::datafile::WriteRunFile(path, SampleBuffer, CodeCount, form)) {
         case kx::datafile::WriteStatus::Written:
