@@ -15,18 +15,13 @@ inline constexpr int ChannelCount = 12;
 inline constexpr int NoRow = -1;
 
 struct ChannelRow {
-    const char* check;  // object names of the row's five controls
-    const char* range;
-    const char* filter;
-    const char* polarity;
-    const char* data;
+    // The row's controls are named Check, Range, Filter, Pol and Data followed by this.
+    const char* name;
     int channelCode;    // ADC control register CH field, 0..11
     bool differential;  // fully differential (AINx - AINy) rather than AINx - AINCOM
     // Rows that cannot be picked together with this one: a pseudo-differential row names its
     // pair's differential row, a differential row its two pseudo-differential halves.
     std::array<int, 2> partners;
-
-    int32_t channelByte() const { return channelCode << 4; }
 };
 
 extern const std::array<ChannelRow, ChannelCount> ChannelTable;

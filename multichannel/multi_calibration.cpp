@@ -1,33 +1,38 @@
 #include "multi_calibration.h"
 
 #include "calibration.h"
+#include "control_logic.h"
 #include "messages.h"
+#include "mode_logic.h"
+#include "register_update.h"
 
 namespace kx::multi {
 
 namespace {
+
 constexpr int ZeroScaleMode = 4;
 constexpr int FullScaleMode = 5;
-}  // namespace
 
+// Only the channel field changes: range, coding and filter word stay as the converter holds them.
 void SelectChannel(MultiChannelState& s, int row) {
-    s.ControlValue = RoundHalfEven(s.controlRegister.ReadReg());
-    s.ControlValue = (s.ControlValue & 0x0F) | ChannelTable[static_cast<size_t>(row)].channelByte();
+    s.ControlValue = control::WithChannel(ReadValue(s.controlRegister),
+                                          ChannelTable[static_cast<size_t>(row)].channelCode);
     s.controlRegister.RegValue = s.ControlValue;
     s.controlRegister.WriteReg();
 }
 
-bool CalibrationStep(MultiChannelState& s, int modeField, CalibrationView& view) {
-    s.ModeValue = RoundHalfEven(s.modeRegister.ReadReg());
-    s.modeRegister.RegValue = (s.ModeValue & 0xF8) | modeField;
+// One calibration step; a wait that runs out is reported and the sequence goes on.
+void CalibrationStep(MultiChannelState& s, int modeField, CalibrationView& view) {
+    s.ModeValue = ReadValue(s.modeRegister);
+    s.modeRegister.RegValue = mode::WithCode(s.ModeValue, modeField);
     s.modeRegister.WriteReg();
     view.ShowCalCaption(CalibratingText);
     // Each wait is given the full limit of its own.
-    const bool finished = WaitForCalibration();
-    if (!finished) kx::ShowMessage(CalibrationErrorMessage, kx::Icon::Warning);
+    if (!WaitForCalibration()) kx::ShowMessage(mode::CalibrationError, kx::Icon::Warning);
     view.ShowCalCaption("");
-    return finished;
 }
+
+}  // namespace
 
 void RunCalibration(MultiChannelState& s, CalibrationView& view) {
     bool anyChecked = false;
@@ -35,7 +40,6 @@ void RunCalibration(MultiChannelState& s, CalibrationView& view) {
         if (!view.Checked(row)) continue;
         anyChecked = true;
         SelectChannel(s, row);
-        // A step that runs out is reported and the sequence goes on.
         CalibrationStep(s, ZeroScaleMode, view);
         CalibrationStep(s, FullScaleMode, view);
     }

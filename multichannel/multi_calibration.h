@@ -11,7 +11,6 @@
 namespace kx::multi {
 
 inline constexpr const char* CalibratingText = "Calibrating";
-inline constexpr const char* CalibrationErrorMessage = "Error Calibrating KX3105";
 inline constexpr const char* SelectForCalibrationMessage = "Select Channels for Calibration";
 
 class CalibrationView {
@@ -22,11 +21,6 @@ public:
     virtual void ShowCalCaption(const std::string& text) = 0;
     virtual void ShowStopCaption(const std::string& text) = 0;
 };
-
-// Selects one row's channel and runs one calibration step (mode field 4 zero-scale, 5
-// full-scale); false when the ready line stayed high past the poll limit.
-void SelectChannel(MultiChannelState& s, int row);
-bool CalibrationStep(MultiChannelState& s, int modeField, CalibrationView& view);
 
 void RunCalibration(MultiChannelState& s, CalibrationView& view);
 

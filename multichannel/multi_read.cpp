@@ -1,29 +1,29 @@
 #include "multi_read.h"
 
-#include "adc_control_fields.h"
+#include <optional>
+
+#include "control_logic.h"
+#include "filter_logic.h"
 #include "hex.h"
 #include "messages.h"
+#include "mode_logic.h"
 #include "numtext.h"
+#include "register_update.h"
 #include "serial.h"
 
 namespace kx::multi {
 
 namespace {
 
-constexpr int32_t IdleMode = 1;
+constexpr int IdleMode = 1;
 constexpr int32_t ContinuousMode = 3;
-constexpr int32_t ModeFieldKeep = 0xF8;
 
-int32_t Read(Register& reg) {
-    return RoundHalfEven(reg.ReadReg());
-}
-
-// Writes and reads back; true when the register took the value.
-bool Program(Register& reg, int32_t value) {
-    reg.RegValue = value;
-    reg.WriteReg();
-    return Read(reg) == value;
-}
+// Range and polarity carry over from one converted channel to the next when a list holds a text
+// that is none of its items; they start at 20 mV, bipolar.
+struct ReadLocals {
+    int16_t RN = 0;
+    int16_t UB = 0;
+};
 
 // Hexadecimal digits into a 32-bit signed number: eight digits with the top bit set are negative.
 std::optional<int32_t> FilterWordOf(const std::string& text) {
@@ -32,20 +32,20 @@ std::optional<int32_t> FilterWordOf(const std::string& text) {
     return static_cast<int32_t>(static_cast<uint32_t>(*value));
 }
 
-ReadEnd Fail(ReadView& view, const std::string& message) {
+void Fail(ReadView& view, const std::string& message) {
     view.ShowStopCaption("");
     kx::ShowMessage(message, kx::Icon::Warning);
-    return ReadEnd::Failed;
 }
 
-}  // namespace
-
-void BeginPass(MultiChannelState& s) {
-    s.ModeValue = Read(s.modeRegister);
-    s.ControlValue = Read(s.controlRegister);
-    s.FilterValue = Read(s.filterRegister);
+void ReadWorkingCopies(MultiChannelState& s) {
+    s.ModeValue = ReadValue(s.modeRegister);
+    s.ControlValue = ReadValue(s.controlRegister);
+    s.FilterValue = ReadValue(s.filterRegister);
 }
 
+// The steps of a slot. A step that fails returns its message; nothing more is written then.
+
+// Range, polarity and filter word of a checked row into RN, UB, FilterValue and ControlValue.
 std::optional<std::string> WorkOutChannel(MultiChannelState& s, ReadLocals& locals, int row,
                                           const RowControls& controls) {
     if (auto code = RangeCodeOf(controls.range)) locals.RN = static_cast<int16_t>(*code);
@@ -55,40 +55,47 @@ std::optional<std::string> WorkOutChannel(MultiChannelState& s, ReadLocals& loca
     const auto word = FilterWordOf(controls.filter);
     if (!word) return FilterFormatMessage;
     s.FilterValue = *word;
-    if (s.FilterValue > 255) return FilterMaxMessage;
+    if (s.FilterValue > MaxFilterWord) return FilterMaxMessage;
     if (s.FilterValue < s.MinFilterWord)
         return FilterMinMessagePrefix + std::to_string(s.MinFilterWord);
 
     // Nothing of the register's previous contents survives: channel, coding and range are all
     // this row's.
-    s.ControlValue = (s.ControlValue & 0x0F) | ChannelTable[static_cast<size_t>(row)].channelByte();
-    s.ControlValue = (s.ControlValue & ~(adc::UnipolarBit | adc::RangeMask)) |
-                     (locals.UB ? adc::UnipolarBit : 0) | locals.RN;
+    const int channel = ChannelTable[static_cast<size_t>(row)].channelCode;
+    s.ControlValue = control::WithRange(
+        control::WithUnipolar(control::WithChannel(s.ControlValue, channel), locals.UB == 1),
+        locals.RN);
     return std::nullopt;
 }
 
+// Filter, ADC control, then mode register with continuous conversion, each read back.
 std::optional<std::string> ProgramChannel(MultiChannelState& s) {
-    if (!Program(s.filterRegister, s.FilterValue)) return FilterProgramMessage;
-    if (!Program(s.controlRegister, s.ControlValue)) return ControlProgramMessage;
+    if (WriteAndReadBack(s.filterRegister, s.FilterValue) != s.FilterValue)
+        return FilterProgramMessage;
+    if (WriteAndReadBack(s.controlRegister, s.ControlValue) != s.ControlValue)
+        return ControlProgramMessage;
     // Idle or power-down both become continuous conversion.
     s.ModeValue |= ContinuousMode;
-    if (!Program(s.modeRegister, s.ModeValue)) return ModeProgramMessage;
+    if (WriteAndReadBack(s.modeRegister, s.ModeValue) != s.ModeValue) return ModeProgramMessage;
     return std::nullopt;
 }
 
+// Reads the slot's registers and puts the converter into idle (no read-back).
 void FinishSlot(MultiChannelState& s) {
-    BeginPass(s);
-    s.ModeValue = (Read(s.modeRegister) & ModeFieldKeep) | IdleMode;
+    ReadWorkingCopies(s);
+    s.ModeValue = mode::WithCode(ReadValue(s.modeRegister), IdleMode);
     s.modeRegister.RegValue = s.ModeValue;
     s.modeRegister.WriteReg();
 }
 
-ReadEnd RunRead(MultiChannelState& s, ReadView& view) {
+}  // namespace
+
+void RunRead(MultiChannelState& s, ReadView& view) {
     s.KeepReading = -1;
     ReadLocals locals;
     while (s.KeepReading) {
         view.ShowStopCaption(HitAnyKeyText);
-        BeginPass(s);
+        ReadWorkingCopies(s);
         for (int row = 0; row < ChannelCount; ++row) {
             const RowControls controls = view.Row(row);
             if (controls.checked) {
@@ -98,7 +105,7 @@ ReadEnd RunRead(MultiChannelState& s, ReadView& view) {
                 if (!view.TurnEventLoop()) {
                     // The screen is going: leave the converter idle, as a normal stop does.
                     FinishSlot(s);
-                    return ReadEnd::Closed;
+                    return;
                 }
                 const int32_t code = s.dataRegister.Read();
                 if (code == TimeoutMarker) return Fail(view, ReadDataMessage);
@@ -113,7 +120,6 @@ ReadEnd RunRead(MultiChannelState& s, ReadView& view) {
         if (!checkedNow) return Fail(view, SelectForConversionMessage);
     }
     view.ShowStopCaption("");
-    return ReadEnd::Stopped;
 }
 
 }  // namespace kx::multi

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 
 #include "multi_state.h"
@@ -45,26 +43,8 @@ public:
     virtual void ShowCode(int row, const std::string& code) = 0;
 };
 
-// Range and polarity carry over from one converted channel to the next when a list holds a text
-// that is none of its items; they start at 20 mV, bipolar.
-struct ReadLocals {
-    int16_t RN = 0;
-    int16_t UB = 0;
-};
-
-enum class ReadEnd { Stopped, Failed, Closed };
-
-// The steps of a pass. A step that fails returns its message; nothing more is written then.
-void BeginPass(MultiChannelState& s);
-// Range, polarity and filter word of a checked row into RN, UB, FilterValue and ControlValue.
-std::optional<std::string> WorkOutChannel(MultiChannelState& s, ReadLocals& locals, int row,
-                                          const RowControls& controls);
-// Filter, ADC control, then mode register with continuous conversion, each read back.
-std::optional<std::string> ProgramChannel(MultiChannelState& s);
-// Reads the slot's registers and puts the converter into idle (no read-back).
-void FinishSlot(MultiChannelState& s);
-
-// The whole read, messages included. Returns how it ended; after Closed the view is not used.
-ReadEnd RunRead(MultiChannelState& s, ReadView& view);
+// The whole read, messages included. Once TurnEventLoop has said the screen is closing, the view
+// is not used again.
+void RunRead(MultiChannelState& s, ReadView& view);
 
 }  // namespace kx::multi

@@ -1,14 +1,12 @@
 #include "multi_state.h"
 
 #include "filter_logic.h"
+#include "mode_logic.h"
 #include "numtext.h"
 
 namespace kx::multi {
 
 namespace {
-constexpr int32_t ChconBit = 0x10;
-constexpr int32_t ModeFieldMask = 0x07;
-
 size_t At(int row) {
     return static_cast<size_t>(row);
 }
@@ -22,7 +20,7 @@ void MultiChannelState::Open() {
 
     // Power-down keeps the converter quiet until a read or calibration picks a channel; CHCON
     // cleared makes the channel codes mean what the table says.
-    ModeValue = RoundHalfEven(modeRegister.ReadReg()) & ~(ChconBit | ModeFieldMask);
+    ModeValue = ReadValue(modeRegister) & ~(mode::ChconBit | mode::CodeMask);
     modeRegister.RegValue = ModeValue;
     modeRegister.WriteReg();
     MinFilterWord = static_cast<int16_t>(kx::MinFilterWord(kx::ChopEnabledIn(ModeValue)));

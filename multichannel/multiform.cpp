@@ -172,40 +172,43 @@ void MultiForm::BuildRow(int index, QWidget* parent) {
     const kx::multi::ChannelRow& entry = ChannelTable[At(index)];
     const QString caption = Q(kx::multi::RowCaption(index));
     Row& r = rows_[At(index)];
+    const auto name = [&entry](const char* kind) -> QString {
+        return QLatin1String(kind) + QLatin1String(entry.name);
+    };
 
     r.check = new QCheckBox(caption, parent);
-    r.check->setObjectName(QLatin1String(entry.check));
+    r.check->setObjectName(name("Check"));
     r.check->setAccessibleName(caption);
     connect(r.check, &QCheckBox::clicked, this,
             [this, index](bool checked) { Check_Click(index, checked); });
 
     r.range = ChoiceList(
-        entry.range, caption + QStringLiteral(" Range"), parent,
+        name("Range"), caption + QStringLiteral(" Range"), parent,
         [this, index](const QString& item) { state_.RangeChosen(index, item.toStdString()); });
     r.range->setMinimumWidth(96);
 
     r.filter = new QLineEdit(parent);
-    r.filter->setObjectName(QLatin1String(entry.filter));
+    r.filter->setObjectName(name("Filter"));
     r.filter->setAccessibleName(caption + QStringLiteral(" Filter Word HEX"));
     r.filter->setFixedWidth(72);
     r.filter->installEventFilter(this);
 
     r.polarity = ChoiceList(
-        entry.polarity, caption + QStringLiteral(" Polarity"), parent,
+        name("Pol"), caption + QStringLiteral(" Polarity"), parent,
         [this, index](const QString& item) { state_.PolarityChosen(index, item.toStdString()); });
     r.polarity->setMinimumWidth(96);
 
     r.data = new QLineEdit(parent);
-    r.data->setObjectName(QLatin1String(entry.data));
+    r.data->setObjectName(name("Data"));
     r.data->setAccessibleName(caption + QStringLiteral(" Data Code HEX"));
     r.data->setReadOnly(true);
     r.data->setFixedWidth(96);
 }
 
-QComboBox* MultiForm::ChoiceList(const char* name, const QString& accessibleName, QWidget* parent,
-                                 std::function<void(const QString&)> chosen) {
+QComboBox* MultiForm::ChoiceList(const QString& name, const QString& accessibleName,
+                                 QWidget* parent, std::function<void(const QString&)> chosen) {
     auto* box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(name));
+    box->setObjectName(name);
     box->setAccessibleName(accessibleName);
     // Text typed into the edit field is used by a read but is not a choice. The combo box turns
     // finished typing that matches an item into an activation, so that moment is bracketed: the
@@ -249,12 +252,15 @@ void MultiForm::RestoreChannelSettings() {
     const kx::multi::CheckStates checked = CheckedNow();
     const kx::multi::CheckStates enabled = kx::multi::RestoredCheckEnables(checked);
     for (int i = 0; i < ChannelCount; ++i) {
-        const Row& r = rows_[At(i)];
-        r.check->setEnabled(enabled[At(i)]);
-        for (QWidget* w : {static_cast<QWidget*>(r.range), static_cast<QWidget*>(r.filter),
-                           static_cast<QWidget*>(r.polarity), static_cast<QWidget*>(r.data)})
-            w->setEnabled(checked[At(i)]);
+        rows_[At(i)].check->setEnabled(enabled[At(i)]);
+        EnableRowControls(i, checked[At(i)]);
     }
+}
+
+void MultiForm::EnableRowControls(int index, bool enabled) {
+    const Row& r = rows_[At(index)];
+    for (QWidget* w : std::initializer_list<QWidget*>{r.range, r.filter, r.polarity, r.data})
+        w->setEnabled(enabled);
 }
 
 kx::multi::CheckStates MultiForm::CheckedNow() const {
@@ -271,10 +277,7 @@ void MultiForm::Check_Click(int index, bool checked) {
     kx::multi::ApplyCheckClick(index, CheckedNow(), enabled);
     for (int i = 0; i < ChannelCount; ++i)
         rows_[At(i)].check->setEnabled(enabled[At(i)]);
-    const Row& r = rows_[At(index)];
-    for (QWidget* w : {static_cast<QWidget*>(r.range), static_cast<QWidget*>(r.filter),
-                       static_cast<QWidget*>(r.polarity), static_cast<QWidget*>(r.data)})
-        w->setEnabled(checked);
+    EnableRowControls(index, checked);
     state_.CheckClicked(index, checked);
 }
 

@@ -44,9 +44,11 @@ private:
     class Calibrator;
 
     void BuildRow(int index, QWidget* parent);
-    QComboBox* ChoiceList(const char* name, const QString& accessibleName, QWidget* parent,
+    QComboBox* ChoiceList(const QString& name, const QString& accessibleName, QWidget* parent,
                           std::function<void(const QString&)> chosen);
     void RestoreChannelSettings();
+    // A row's range list, filter box, polarity list and data box follow its check box.
+    void EnableRowControls(int index, bool enabled);
     void Check_Click(int index, bool checked);
     void Command1_Click();
     void Command3_Click();

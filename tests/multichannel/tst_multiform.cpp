@@ -33,13 +33,8 @@ struct Bench {
         kx::ResetGlobals();
         PortAddress = 0x378;
         SetPortBackend(&tap);
-        for (auto [command, value] : {std::pair{1, mode}, std::pair{2, control}}) {
-            Register r;
-            r.WriteAddress = static_cast<int16_t>(command);
-            r.WordLength = 8;
-            r.RegValue = value;
-            if (value >= 0) r.WriteReg();
-        }
+        for (auto [command, value] : {std::pair{1, mode}, std::pair{2, control}})
+            if (value >= 0) Register{8, double(value), 0, int16_t(command)}.WriteReg();
         tap.transactions.clear();
     }
     ~Bench() {
@@ -102,6 +97,8 @@ struct ReadCase {
     const char *range, *polarity, *filter;  // null: as opened
     int control, word;
     const char* message;  // null: the read runs
+    int sent = 3;         // transactions before the failure
+    bool ignoreWrites = false;
 };
 
 }  // namespace
@@ -126,7 +123,6 @@ private slots:
         Bench b(mode);
         Screen s(b);
         QCOMPARE(b.tap.commands(), (Ints{0x41, 0x01}));
-        QCOMPARE(b.tap.transactions[0].value, mode);
         QCOMPARE(b.tap.writesTo(0x01), Longs{written});
         QCOMPARE(b.state.MinFilterWord, minFilterWord);
         QCOMPARE(s.range(12)->currentText() + s.pol(12)->currentText() + s.filter(12)->text(),
@@ -218,6 +214,13 @@ private slots:
         QTest::newRow("negative") << ReadCase{1, 1, {}, {}, "FFFFFFFF", 0, 0, min13};
         QTest::newRow("G1") << ReadCase{1, 1, {}, {}, "G1", 0, 0, format};
         QTest::newRow("empty") << ReadCase{1, 1, {}, {}, "", 0, 0, format};
+        // Power-on values are 0x45, 0x07 and idle: only what differs shows a lost write.
+        QTest::newRow("filter not taken")
+            << ReadCase{1, 1, {}, {}, "46", 0, 0, "Error Programming Filter Register", 5, true};
+        QTest::newRow("control not taken") << ReadCase{
+            1, 1, "1.28 V", {}, {}, 0, 0, "Error Programming ADC Control Register", 7, true};
+        QTest::newRow("mode not taken")
+            << ReadCase{1, 1, {}, {}, {}, 0, 0, "Error Programming Mode Register", 9, true};
     }
     void readProgramsCheckedRow() {
         QFETCH(ReadCase, c);
@@ -227,6 +230,7 @@ private slots:
         if (c.range) SetList(s.range(c.row), c.range);
         if (c.polarity) SetList(s.pol(c.row), c.polarity);
         if (c.filter) s.filter(c.row)->setText(c.filter);
+        b.board.setFault(Fault::IgnoreWrites, c.ignoreWrites);
         b.tap.transactions.clear();
         s.postStopKey();
         s.click("Command1");
@@ -234,7 +238,9 @@ private slots:
         QCOMPARE(s.caption("StopReadingText"), "");
         if (c.message) {
             QCOMPARE(b.messages.shown, Shown(c.message));
-            QCOMPARE(b.tap.commands(), (Ints{0x41, 0x42, 0x43}));  // nothing written
+            // Nothing more once a check or a read-back fails.
+            const Ints wire{0x41, 0x42, 0x43, 0x03, 0x43, 0x02, 0x42, 0x01, 0x41};
+            QCOMPARE(b.tap.commands(), Ints(wire.begin(), wire.begin() + c.sent));
             return;
         }
         QVERIFY(b.messages.shown.empty());
@@ -262,10 +268,13 @@ private slots:
         s.tick({3, 7});
         b.tap.transactions.clear();
         int reads = 0;
+        QString during;
         b.tap.onCommand = [&](int command) {
             if (command == 0x44 && ++reads == keyDuringRead) s.postStopKey();
+            during = s.caption("StopReadingText");
         };
         s.click("Command1");
+        QCOMPARE(during, "Hit any Key to Stop Reading");
         QCOMPARE(reads, 2 * passes);
         QCOMPARE(b.tap.writesTo(0x01).size(), size_t(14 * passes));
         QCOMPARE(b.tap.transactions.back().command, 0x01);  // the last slot's idle write
