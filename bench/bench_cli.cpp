@@ -184,7 +184,10 @@ void BM_CaptureRealTimeProcess(benchmark::State& state) {
         const int status =
             RunProcess({KX3105_CLI, "--sim-state", stateFile, "--sim-speed", "realtime", "capture",
                         std::to_string(CaptureCount), "-o", out});
-        if (status != 0) state.SkipWithError("capture failed");
+        if (status != 0) {
+            state.SkipWithError("capture failed");
+            break;
+        }
     }
     state.counters["periods_expected"] = CaptureCount;
 }

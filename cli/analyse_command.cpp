@@ -1,6 +1,5 @@
 #include "analyse_command.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -83,18 +82,13 @@ noise::NoiseAnalysis AnalyseRun(std::optional<int32_t> adcControl) {
     return a;
 }
 
-DataSheetFigures DataSheetFiguresOf(const std::vector<double>& buffer, int count) {
+DataSheetFigures DataSheetFiguresOf(const std::vector<double>& buffer, int count,
+                                    const noise::NoiseStatistics& stats) {
     DataSheetFigures f;
     if (count < 2) return f;
     double sum = 0;
-    double low = buffer[1];
-    double high = buffer[1];
-    for (int i = 1; i <= count; ++i) {
-        const double x = buffer[static_cast<size_t>(i)];
-        sum += x;
-        low = std::min(low, x);
-        high = std::max(high, x);
-    }
+    for (int i = 1; i <= count; ++i)
+        sum += buffer[static_cast<size_t>(i)];
     const double mean = sum / count;
     double squares = 0;
     for (int i = 1; i <= count; ++i) {
@@ -104,7 +98,8 @@ DataSheetFigures DataSheetFiguresOf(const std::vector<double>& buffer, int count
     f.rmsNoiseExactCodes = std::sqrt(squares / (count - 1));
     if (f.rmsNoiseExactCodes > 0)
         f.effectiveResolutionBits = std::log2(CodesInFullScale / f.rmsNoiseExactCodes);
-    if (high > low) f.noiseFreeBits = std::log2(CodesInFullScale / (high - low));
+    if (stats.span > 0)
+        f.noiseFreeBits = std::log2(CodesInFullScale / static_cast<double>(stats.span));
     return f;
 }
 

@@ -4,6 +4,7 @@
 #include "hex.h"
 #include "invocation.h"
 #include "messages.h"
+#include "mode_logic.h"
 #include "read_run.h"
 #include "register_update.h"
 #include "shell_logic.h"
@@ -11,26 +12,6 @@
 namespace kx::cli {
 
 namespace {
-
-struct NamedRegister {
-    std::string name;
-    const RegisterInfo* info;
-};
-
-const std::vector<NamedRegister>& NamedRegisters() {
-    static const std::vector<NamedRegister> registers{
-        {"status", &RegisterMap::Status},          {"mode", &RegisterMap::Mode},
-        {"adc-control", &RegisterMap::AdcControl}, {"filter", &RegisterMap::Filter},
-        {"offset", &RegisterMap::ZeroScale},       {"gain", &RegisterMap::FullScale},
-        {"io-control", &RegisterMap::IoControl},   {"data", &RegisterMap::Data},
-    };
-    return registers;
-}
-
-constexpr int32_t KeptModeBits = 0xF8;
-
-const char* const ProgrammingError = "Error Programming KX3105";
-const char* const CalibrationError = "Error Calibrating KX3105";
 
 int32_t ReadOnce(const RegisterInfo& info) {
     Register reg = Register::For(info);
@@ -40,23 +21,13 @@ int32_t ReadOnce(const RegisterInfo& info) {
 }  // namespace
 
 const RegisterInfo* FindRegister(const std::string& name) {
-    for (const auto& r : NamedRegisters())
-        if (r.name == name) return r.info;
+    for (const auto& r : NamedRegisters)
+        if (name == r.name) return r.info;
     return nullptr;
 }
 
-const std::vector<std::string>& RegisterNames() {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> out;
-        for (const auto& r : NamedRegisters())
-            out.push_back(r.name);
-        return out;
-    }();
-    return names;
-}
-
 int PrintRegisters(std::ostream& out, bool withData) {
-    for (const auto& r : NamedRegisters()) {
+    for (const auto& r : NamedRegisters) {
         if (r.info == &RegisterMap::Data && !withData) continue;
         std::string name = r.name;
         name.resize(12, ' ');
@@ -74,7 +45,8 @@ int WriteRegister(const RegisterInfo& info, uint32_t value) {
     Register reg = Register::For(info);
     const int32_t readBack = WriteAndReadBack(reg, static_cast<int32_t>(value));
     if (readBack == static_cast<int32_t>(value)) return ExitOk;
-    ShowMessage(ProgrammingError, Icon::Warning);
+    // The register screens' wording of a failed write.
+    ShowMessage(mode::FieldError, Icon::Warning);
     return ExitFailure;
 }
 
@@ -88,10 +60,10 @@ int CalibrationCode(const std::string& name) {
 
 int Calibrate(int modeCode) {
     Register mode = Register::For(RegisterMap::Mode);
-    mode.RegValue = (ReadValue(mode) & KeptModeBits) | modeCode;
+    mode.RegValue = mode::WithCode(ReadValue(mode), modeCode);
     mode.WriteReg();
     if (WaitForCalibration()) return ExitOk;
-    ShowMessage(CalibrationError, Icon::Warning);
+    ShowMessage(mode::CalibrationError, Icon::Warning);
     return ExitFailure;
 }
 

@@ -5,7 +5,6 @@
 #include <functional>
 #include <ostream>
 #include <string>
-#include <vector>
 
 #include "registers.h"
 
@@ -15,11 +14,20 @@
 
 namespace kx::cli {
 
-// A register by the tool's name: status, mode, adc-control, filter, data, offset, gain,
-// io-control. nullptr for any other name.
+// The registers by the tool's names, in the order `regs` prints them ("data" last).
+struct NamedRegister {
+    const char* name;
+    const RegisterInfo* info;
+};
+inline constexpr NamedRegister NamedRegisters[] = {
+    {"status", &RegisterMap::Status},          {"mode", &RegisterMap::Mode},
+    {"adc-control", &RegisterMap::AdcControl}, {"filter", &RegisterMap::Filter},
+    {"offset", &RegisterMap::ZeroScale},       {"gain", &RegisterMap::FullScale},
+    {"io-control", &RegisterMap::IoControl},   {"data", &RegisterMap::Data},
+};
+
+// A register by the tool's name; nullptr for any other name.
 const RegisterInfo* FindRegister(const std::string& name);
-// The tool's names, in the order `regs` prints them ("data" last).
-const std::vector<std::string>& RegisterNames();
 
 // `regs`: "name value" lines, values in upper-case hex; the data register only when asked.
 int PrintRegisters(std::ostream& out, bool withData);

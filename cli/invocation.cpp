@@ -4,8 +4,6 @@
 #include <array>
 #include <string_view>
 
-#include "startup.h"
-
 namespace kx::cli {
 
 namespace {
@@ -143,6 +141,7 @@ bool BoardOptionTakesValue(const std::string& option) {
 
 Invocation ParseInvocation(const std::vector<std::string>& args) {
     Invocation inv;
+    std::vector<std::string> boardArgs;
     std::vector<std::string> used;  // the tool's own options given, for the command check
     auto fail = [&](std::string why) {
         inv.error = std::move(why);
@@ -202,13 +201,19 @@ Invocation ParseInvocation(const std::vector<std::string>& args) {
             if ((*valueSlot)->empty()) return fail(name + " needs a value");
         } else {
             // A board option, with its value when it takes one.
-            inv.boardArgs.push_back(arg);
+            boardArgs.push_back(arg);
             if (!inlineValue && BoardOptionTakesValue(arg) && i + 1 < args.size())
-                inv.boardArgs.push_back(args[++i]);
+                boardArgs.push_back(args[++i]);
             continue;
         }
         used.push_back(name);
     }
+
+    // Before the operands are counted: a stray "-1" is an unknown option, not a missing value.
+    if (inv.simState) boardArgs.push_back("--simulate");  // the state is the simulated board's
+    auto parsed = ParseCommandLine(boardArgs, sim::Speed::Fast);
+    if (!parsed.ok) return fail(parsed.error);
+    inv.board = std::move(parsed.options);
 
     if (inv.command.empty()) {
         for (const auto& option : used)

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "startup.h"
+
 // The tool's command line: `kx3105-cli [board options] COMMAND [operands] [options]`. The board
-// options (--port, --simulate, --trace, --sim-*) are handed on untouched to the program's own
-// parser; the command, its operands and its options are the tool's. Plain C++.
+// options (--port, --simulate, --trace, --sim-*) are read by the program's own parser; the
+// command, its operands and its options are the tool's. Plain C++.
 
 namespace kx::cli {
 
@@ -26,7 +28,7 @@ struct Invocation {
     bool help = false;    // --help: about the command when one is named
     std::string command;  // empty when none was named
     std::vector<std::string> operands;
-    std::vector<std::string> boardArgs;  // for kx::ParseCommandLine
+    StartupOptions board;  // --sim-state selects the simulated board
 
     bool hex = false;
     bool data = false;
@@ -37,8 +39,8 @@ struct Invocation {
     std::optional<std::string> simState;    // --sim-state FILE
 };
 
-// Splits the arguments after the program name and checks the command's operands and options
-// against its synopsis. Values are checked by the commands themselves.
+// Splits the arguments after the program name, reads the board options and checks the command's
+// operands and options against its synopsis. Values are checked by the commands themselves.
 Invocation ParseInvocation(const std::vector<std::string>& args);
 
 // `kx3105-cli --help`, and `kx3105-cli COMMAND --help` (empty for an unknown command).

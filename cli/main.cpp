@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <memory>
 #include <sstream>
 
 #include "analyse_command.h"
@@ -88,13 +88,10 @@ struct Checked {
 };
 
 std::optional<int> ParseCount(const std::string& text) {
-    if (text.empty() || text.size() > 5) return std::nullopt;
     int n = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    if (n < 1 || n > 32767) return std::nullopt;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, n);
+    if (error != std::errc() || stop != end || n < 1 || n > 32767) return std::nullopt;
     return n;
 }
 
@@ -112,13 +109,12 @@ std::optional<std::string> Check(const Invocation& inv, Checked& c) {
     const auto& ops = inv.operands;
     if (cmd == "read" || cmd == "write") {
         c.reg = FindRegister(ops[0]);
-        if (!c.reg)
-            return "unknown register '" + ops[0] + "' (" + [] {
-                std::string names;
-                for (const auto& n : RegisterNames())
-                    names += (names.empty() ? "" : ", ") + n;
-                return names;
-            }() + ")";
+        if (!c.reg) {
+            std::string names;
+            for (const auto& r : NamedRegisters)
+                names += (names.empty() ? "" : ", ") + std::string(r.name);
+            return "unknown register '" + ops[0] + "' (" + names + ")";
+        }
     }
     if (cmd == "write") {
         if (!c.reg->writable()) return ops[0] + " is read-only";
@@ -172,11 +168,10 @@ void Interrupt(int) {
 
 std::function<void(int, int)> TerminalProgress() {
     if (!isatty(STDERR_FILENO)) return {};
-    auto last = std::make_shared<std::chrono::steady_clock::time_point>();
-    return [last](int read, int count) {
+    return [last = std::chrono::steady_clock::time_point()](int read, int count) mutable {
         const auto now = std::chrono::steady_clock::now();
-        if (read != count && now - *last < std::chrono::milliseconds(100)) return;
-        *last = now;
+        if (read != count && now - last < std::chrono::milliseconds(100)) return;
+        last = now;
         std::cerr << "\rReading code " << read << " of " << count << std::flush;
         progressLineOpen = true;
     };
@@ -209,7 +204,8 @@ int Analyse(const Invocation& inv, const Checked& c) {
     ReferenceVoltage = c.ref;
     const auto analysis = AnalyseRun(c.adcControl);
     if (inv.json)
-        PrintAnalysisJson(analysis, DataSheetFiguresOf(SampleBuffer, CodeCount), std::cout);
+        PrintAnalysisJson(analysis, DataSheetFiguresOf(SampleBuffer, CodeCount, analysis.stats),
+                          std::cout);
     else
         PrintAnalysis(analysis, std::cout);
     return ExitOk;
@@ -314,11 +310,7 @@ int Run(const std::vector<std::string>& args) {
         return std::cout ? ExitOk : Failure("cannot write the help text");
     }
 
-    std::vector<std::string> boardArgs = inv.boardArgs;
-    if (inv.simState) boardArgs.push_back("--simulate");  // the state is the simulated board's
-    const auto parsed = kx::ParseCommandLine(boardArgs, kx::sim::Speed::Fast);
-    if (!parsed.ok) return UsageError(parsed.error);
-    if (parsed.options.version) {
+    if (inv.board.version) {
         std::cout << kx::ProgramVersion << "\n" << std::flush;
         return std::cout ? ExitOk : Failure("cannot write the version");
     }
@@ -340,7 +332,7 @@ int Run(const std::vector<std::string>& args) {
 #endif
         if (checked.adcControl) return Analyse(inv, checked);  // no board needed
     }
-    return WithBoard(inv, parsed.options, checked);
+    return WithBoard(inv, inv.board, checked);
 }
 
 }  // namespace

@@ -94,9 +94,11 @@ constexpr std::array<StateField, 9> StateFields{{{"mode", 8},
 
 // The register fields in the order of StateFields.
 template <class Regs>
-std::array<uint32_t*, StateFields.size()> StateSlots(Regs& r) {
-    return {&r.mode,      &r.adcControl, &r.filter,     &r.ioControl, &r.zeroScale,
-            &r.fullScale, &r.register12, &r.register13, &r.data};
+auto StateSlots(Regs& r) {
+    const std::array slots{&r.mode,      &r.adcControl, &r.filter,     &r.ioControl, &r.zeroScale,
+                           &r.fullScale, &r.register12, &r.register13, &r.data};
+    static_assert(std::tuple_size_v<decltype(slots)> == StateFields.size());
+    return slots;
 }
 
 }  // namespace
@@ -500,8 +502,7 @@ void SimulatedBoard::checkArms() {
 // --- saved state ---
 
 std::string SimulatedBoard::saveState() const {
-    Registers copy = regs_;
-    const auto slots = StateSlots(copy);
+    const auto slots = StateSlots(regs_);
     std::string text;
     for (size_t i = 0; i < StateFields.size(); ++i)
         text += std::string(StateFields[i].name) + ' ' + Hex(*slots[i]) + '\n';
