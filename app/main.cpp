@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     kx::InstallQtMessageService();
     kx::RunStartup(options);
 
-    const int result = kx::RunMainMenu([&board] { return QString::fromStdString(kx::BoardLine(board)); });
+    const int result =
+        kx::RunMainMenu([&board] { return QString::fromStdString(kx::BoardLine(board)); });
     SetPortBackend(nullptr);
     kx::StopPortTrace();
     ShowTraceWarning(kx::TakePortTraceWarning());  // a failure at the close

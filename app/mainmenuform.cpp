@@ -86,6 +86,7 @@ MainMenuForm::MainMenuForm(std::function<QString()> boardLine, kx::MainMenuOpene
     kx::WireOpener(writeFile, this, openers_.writeFile);
     kx::WireOpener(about, this, openers_.about);
     kx::WireOpener(multi, this, openers_.multi);
+    // Disabled while their screen is not built, so their handlers always have one to open.
     readData->setEnabled(static_cast<bool>(openers_.readData));
     noise->setEnabled(static_cast<bool>(openers_.noise));
     connect(readData, &QPushButton::clicked, this, &MainMenuForm::Command2_Click);
@@ -127,11 +128,11 @@ bool MainMenuForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainMenuForm::Command2_Click() {
-    if (openers_.readData && kx::ContinuousConversionGate(modeRegister_)) openers_.readData(this);
+    if (kx::ContinuousConversionGate(modeRegister_)) openers_.readData(this);
 }
 
 void MainMenuForm::Command3_Click() {
-    if (openers_.noise && kx::RunLengthGate(CodeCount)) openers_.noise(this);
+    if (kx::RunLengthGate(CodeCount)) openers_.noise(this);
 }
 
 void MainMenuForm::Command8_Click() {

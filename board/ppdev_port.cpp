@@ -39,6 +39,18 @@ std::optional<int> ParseBaseAddr(std::string_view text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+constexpr const char* HeldAdvice =
+    "the port is held by another driver. Unload it (for example: sudo modprobe -r lp) or stop the "
+    "program that uses the port.";
+constexpr const char* NoDeviceAdvice =
+    "no such device. This machine offers no printer port there: check that the port is enabled "
+    "and the parport_pc and ppdev modules are loaded (sudo modprobe -a parport_pc ppdev), or name "
+    "another port with --port DEVICE.";
+
+}  // namespace
+
 std::string ClaimFailureAdvice(const std::string& device, int error, bool atOpen, bool portExists) {
     const std::string what = (atOpen ? "cannot open " : "cannot claim ") + device + ": ";
     switch (error) {
@@ -48,36 +60,24 @@ std::string ClaimFailureAdvice(const std::string& device, int error, bool atOpen
                    "permission denied. Add your user to the lp group "
                    "(sudo usermod -aG lp $USER), then log out and in again.";
         case ENOTTY:  // PPCLAIM on a character device of another kind
-            return device + " is not a printer port device.";
+            return NotAPortAdvice(device, DeviceNode::Other);
+        case ENXIO:
+            if (atOpen || !portExists) return what + NoDeviceAdvice;
+            [[fallthrough]];
         case EBUSY:
         case EINTR:
-            return what +
-                   "the port is held by another driver. Unload it (for example: "
-                   "sudo modprobe -r lp) or stop the program that uses the port.";
-        case ENXIO:
-            if (!atOpen && portExists)
-                return what +
-                       "the port is held by another driver. Unload it (for example: "
-                       "sudo modprobe -r lp) or stop the program that uses the port.";
-            [[fallthrough]];
+            return what + HeldAdvice;
         case ENOENT:
         case ENODEV:
-            return what +
-                   "no such device. This machine offers no printer port there: check that "
-                   "the port is enabled and the parport_pc and ppdev modules are loaded "
-                   "(sudo modprobe -a parport_pc ppdev), or name another port with --port DEVICE.";
+            return what + NoDeviceAdvice;
         default:
             return what + std::strerror(error) + ".";
     }
 }
 
 std::string NotAPortAdvice(const std::string& device, DeviceNode node) {
-    if (node == DeviceNode::Missing)
-        return device +
-               " is not a printer port device: no such device. Check that the port is enabled "
-               "and the parport_pc and ppdev modules are loaded (sudo modprobe -a parport_pc "
-               "ppdev), or name another port with --port DEVICE.";
-    return device + " is not a printer port device.";
+    const std::string notAPort = device + " is not a printer port device";
+    return node == DeviceNode::Missing ? notAPort + ": " + NoDeviceAdvice : notAPort + ".";
 }
 
 PpdevPort::PpdevPort(std::string device, PpdevSystem& system, std::ostream& diagnostics)
@@ -87,25 +87,27 @@ PpdevPort::PpdevPort(std::string device, PpdevSystem& system, std::ostream& diag
 // what the kernel does anyway.
 PpdevPort::~PpdevPort() = default;
 
-std::string PpdevPort::kernelPortName() const {
-    if (auto minor = system_.deviceMinor(device_)) return "parport" + std::to_string(*minor);
-    // No such device node: take the number the name ends in, so the lookup still says why.
-    size_t end = device_.size();
-    size_t start = end;
-    while (start > 0 && device_[start - 1] >= '0' && device_[start - 1] <= '9')
-        --start;
-    return "parport" + (start < end ? device_.substr(start) : std::string("0"));
+// The kernel's base-addr entry for the device's port.
+std::string PpdevPort::baseAddrPath() const {
+    std::string port;
+    if (auto minor = system_.deviceMinor(device_)) {
+        port = std::to_string(*minor);
+    } else {
+        // No such device node: take the number the name ends in, so the lookup still says why.
+        size_t start = device_.size();
+        while (start > 0 && device_[start - 1] >= '0' && device_[start - 1] <= '9')
+            --start;
+        port = start < device_.size() ? device_.substr(start) : "0";
+    }
+    return std::string(KernelPortDirectory) + "/parport" + port + "/base-addr";
 }
 
 bool PpdevPort::kernelPortExists() {
-    return system_
-        .readFile(std::string(KernelPortDirectory) + "/" + kernelPortName() + "/base-addr")
-        .has_value();
+    return system_.readFile(baseAddrPath()).has_value();
 }
 
 std::optional<int> PpdevPort::lookupBase() {
-    auto text =
-        system_.readFile(std::string(KernelPortDirectory) + "/" + kernelPortName() + "/base-addr");
+    auto text = system_.readFile(baseAddrPath());
     if (!text) return std::nullopt;
     return ParseBaseAddr(*text);
 }

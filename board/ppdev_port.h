@@ -81,7 +81,7 @@ public:
     std::optional<int> base() const { return base_; }
 
 private:
-    std::string kernelPortName() const;
+    std::string baseAddrPath() const;
     std::optional<int> lookupBase();
     bool kernelPortExists();
     int readRegister(unsigned long request);

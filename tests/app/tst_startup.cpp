@@ -8,10 +8,10 @@
 
 #include <sys/stat.h>
 
-#include "board_fixture.h"
 #include "fake_kernel.h"
-#include "port_trace.h"
+#include "globals.h"
 #include "scripted_messages.h"
+#include "sim_options.h"
 #include "startup.h"
 #include "windows_version.h"
 
@@ -34,7 +34,6 @@ struct FreshProgram {
     }
     ~FreshProgram() {
         SetPortBackend(nullptr);
-        kx::StopPortTrace();
         kx::ResetGlobals();
         kx::PortMenuEnabled = {};
         kx::ProgramCommandLine.clear();
@@ -46,90 +45,56 @@ class StartupTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each row states everything its command line sets.
     void goodCommandLines_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("check");
-        QTest::addColumn<QString>("statusWords");  // what start-up searches for "/SS"
-        QTest::newRow("nothing") << QStringList{} << "plain"
-                                 << "";
-        QTest::newRow("status switch") << QStringList{"/SS"} << "plain"
-                                       << "/SS";
-        QTest::newRow("switch in lower case") << QStringList{"/ss"} << "plain"
-                                              << "/ss";
-        QTest::newRow("switch among options") << QStringList{"--simulate", "/sS"} << "simulate"
-                                              << "/sS";
-        QTest::newRow("switch after --") << QStringList{"--", "/SS"} << "plain"
-                                         << "/SS";
+        QTest::addColumn<QString>("options");
+        QTest::newRow("nothing") << QStringList{} << "";
+        QTest::newRow("status switch") << QStringList{"/SS"} << "status /SS";
+        QTest::newRow("switch in lower case") << QStringList{"/ss"} << "status /ss";
+        QTest::newRow("switch among options")
+            << QStringList{"--simulate", "/sS"} << "simulate, status /sS";
+        QTest::newRow("switch after --") << QStringList{"--", "/SS"} << "status /SS";
         QTest::newRow("a path holding /ss is no switch")
-            << QStringList{"--trace", "/root/ssd/t.txt"} << "trace /root/ssd/t.txt"
-            << "";
-        QTest::newRow("nor is a file named /SS") << QStringList{"--trace=/SS"} << "trace /SS"
-                                                 << "";
+            << QStringList{"--trace", "/root/ssd/t.txt"} << "trace /root/ssd/t.txt";
+        QTest::newRow("nor is a file named /SS") << QStringList{"--trace=/SS"} << "trace /SS";
         QTest::newRow("an inline value may start with -")
-            << QStringList{"--trace=--simulate"} << "trace --simulate"
-            << "";
-        QTest::newRow("an inline device too") << QStringList{"--port=-p"} << "port -p"
-                                              << "";
-        QTest::newRow("help") << QStringList{"--help"} << "help"
-                              << "";
-        QTest::newRow("version") << QStringList{"--version"} << "version"
-                                 << "";
-        QTest::newRow("simulate") << QStringList{"--simulate"} << "simulate"
-                                  << "";
-        QTest::newRow("port") << QStringList{"--port", "/dev/parport1"} << "port /dev/parport1"
-                              << "";
-        QTest::newRow("port=") << QStringList{"--port=/dev/parport1"} << "port /dev/parport1"
-                               << "";
-        QTest::newRow("trace") << QStringList{"--trace", "t.txt"} << "trace t.txt"
-                               << "";
-        QTest::newRow("seed selects the simulator") << QStringList{"--sim-seed", "42"} << "seed"
-                                                    << "";
+            << QStringList{"--trace=--simulate"} << "trace --simulate";
+        QTest::newRow("an inline device too") << QStringList{"--port=-p"} << "port -p";
+        QTest::newRow("port") << QStringList{"--port", "/dev/parport1"} << "port /dev/parport1";
+        QTest::newRow("help, version") << QStringList{"--help", "--version"} << "help, version";
+        QTest::newRow("seed selects the simulator")
+            << QStringList{"--sim-seed", "42"} << "simulate, seed 42";
         QTest::newRow("faults") << QStringList{"--sim-fault", "ready-stuck", "--sim-fault=no-board"}
-                                << "faults"
-                                << "";
-        QTest::newRow("speed") << QStringList{"--sim-speed", "fast"} << "speed"
-                               << "";
+                                << "simulate, fault ready-stuck, fault no-board";
+        QTest::newRow("speed") << QStringList{"--sim-speed", "fast"} << "simulate, fast";
         QTest::newRow("inputs") << QStringList{"--sim-input", "3=1.25,5", "--sim-input", "0=-0.5"}
-                                << "inputs"
-                                << "";
+                                << "simulate, input 0=-0.5,0.6, input 3=1.25,5";
     }
     void goodCommandLines() {
         QFETCH(QStringList, args);
-        QFETCH(QString, check);
-        QFETCH(QString, statusWords);
+        QFETCH(QString, options);
         const auto parsed = ParseCommandLine(Args(args), Speed::RealTime);
         QVERIFY2(parsed.ok, parsed.error.c_str());
-        const auto& o = parsed.options;
-        QCOMPARE(QString::fromStdString(o.commandLine), statusWords);
-        if (check == "plain") {
-            QVERIFY(!o.simulate && !o.portDevice && !o.traceFile && !o.help && !o.version);
-            QCOMPARE(o.sim.speed, Speed::RealTime);
-        } else if (check == "help") {
-            QVERIFY(o.help);
-        } else if (check == "version") {
-            QVERIFY(o.version);
-        } else if (check == "simulate") {
-            QVERIFY(o.simulate);
-        } else if (check.startsWith("port ")) {
-            QCOMPARE(QString::fromStdString(o.portDevice.value_or("")), check.mid(5));
-            QVERIFY(!o.simulate);
-        } else if (check.startsWith("trace ")) {
-            QCOMPARE(QString::fromStdString(o.traceFile.value_or("")), check.mid(6));
-            QVERIFY(!o.simulate);
-        } else if (check == "seed") {
-            QVERIFY(o.simulate);
-            QCOMPARE(o.sim.seed, uint64_t{42});
-        } else if (check == "faults") {
-            QCOMPARE(o.sim.faults, (std::set<kx::sim::Fault>{kx::sim::Fault::ReadyStuck,
-                                                             kx::sim::Fault::NoBoard}));
-        } else if (check == "speed") {
-            QCOMPARE(o.sim.speed, Speed::Fast);
-        } else if (check == "inputs") {
-            QCOMPARE(o.sim.inputs.size(), size_t{2});
-            QCOMPARE(o.sim.inputs.at(3).volts, 1.25);
-            QCOMPARE(o.sim.inputs.at(3).noiseMicrovolts, 5.0);
-            QCOMPARE(o.sim.inputs.at(0).volts, -0.5);
-        }
+        const kx::StartupOptions& o = parsed.options;
+        QStringList set;
+        auto text = [](const std::string& s) { return QString::fromStdString(s); };
+        if (o.help) set << "help";
+        if (o.version) set << "version";
+        if (o.simulate) set << "simulate";
+        if (o.portDevice) set << "port " + text(*o.portDevice);
+        if (o.traceFile) set << "trace " + text(*o.traceFile);
+        if (!o.commandLine.empty()) set << "status " + text(o.commandLine);
+        if (o.sim.seed != 1) set << QString("seed %1").arg(o.sim.seed);
+        if (o.sim.speed == Speed::Fast) set << "fast";
+        for (kx::sim::Fault f : o.sim.faults)
+            set << "fault " + text(kx::sim::FaultName(f));
+        for (const auto& [channel, input] : o.sim.inputs)
+            set << QString("input %1=%2,%3")
+                       .arg(channel)
+                       .arg(input.volts)
+                       .arg(input.noiseMicrovolts);
+        QCOMPARE(set.join(", "), options);
     }
 
     void badCommandLines_data() {
@@ -144,7 +109,6 @@ private slots:
         QTest::newRow("unknown fault") << QStringList{"--sim-fault", "smoke"} << "smoke";
         QTest::newRow("unknown speed") << QStringList{"--sim-speed", "slow"} << "slow";
         QTest::newRow("bad input") << QStringList{"--sim-input", "16=0"} << "--sim-input";
-        QTest::newRow("input without volts") << QStringList{"--sim-input", "3="} << "--sim-input";
         QTest::newRow("port and simulator")
             << QStringList{"--port", "/dev/parport0", "--simulate"} << "exclude";
         QTest::newRow("port and a simulator option")
@@ -158,8 +122,6 @@ private slots:
         QTest::newRow("an option as the trace file")
             << QStringList{"--trace", "--simulate"}
             << "--trace needs a value, not '--simulate' (write --trace=VALUE";
-        QTest::newRow("an option as the device")
-            << QStringList{"--port", "-h"} << "--port needs a value, not '-h'";
         QTest::newRow("a voltage beyond a double")
             << QStringList{"--sim-input", "3=1e309"}
             << "--sim-input 3=1e309: the voltage 1e309 is out of range";
@@ -205,17 +167,15 @@ private slots:
         QVERIFY(board.backend);
         QCOMPARE(board.simulated, simulated);
         QCOMPARE(QString::fromStdString(diag.str()), diagnostics);
-        if (simulated)
-            QCOMPARE(board.backend->describe(), std::string("simulated KX3105 board"));
-        else
-            QCOMPARE(board.backend->describe(), std::string("/dev/parport0"));
+        QCOMPARE(board.backend->describe(),
+                 std::string(simulated ? "simulated KX3105 board" : "/dev/parport0"));
     }
 
+    // Start-up on the simulated board: the status message only for a free-standing switch.
     void statusSwitchOnTheSimulatedBoard_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<bool>("status");
-        QTest::newRow("/ss") << QStringList{"/ss"} << true;
-        QTest::newRow("/SS after options") << QStringList{"--sim-seed", "3", "/SS"} << true;
+        QTest::newRow("/ss") << QStringList{"--sim-seed", "3", "/ss"} << true;
         QTest::newRow("no switch, a path holding /ss")
             << QStringList{"--sim-speed", "fast", "--trace", "/root/ssd/t.txt"} << false;
     }
@@ -231,34 +191,12 @@ private slots:
         SetPortBackend(board.backend.get());
         kx::RunStartup(parsed.options);
 
+        QCOMPARE(ReferenceVoltage, 2.5f);
         QCOMPARE(shown.shown.size(), size_t(status ? 1 : 0));
-        if (!status) return;
-        const kx::Message& m = shown.shown[0];
-        QCOMPARE(m.title, std::string("Show Status"));
-        QCOMPARE(m.icon, kx::Icon::Information);
-        const QString text = QString::fromStdString(m.text);
-        QVERIFY(text.startsWith("Windows Version:"));
-        QVERIFY(text.endsWith("\rPort Address:0x378"));
-        QCOMPARE(PortAddress, int16_t(0x378));
-        QCOMPARE(ReferenceVoltage, 2.5f);
-        QVERIFY(kx::PortMenuEnabled.lpt1 && !kx::PortMenuEnabled.lpt2 && !kx::PortMenuEnabled.prn);
-        QCOMPARE(kx::BoardLine(board), std::string("Board: simulated KX3105 board at 0x378"));
-    }
-
-    void startupOrderAndControlLines() {
-        // The claim and lookup come before the control-line setup, which is the only traffic.
-        FreshProgram program;
-        ScriptedMessages shown;
-        RecordingBoard recording(0);
-        recording.port.script(0x37A, {0xCC});
-        kx::StartupOptions options;
-        kx::RunStartup(options);
-        QCOMPARE(recording.port.calls.size(), size_t{3});
-        QCOMPARE(recording.port.accesses,
-                 (std::vector<kx::PortAccess>{{kx::PortAccess::Read, 0x37A, 0xCC},
-                                              {kx::PortAccess::Write, 0x37A, 0xC4}}));
-        QCOMPARE(ReferenceVoltage, 2.5f);
-        QVERIFY(shown.shown.empty());
+        if (status) {
+            QCOMPARE(shown.shown[0].title, std::string("Show Status"));
+            QVERIFY(QString::fromStdString(shown.shown[0].text).endsWith("\rPort Address:0x378"));
+        }
     }
 
     // The board line names the port now in use: the printer-port menu may leave the board behind.
@@ -300,12 +238,8 @@ private slots:
         const kx::Board opened = kx::OpenBoard(parsed.options, diag, std::move(kernel));
         SetPortBackend(opened.backend.get());
         kx::RunStartup(parsed.options);
-        if (board == "unavailable") PortAddress = 0;  // as when the kernel names no base either
-        const std::string atStart = kx::BoardLine(opened);
         PortAddress = static_cast<int16_t>(address);  // what the printer-port menu does
         QCOMPARE(QString::fromStdString(kx::BoardLine(opened)), line);
-        PortAddress = 0x378;
-        if (board != "unavailable") QCOMPARE(kx::BoardLine(opened), atStart);
     }
 
     // The real kernel: a path that is no printer port is said so on diagnostics and is not
@@ -347,76 +281,66 @@ private slots:
         QCOMPARE(shown.shown[1].text,
                  std::string("This PC does not appear to have a Printer Port"));
         QCOMPARE(PortAddress, int16_t(0));
+        QCOMPARE(QString::fromStdString(kx::BoardLine(board)),
+                 "Board: printer port " + device + ", not available");
     }
 
-    // The real kernel of this machine: without a printer port, start-up says why and makes no
-    // port access at all.
-    void namedPortOnAMachineWithoutOne() {
-        if (QFile::exists("/dev/parport0")) QSKIP("this machine has a printer port");
-        FreshProgram program;
-        ScriptedMessages shown;
-        QTemporaryDir dir;
-        const QString trace = dir.filePath("trace.txt");
-        const auto parsed = ParseCommandLine(
-            {"--port", "/dev/parport0", "--trace", trace.toStdString()}, Speed::Fast);
-        QVERIFY(parsed.ok);
-        std::string error;
-        QVERIFY(kx::StartPortTrace(*parsed.options.traceFile, error));
-        std::ostringstream diag;
-        const kx::Board board = kx::OpenBoard(parsed.options, diag);
-        SetPortBackend(board.backend.get());
-        kx::RunStartup(parsed.options);
-        kx::StopPortTrace();
-
-        QCOMPARE(shown.shown.size(), size_t{2});
-        QCOMPARE(shown.shown[0].text, std::string("claim parallel port failed"));
-        QCOMPARE(shown.shown[1].text,
-                 std::string("This PC does not appear to have a Printer Port"));
-        QCOMPARE(shown.shown[1].title, std::string("GetPortAddress Error"));
-        QVERIFY2(QString::fromStdString(diag.str()).contains("no such device"), diag.str().c_str());
-        QCOMPARE(PortAddress, int16_t(0));
-        QFile f(trace);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray());
-        QCOMPARE(kx::BoardLine(board),
-                 std::string("Board: printer port /dev/parport0, not available"));
-    }
-
-    void programAnswersWithoutADisplay_data() {
+    // What the program answers before any window: text, refusals, a trace it cannot use, no
+    // display, an output that is lost (as GNU tools do). Nothing is left behind: no file named
+    // after an option, no trace of a refused start.
+    void answersBeforeTheMainMenu_data() {
         QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("shell");  // how it is started, "$0" the program
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "2.0.1\n"
+        const QString run = "exec \"$0\" \"$@\"";
+        QTest::newRow("version") << QStringList{"--version"} << run << 0 << "2.0.1\n"
                                  << "";
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: kx3105"
+        QTest::newRow("help") << QStringList{"--help"} << run << 0 << "Usage: kx3105"
                               << "";
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
-                                        << "unknown option --bogus";
-        QTest::newRow("usage on error") << QStringList{"--sim-fault", "smoke"} << 2 << ""
+        QTest::newRow("version into a full output")
+            << QStringList{"--version"} << run + " >/dev/full" << 1 << ""
+            << "kx3105: write error: No space left on device\n";
+        QTest::newRow("help into a closed output")
+            << QStringList{"--help"} << run + " >&-" << 1 << ""
+            << "kx3105: write error: Bad file descriptor\n";
+        QTest::newRow("usage on error") << QStringList{"--sim-fault", "smoke"} << run << 2 << ""
                                         << "Usage: kx3105";
         QTest::newRow("unwritable trace")
-            << QStringList{"--simulate", "--trace", "/no/such/dir/t.txt"} << 1 << ""
+            << QStringList{"--simulate", "--trace", "/no/such/dir/t.txt"} << run << 1 << ""
             << "cannot write the trace /no/such/dir/t.txt";
-        QTest::newRow("stray word") << QStringList{"--simulate", "foo"} << 2 << ""
+        QTest::newRow("stray word") << QStringList{"--simulate", "foo"} << run << 2 << ""
                                     << "kx3105: unexpected argument 'foo'\nUsage: kx3105";
         QTest::newRow("an option as the trace file")
-            << QStringList{"--trace", "--simulate"} << 2 << ""
+            << QStringList{"--trace", "--simulate"} << run << 2 << ""
             << "kx3105: --trace needs a value, not '--simulate'";
         QTest::newRow("a FIFO nobody reads")
-            << QStringList{"--simulate", "--trace", "fifo"} << 2 << ""
+            << QStringList{"--simulate", "--trace", "fifo"} << run << 2 << ""
             << "kx3105: refusing the trace fifo: nothing reads it";
+        // Set but empty names no display either.
+        QTest::newRow("no display")
+            << QStringList{"--simulate", "--trace", "t.txt"} << "QT_QPA_PLATFORM= DISPLAY= " + run
+            << 2 << ""
+            << "kx3105: no display found: run it in a desktop session, or use kx3105-cli\n";
     }
-    void programAnswersWithoutADisplay() {
+    void answersBeforeTheMainMenu() {
         QFETCH(QStringList, args);
+        QFETCH(QString, shell);
         QFETCH(int, exitCode);
         QFETCH(QString, out);
         QFETCH(QString, err);
+        if (shell.contains("/dev/full") && !QFile::exists("/dev/full")) QSKIP("no /dev/full");
         QTemporaryDir dir;
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
         QProcess p;
+        p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir.path());
-        p.start(KX3105_BINARY, args);
+        p.start("/bin/sh", QStringList{"-c", shell, KX3105_BINARY} + args);
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), exitCode);
@@ -424,52 +348,11 @@ private slots:
         const QString stdErr = QString::fromLocal8Bit(p.readAllStandardError());
         if (out.endsWith('\n'))
             QCOMPARE(stdOut, out);
-        else if (!out.isEmpty())
+        else
             QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
-        if (!err.isEmpty()) QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
-        // Nothing named after an option, nothing left behind by a refused start.
+        QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
         QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
                  QStringList{"fifo"});
-    }
-
-    void noDisplayIsSaidPlainly() {
-        QTemporaryDir dir;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(name);
-        env.insert("DISPLAY", "");  // set but empty names no display either
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(KX3105_BINARY, {"--simulate", "--trace", dir.filePath("t.txt")});
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 2);
-        QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()),
-                 QString("kx3105: no display found: run it in a desktop session, or use "
-                         "kx3105-cli\n"));
-        QVERIFY(!QFile::exists(dir.filePath("t.txt")));
-    }
-
-    // --help and --version whose output is lost fail, as GNU tools do.
-    void outputThatCannotBeWritten_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("version into a full output") << "exec \"$0\" --version >/dev/full"
-                                                    << "No space left on device";
-        QTest::newRow("version into a closed output") << "exec \"$0\" --version >&-"
-                                                      << "Bad file descriptor";
-    }
-    void outputThatCannotBeWritten() {
-        QFETCH(QString, command);
-        QFETCH(QString, reason);
-        if (!QFile::exists("/dev/full")) QSKIP("no /dev/full here");
-        QProcess p;
-        p.start("/bin/sh", {"-c", command, KX3105_BINARY});
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 1);
-        QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()),
-                 "kx3105: write error: " + reason + "\n");
     }
 
     // The running program (offscreen) with a trace on a character device: /dev/stderr streams
