@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "noiseform.h"
-#include "sim_fixture.h"
+#include "sim_bench.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ private slots:
         QFETCH(float, inputRange);
         QFETCH(int, polarity);
         SimBench bench;
-        SimBench::Write(0x02, adcControl);
+        WriteRegister(0x02, 8, adcControl);
         LoadWorkedExample();
         NoiseForm form;
         QCOMPARE(form.windowTitle(), "KX3105 Evaluation Software - Noise Analysis");

@@ -9,7 +9,7 @@
 
 #include "readdataform.h"
 #include "scripted_messages.h"
-#include "sim_fixture.h"
+#include "sim_bench.h"
 
 using kx::sim::Fault;
 using kx::sim::InputSetting;
@@ -79,7 +79,7 @@ private slots:
         QFETCH(Messages, messages);
         SimBench bench;
         bench.board.setInput(0, InputSetting{0.001, 0.0});
-        SimBench::Write(0x01, 0x03);
+        WriteRegister(0x01, 8, 0x03);
         if (stuckAfter >= 0) bench.board.armFaultAfterResults(Fault::ReadyStuck, stuckAfter);
         ScriptedMessages shown;
         CodeCount = 77;
@@ -115,7 +115,7 @@ private slots:
     // While a read runs the screen cannot be left and no second read starts.
     void readingRefusesBackSecondReadAndClosing() {
         SimBench bench;
-        SimBench::Write(0x01, 0x03);
+        WriteRegister(0x01, 8, 0x03);
         ScriptedMessages shown;
         ReadDataForm form;
         form.show();
@@ -143,7 +143,7 @@ private slots:
     // A screen that goes away during a read takes the read with it.
     void readStopsWhenTheScreenIsGone() {
         SimBench bench;
-        SimBench::Write(0x01, 0x03);
+        WriteRegister(0x01, 8, 0x03);
         QPointer<ReadDataForm> form = new ReadDataForm;
         form->show();
         Field(*form, "NumCodesText")->setText("1000");
@@ -175,7 +175,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(float, stored);
         SimBench bench;
-        SimBench::Write(0x01, 0x03);
+        WriteRegister(0x01, 8, 0x03);
         ScriptedMessages shown;
         ReferenceVoltage = 3.0f;
         CodeCount = 12;
@@ -208,8 +208,8 @@ private slots:
         SimBench bench;
         // Unipolar 2.56 V range: code 15 is 15 / 2^24 of 2.56 V.
         bench.board.setInput(0, InputSetting{15.0 * 2.56 / 16777216.0, 0.0});
-        SimBench::Write(0x02, 0x0F);
-        SimBench::Write(0x01, 0x03);
+        WriteRegister(0x02, 8, 0x0F);
+        WriteRegister(0x01, 8, 0x03);
         bench.board.setFault(Fault::ReadyStuck, stuck);
         ScriptedMessages shown;
         CodeCount = 33;

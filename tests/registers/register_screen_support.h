@@ -13,37 +13,12 @@
 #include "messages.h"
 #include "port.h"
 #include "registers.h"
+#include "sim_bench.h"
 #include "simulated_board.h"
 
 // What the register screen tests share: a simulated board at 0x378, direct register access with
 // the bytes written out here, the expected wire of an 8-bit write, and the screens read as the
 // user and a screen reader see them.
-
-// The program talking to a fresh simulated board.
-struct SimBench {
-    kx::sim::SimulatedBoard board;
-    SimBench() {
-        kx::ResetGlobals();
-        PortAddress = 0x378;
-        SetPortBackend(&board);
-    }
-    ~SimBench() {
-        SetPortBackend(nullptr);
-        kx::ResetGlobals();
-    }
-    SimBench(const SimBench&) = delete;
-    SimBench& operator=(const SimBench&) = delete;
-};
-
-inline int ReadRegister(int readByte, int bits) {
-    Register reg{int16_t(bits), 0, int16_t(readByte), 0};
-    return static_cast<int>(reg.ReadReg());
-}
-
-inline void WriteRegister(int writeByte, int bits, int value) {
-    Register reg{int16_t(bits), double(value), 0, int16_t(writeByte)};
-    reg.WriteReg();
-}
 
 // Data-register writes of an 8-bit register write.
 inline std::vector<int> ByteWriteWrites(int communicationsByte, int value) {
