@@ -124,10 +124,13 @@ NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling
 }
 
 NoiseAnalysis AnalyseSharedRun() {
-    NoiseAnalysis a;
-    // Read directly on the wire, as the screen always has; the byte is taken as it comes.
     WriteSerial(RegisterMap::AdcControl.readByte, PortAddress, 8);
-    a.adcControl = ReadSerial(8, PortAddress) & 0xFF;
+    return AnalyseSharedRun(ReadSerial(8, PortAddress) & 0xFF);
+}
+
+NoiseAnalysis AnalyseSharedRun(int32_t adcControl) {
+    NoiseAnalysis a;
+    a.adcControl = adcControl;
     const int rangeCode = adc::RangeCode(a.adcControl);
     InputRange = adc::RangeVolts(rangeCode);
     Polarity = adc::PolarityOf(a.adcControl);

@@ -63,16 +63,19 @@ std::string PkPkText(int64_t span, double lsbNanovolts);           // "4.272 uV"
 std::string AverageValueText(float averageCode, int16_t polarity,  // "-30.518 uV"
                              double lsbNanovolts);
 
-// The whole analysis as the screen runs it on opening: reads the ADC control register directly
-// (WriteSerial 0x42, ReadSerial 8 bits at PortAddress), sets InputRange and Polarity from it,
-// computes the statistics of SampleBuffer/CodeCount, leaves MaxCode and MinCode, and returns the
-// texts with ReferenceVoltage as the reference.
+// The whole analysis of SampleBuffer/CodeCount for an ADC control byte: sets InputRange and
+// Polarity from it, leaves MaxCode and MinCode, and returns the texts with ReferenceVoltage as the
+// reference.
 struct NoiseAnalysis {
     int32_t adcControl = 0;
     NoiseStatistics stats;
     Scaling scaling;
     NoiseTexts texts;
 };
+NoiseAnalysis AnalyseSharedRun(int32_t adcControl);
+
+// The same as the screen runs it on opening: the ADC control register read directly
+// (WriteSerial 0x42, ReadSerial 8 bits at PortAddress), the byte taken as it comes.
 NoiseAnalysis AnalyseSharedRun();
 
 }  // namespace kx::noise

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "adc_control_fields.h"
 #include "globals.h"
 #include "shell_logic.h"
 
@@ -68,18 +67,7 @@ bool LoadRunForAnalysis(const std::string& path, datafile::Form form, std::ostre
 }
 
 noise::NoiseAnalysis AnalyseRun(std::optional<int32_t> adcControl) {
-    if (!adcControl) return noise::AnalyseSharedRun();
-    noise::NoiseAnalysis a;
-    a.adcControl = *adcControl;
-    const int rangeCode = adc::RangeCode(a.adcControl);
-    InputRange = adc::RangeVolts(rangeCode);
-    Polarity = adc::PolarityOf(a.adcControl);
-    a.stats = noise::ComputeNoiseStatistics(SampleBuffer, CodeCount);
-    MaxCode = a.stats.maxCode;
-    MinCode = a.stats.minCode;
-    a.scaling = noise::ScalingFor(rangeCode, Polarity, ReferenceVoltage);
-    a.texts = noise::NoiseResultTexts(a.stats, a.scaling, ReferenceVoltage, CodeCount);
-    return a;
+    return adcControl ? noise::AnalyseSharedRun(*adcControl) : noise::AnalyseSharedRun();
 }
 
 DataSheetFigures DataSheetFiguresOf(const std::vector<double>& buffer, int count,
