@@ -39,12 +39,7 @@ NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
     setObjectName(QStringLiteral("NoiseForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Noise Analysis"));
 
-    QLabel* heading = kx::NamedLabel("Label1", QStringLiteral("Noise Analysis"), this);
-    QFont headingFont = heading->font();
-    headingFont.setBold(true);
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
-    heading->setFont(headingFont);
-    heading->setAlignment(Qt::AlignCenter);
+    QLabel* heading = kx::HeadingLabel("Label1", QStringLiteral("Noise Analysis"), this);
 
     QGroupBox* conditions = kx::NamedFrame("Frame1", QStringLiteral("Conditions"), this);
     RowBuilder c(conditions);

@@ -53,6 +53,16 @@ QLabel* NamedLabel(const char* objectName, const QString& text, QWidget* parent)
     return label;
 }
 
+QLabel* HeadingLabel(const char* objectName, const QString& text, QWidget* parent) {
+    QLabel* label = NamedLabel(objectName, text, parent);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 1.4);
+    font.setBold(true);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
 void WireOpener(QPushButton* button, QWidget* parent, std::function<void(QWidget*)> opener) {
     button->setEnabled(static_cast<bool>(opener));
     if (!opener) return;

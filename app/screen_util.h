@@ -36,6 +36,8 @@ protected:
 QPushButton* NamedButton(const char* objectName, const QString& caption, QWidget* parent);
 QGroupBox* NamedFrame(const char* objectName, const QString& title, QWidget* parent);
 QLabel* NamedLabel(const char* objectName, const QString& text, QWidget* parent);
+// A screen's heading: a named label in large bold type, centred.
+QLabel* HeadingLabel(const char* objectName, const QString& text, QWidget* parent);
 
 // A button that opens a screen over parent; disabled while that screen does not exist (empty
 // opener).

@@ -20,12 +20,7 @@ ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : Scr
     setObjectName(QStringLiteral("ReadFileForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Read Data From File"));
 
-    QLabel* heading = kx::NamedLabel("Label1", QStringLiteral("Read From File"), this);
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
-    heading->setAlignment(Qt::AlignCenter);
+    QLabel* heading = kx::HeadingLabel("Label1", QStringLiteral("Read From File"), this);
 
     QGroupBox* select = kx::NamedFrame("Frame1", QStringLiteral("Select Data File"), this);
     readDrive_ = new kx::DriveList(select);

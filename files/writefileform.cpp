@@ -20,12 +20,7 @@ WriteFileForm::WriteFileForm(QWidget* parent) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("WriteFileForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Write Data to File"));
 
-    QLabel* heading = kx::NamedLabel("Label1", QStringLiteral("Write to File"), this);
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
-    heading->setAlignment(Qt::AlignCenter);
+    QLabel* heading = kx::HeadingLabel("Label1", QStringLiteral("Write to File"), this);
 
     QGroupBox* location = kx::NamedFrame("Frame1", QStringLiteral("Select File Location"), this);
     writeDrive_ = new kx::DriveList(location);
