@@ -42,28 +42,6 @@ bool IsStatusSwitch(const std::string& word) {
            (word[2] == 's' || word[2] == 'S');
 }
 
-// A number too large or too small for a double ("1e309", "1e-400").
-bool OutOfRange(std::string_view text) {
-    double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc::result_out_of_range && end == text.data() + text.size();
-}
-
-// The simulator's parser calls such a number "not a number"; say what is wrong with it.
-std::optional<std::string> OutOfRangeInput(std::string_view text) {
-    const auto equals = text.find('=');
-    if (equals == std::string_view::npos) return std::nullopt;
-    std::string_view volts = text.substr(equals + 1);
-    std::optional<std::string_view> noise;
-    if (const auto comma = volts.find(','); comma != std::string_view::npos) {
-        noise = volts.substr(comma + 1);
-        volts = volts.substr(0, comma);
-    }
-    if (OutOfRange(volts)) return "the voltage " + std::string(volts) + " is out of range";
-    if (noise && OutOfRange(*noise)) return "the noise " + std::string(*noise) + " is out of range";
-    return std::nullopt;
-}
-
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Speed simSpeed) {
@@ -165,7 +143,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
             int channel = 0;
             sim::InputSetting setting;
             std::string why;
-            if (auto range = OutOfRangeInput(v)) return fail("--sim-input " + v + ": " + *range);
             if (!sim::ParseInputSetting(v, channel, setting, why))
                 return fail("--sim-input " + v + ": " + why);
             o.sim.inputs[channel] = setting;

@@ -7,14 +7,21 @@ namespace kx::sim {
 
 namespace {
 
-// The whole of text as a finite decimal number, or nothing.
-std::optional<double> WholeNumber(std::string_view text) {
-    if (text.empty() || text.front() == '+') return std::nullopt;
+// The whole of text as a finite decimal number; otherwise why not, as "is not a number" or
+// "is out of range" (1e309, 1e-400).
+std::optional<double> WholeNumber(std::string_view text, std::string& why) {
     double value = 0;
     const auto [end, ec] =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+    const bool whole = !text.empty() && text.front() != '+' && end == text.data() + text.size();
+    if (whole && ec == std::errc::result_out_of_range) {
+        why = std::string(text) + " is out of range";
         return std::nullopt;
+    }
+    if (!whole || ec != std::errc() || !std::isfinite(value)) {
+        why = "is not a number";
+        return std::nullopt;
+    }
     return value;
 }
 
@@ -54,10 +61,9 @@ std::optional<uint64_t> ParseSeed(std::string_view text) {
 
 bool ParseInputSetting(std::string_view text, int& channel, InputSetting& setting,
                        std::string& error) {
-    const std::string quoted = "'" + std::string(text) + "'";
     const auto equals = text.find('=');
     if (equals == std::string_view::npos) {
-        error = "input setting " + quoted + " is not CH=VOLTS[,NOISE_UV]";
+        error = "not CH=VOLTS[,NOISE_UV]";
         return false;
     }
     const std::string_view channelText = text.substr(0, equals);
@@ -68,7 +74,7 @@ bool ParseInputSetting(std::string_view text, int& channel, InputSetting& settin
         std::from_chars(channelText.data(), channelText.data() + channelText.size(), ch);
     if (channelText.empty() || chEc != std::errc() ||
         chEnd != channelText.data() + channelText.size() || ch < 0 || ch > 15) {
-        error = "input setting " + quoted + ": the channel code must be 0 to 15";
+        error = "the channel code must be 0 to 15";
         return false;
     }
 
@@ -78,18 +84,22 @@ bool ParseInputSetting(std::string_view text, int& channel, InputSetting& settin
         voltsText = rest.substr(0, comma);
         noiseText = rest.substr(comma + 1);
     }
-    const auto volts = WholeNumber(voltsText);
+    std::string why;
+    const auto volts = WholeNumber(voltsText, why);
     if (!volts) {
-        error = "input setting " + quoted + ": the voltage is not a number";
+        error = "the voltage " + why;
         return false;
     }
     InputSetting parsed;
     parsed.volts = *volts;
     if (noiseText) {
-        const auto noise = WholeNumber(*noiseText);
+        const auto noise = WholeNumber(*noiseText, why);
+        if (!noise && why.ends_with("out of range")) {
+            error = "the noise " + why;
+            return false;
+        }
         if (!noise || *noise < 0) {
-            error =
-                "input setting " + quoted + ": the noise must be a number of microvolts, 0 or more";
+            error = "the noise must be a number of microvolts, 0 or more";
             return false;
         }
         parsed.noiseMicrovolts = *noise;

@@ -45,7 +45,8 @@ std::string FaultName(Fault fault);
 std::optional<uint64_t> ParseSeed(std::string_view text);
 
 // "CH=VOLTS[,NOISE_UV]", CH the channel code 0..15, NOISE_UV at least 0 (the default noise when
-// left out). False, with a one-line reason in error, for text that does not fit.
+// left out). False, with a one-line reason in error ("the voltage 1e309 is out of range"), for
+// text that does not fit; the caller names the setting.
 bool ParseInputSetting(std::string_view text, int& channel, InputSetting& setting,
                        std::string& error);
 
