@@ -10,7 +10,7 @@
 
 namespace kx::control {
 
-inline constexpr const char* ProgramError = "Error programming KX3105";
+inline constexpr const char* ProgramError = ProgrammingErrorLower;
 
 inline bool ChconSet(int32_t modeValue) {
     return (modeValue & mode::ChconBit) != 0;

@@ -130,7 +130,7 @@ void Filterform::TxtFilter_Enter() {
     TxtUpdate->setText(Text(kx::FormatPattern(kx::UpdateRate(*word, chopEnabled_), "00.00")));
     TxtFilter->setText(Text(kx::Hex(*word)));
     if (!kx::ProgramFilterWord(filterReg_, *word, [this] { ShowFilterBits(); }))
-        kx::ShowMessage("Error programming KX3105", kx::Icon::Warning);
+        kx::ShowMessage(kx::ProgrammingErrorLower, kx::Icon::Warning);
 }
 
 void Filterform::TxtUpdate_Enter() {
@@ -139,5 +139,5 @@ void Filterform::TxtUpdate_Enter() {
     TxtFilter->setText(Text(kx::Hex(*word)));
     TxtUpdate->setText(Text(kx::FormatPattern(kx::UpdateRate(*word, chopEnabled_), "#.##00")));
     if (!kx::ProgramFilterWord(filterReg_, *word, [this] { ShowFilterBits(); }))
-        kx::ShowMessage("Error Programming KX3105", kx::Icon::Warning);
+        kx::ShowMessage(kx::ProgrammingError, kx::Icon::Warning);
 }

@@ -183,7 +183,7 @@ void IOcontrolForm::Option_Click(Choice choice) {
     const kx::RegisterUpdate update = kx::io::Apply(ioReg_, choice);
     IOValue = update.before;
     if (!kx::io::ReadBackAccepted(choice, update))
-        kx::ShowMessage("Error Programming KX3105", kx::Icon::Warning);
+        kx::ShowMessage(kx::ProgrammingError, kx::Icon::Warning);
     IOConLabel->setText(QString::fromStdString(kx::Hex(update.readBack)));
     if (kx::io::RefreshesDirections(choice)) ShowIODirections();
     ShowIOBits();

@@ -22,8 +22,8 @@ inline constexpr int32_t CodeMask = 0x07;
 inline constexpr int FirstCalibrationCode = 4;
 
 // Mismatch messages: a field and an operating mode are worded differently, and both are kept.
-inline constexpr const char* FieldError = "Error Programming KX3105";
-inline constexpr const char* CodeError = "Error programming KX3105";
+inline constexpr const char* FieldError = ProgrammingError;
+inline constexpr const char* CodeError = ProgrammingErrorLower;
 inline constexpr const char* CalibrationError = "Error Calibrating KX3105";
 inline constexpr const char* CalibratingText = "KX3105 Calibrating";
 inline constexpr const char* ZeroScalePrompt =

@@ -12,6 +12,10 @@
 
 namespace kx {
 
+// The two wordings of a write that did not take; each field keeps the one it has always shown.
+inline constexpr const char* ProgrammingError = "Error Programming KX3105";
+inline constexpr const char* ProgrammingErrorLower = "Error programming KX3105";
+
 struct RegisterUpdate {
     int32_t before = 0;    // value read before the write
     int32_t written = 0;   // value written
