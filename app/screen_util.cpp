@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -61,6 +62,13 @@ QLabel* HeadingLabel(const char* objectName, const QString& text, QWidget* paren
     label->setFont(font);
     label->setAlignment(Qt::AlignCenter);
     return label;
+}
+
+void OnSelected(QRadioButton* option, QObject* context, std::function<void()> action) {
+    QObject::connect(option, &QRadioButton::toggled, context,
+                     [action = std::move(action)](bool on) {
+                         if (on) action();
+                     });
 }
 
 void WireOpener(QPushButton* button, QWidget* parent, std::function<void(QWidget*)> opener) {

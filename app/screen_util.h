@@ -11,6 +11,7 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QRadioButton;
 class QShowEvent;
 
 namespace kx {
@@ -38,6 +39,10 @@ QGroupBox* NamedFrame(const char* objectName, const QString& title, QWidget* par
 QLabel* NamedLabel(const char* objectName, const QString& text, QWidget* parent);
 // A screen's heading: a named label in large bold type, centred.
 QLabel* HeadingLabel(const char* objectName, const QString& text, QWidget* parent);
+
+// Runs action whenever option becomes selected, by the user or by code: a register screen's
+// handler tests UpdatingDisplay itself, so a selection made by code writes nothing.
+void OnSelected(QRadioButton* option, QObject* context, std::function<void()> action);
 
 // A button that opens a screen over parent; disabled while that screen does not exist (empty
 // opener).

@@ -101,21 +101,12 @@ ControlForm::ControlForm(QWidget* parent) : ScreenDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     for (int c = 0; c < 16; ++c)
-        connect(optChannel_[static_cast<size_t>(c)], &QRadioButton::toggled, this,
-                [this, c](bool checked) {
-                    if (checked) OptChannel_Click(c);
-                });
+        kx::OnSelected(optChannel_[static_cast<size_t>(c)], this,
+                       [this, c] { OptChannel_Click(c); });
     for (int r = 0; r < 8; ++r)
-        connect(optRange_[static_cast<size_t>(r)], &QRadioButton::toggled, this,
-                [this, r](bool checked) {
-                    if (checked) OptRange_Click(r);
-                });
-    connect(optUnipolar_, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked) OptPolarity_Click(true);
-    });
-    connect(optBipolar_, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked) OptPolarity_Click(false);
-    });
+        kx::OnSelected(optRange_[static_cast<size_t>(r)], this, [this, r] { OptRange_Click(r); });
+    kx::OnSelected(optUnipolar_, this, [this] { OptPolarity_Click(true); });
+    kx::OnSelected(optBipolar_, this, [this] { OptPolarity_Click(false); });
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
 
     control_ = Register::For(RegisterMap::AdcControl);

@@ -125,9 +125,7 @@ IOcontrolForm::IOcontrolForm(QWidget* parent)
     // An option acts when it becomes selected, by the user or by code; code selects only while
     // UpdatingDisplay is set, and then the handler does nothing.
     for (const auto& [option, choice] : options)
-        connect(option, &QRadioButton::toggled, this, [this, choice = choice](bool on) {
-            if (on) Option_Click(choice);
-        });
+        kx::OnSelected(option, this, [this, choice = choice] { Option_Click(choice); });
     connect(update, &QPushButton::clicked, this, [this] {
         ShowIODirections();
         ShowIOBits();

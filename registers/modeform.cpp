@@ -108,14 +108,10 @@ ModeForm::ModeForm(QWidget* parent) : ScreenDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     for (int code = 0; code < 8; ++code)
-        connect(optMD_[static_cast<size_t>(code)], &QRadioButton::toggled, this,
-                [this, code](bool checked) {
-                    if (checked) OptMD_Click(code);
-                });
+        kx::OnSelected(optMD_[static_cast<size_t>(code)], this,
+                       [this, code] { OptMD_Click(code); });
     for (const BitOption& option : fieldOptions_)
-        connect(option.button, &QRadioButton::toggled, this, [this, option](bool checked) {
-            if (checked) OptField_Click(option);
-        });
+        kx::OnSelected(option.button, this, [this, option] { OptField_Click(option); });
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
 
     mode_ = Register::For(RegisterMap::Mode);
