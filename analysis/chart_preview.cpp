@@ -13,13 +13,13 @@
 #include <cstring>
 #include <random>
 
-#include "globals.h"
-#include "graphform.h"
-#include "histform.h"
-#include "port.h"
-#include "registers.h"
-#include "serial.h"
-#include "simulated_board.h"
+#include "analysis/graphform.h"
+#include "analysis/histform.h"
+#include "board/port.h"
+#include "board/registers.h"
+#include "board/serial.h"
+#include "core/globals.h"
+#include "sim/simulated_board.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

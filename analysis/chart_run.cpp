@@ -1,8 +1,8 @@
-#include "chart_run.h"
+#include "analysis/chart_run.h"
 
 #include <algorithm>
 
-#include "globals.h"
+#include "core/globals.h"
 
 namespace kx {
 

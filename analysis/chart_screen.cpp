@@ -1,4 +1,4 @@
-#include "chart_screen.h"
+#include "analysis/chart_screen.h"
 
 #include <qcustomplot.h>
 
@@ -14,9 +14,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "chart_setup.h"
-#include "messages.h"
-#include "screen_util.h"
+#include "analysis/chart_setup.h"
+#include "core/messages.h"
+#include "ui/screen_util.h"
 
 namespace kx {
 namespace {

@@ -1,4 +1,4 @@
-#include "chart_setup.h"
+#include "analysis/chart_setup.h"
 
 #include <qcustomplot.h>
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "histogram.h"
+#include "analysis/histogram.h"
 
 class QCustomPlot;
 

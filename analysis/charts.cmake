@@ -5,19 +5,16 @@
 #   kx3105_chart_screens  Qt Widgets: GraphForm and HistForm
 
 add_library(kx3105_histogram STATIC histogram.cpp chart_run.cpp)
-target_include_directories(kx3105_histogram PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(kx3105_histogram PUBLIC kx3105_core)
 kx_target_defaults(kx3105_histogram)
 
 add_library(kx3105_charts STATIC chart_setup.cpp)
-target_include_directories(kx3105_charts PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(kx3105_charts PUBLIC kx3105_histogram QCustomPlotQt6::QCustomPlotQt6
                                            Qt6::Widgets)
 kx_target_defaults(kx3105_charts)
 
 add_library(kx3105_chart_screens STATIC chart_screen.cpp graphform.cpp histform.cpp)
 set_target_properties(kx3105_chart_screens PROPERTIES AUTOMOC ON)
-target_include_directories(kx3105_chart_screens PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(kx3105_chart_screens PUBLIC kx3105_charts kx3105_widgets)
 kx_target_defaults(kx3105_chart_screens)
 

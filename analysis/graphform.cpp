@@ -1,4 +1,4 @@
-#include "graphform.h"
+#include "analysis/graphform.h"
 
 #include <qcustomplot.h>
 
@@ -6,11 +6,11 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "chart_run.h"
-#include "chart_setup.h"
-#include "globals.h"
-#include "histogram.h"
-#include "numtext.h"
+#include "analysis/chart_run.h"
+#include "analysis/chart_setup.h"
+#include "analysis/histogram.h"
+#include "core/globals.h"
+#include "core/numtext.h"
 
 GraphForm::GraphForm(QWidget* parent) : ScreenDialog(parent), run_(kx::SharedRun()) {
     setObjectName(QStringLiteral("GraphForm"));

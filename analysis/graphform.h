@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "chart_screen.h"
-#include "screen_util.h"
+#include "analysis/chart_screen.h"
+#include "ui/screen_util.h"
 
 class QMouseEvent;
 

@@ -1,4 +1,4 @@
-#include "histform.h"
+#include "analysis/histform.h"
 
 #include <qcustomplot.h>
 
@@ -7,10 +7,10 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "chart_run.h"
-#include "chart_setup.h"
-#include "globals.h"
-#include "numtext.h"
+#include "analysis/chart_run.h"
+#include "analysis/chart_setup.h"
+#include "core/globals.h"
+#include "core/numtext.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "chart_screen.h"
-#include "histogram.h"
-#include "screen_util.h"
+#include "analysis/chart_screen.h"
+#include "analysis/histogram.h"
+#include "ui/screen_util.h"
 
 class QMouseEvent;
 

@@ -1,9 +1,9 @@
-#include "histogram.h"
+#include "analysis/histogram.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "numtext.h"
+#include "core/numtext.h"
 
 namespace kx {
 

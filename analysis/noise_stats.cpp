@@ -1,14 +1,14 @@
-#include "noise_stats.h"
+#include "analysis/noise_stats.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "adc_control_fields.h"
-#include "globals.h"
-#include "hex.h"
-#include "numtext.h"
-#include "registers.h"
-#include "serial.h"
+#include "board/registers.h"
+#include "board/serial.h"
+#include "core/globals.h"
+#include "core/hex.h"
+#include "core/numtext.h"
+#include "registers/adc_control_fields.h"
 
 namespace kx::noise {
 

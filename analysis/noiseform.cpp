@@ -1,4 +1,4 @@
-#include "noiseform.h"
+#include "analysis/noiseform.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

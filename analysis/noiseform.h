@@ -3,8 +3,8 @@
 #include <QString>
 #include <functional>
 
-#include "noise_stats.h"
-#include "screen_util.h"
+#include "analysis/noise_stats.h"
+#include "ui/screen_util.h"
 
 class QLabel;
 

@@ -1,14 +1,14 @@
-#include "read_run.h"
+#include "analysis/read_run.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include "globals.h"
-#include "messages.h"
-#include "numtext.h"
-#include "serial.h"
+#include "board/serial.h"
+#include "core/globals.h"
+#include "core/messages.h"
+#include "core/numtext.h"
 
 namespace kx::run {
 
@@ -76,3 +76,24 @@ ReadStep AnalysisRead::Step(ReadData& reader, bool keepReading) {
 }
 
 }  // namespace kx::run
+
+namespace kx {
+
+namespace {
+
+constexpr int MinAnalysedCodes = 10;
+constexpr int MaxAnalysedCodes = 5000;
+
+// The message says 9, although a run of 9 codes is refused.
+const char* const RunLengthRefusal =
+    "For Data Analysis the number of Codes read must be between 9 and 5000";
+
+}  // namespace
+
+bool RunLengthGate(int codeCount) {
+    if (codeCount >= MinAnalysedCodes && codeCount <= MaxAnalysedCodes) return true;
+    ShowMessage(RunLengthRefusal);
+    return false;
+}
+
+}  // namespace kx

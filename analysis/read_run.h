@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "registers.h"
+#include "board/registers.h"
 
 // The shared run (SampleBuffer, CodeCount, ReferenceVoltage) and the read that fills it, as a
 // step function: the caller reads one code per call and may run its event loop in between, so a
@@ -65,3 +65,10 @@ inline constexpr const char* InterruptionMessage = "User Interruption of Reading
 inline constexpr const char* ReadErrorMessage = "Error Reading Data from KX3105";
 
 }  // namespace kx::run
+
+namespace kx {
+
+// "Noise Analysis": runs of 10 to 5000 codes pass; anything else is refused with a message.
+bool RunLengthGate(int codeCount);
+
+}  // namespace kx

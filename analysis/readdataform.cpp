@@ -1,4 +1,4 @@
-#include "readdataform.h"
+#include "analysis/readdataform.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,13 +14,12 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "globals.h"
-#include "hex.h"
-#include "messages.h"
-#include "noiseform.h"
-#include "read_run.h"
-#include "serial.h"
-#include "shell_logic.h"
+#include "analysis/noiseform.h"
+#include "analysis/read_run.h"
+#include "board/serial.h"
+#include "core/globals.h"
+#include "core/hex.h"
+#include "core/messages.h"
 
 namespace kx {
 

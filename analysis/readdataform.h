@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <functional>
 
-#include "registers.h"
-#include "screen_util.h"
+#include "board/registers.h"
+#include "ui/screen_util.h"
 
 class QLabel;
 class QProgressBar;

@@ -1,4 +1,4 @@
-#include "aboutform.h"
+#include "app/aboutform.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "messages.h"
-#include "shell_logic.h"
+#include "app/shell_logic.h"
+#include "core/messages.h"
 
 aboutform::aboutform(QWidget* parent) : aboutform(kx::PlatformSystemInfo(), parent) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "screen_util.h"
-#include "sysinfo.h"
+#include "app/sysinfo.h"
+#include "ui/screen_util.h"
 
 // The About box: the application's name and version, and a way to the system-information
 // program.

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "messages.h"
-#include "openers.h"
-#include "port_trace.h"
-#include "qt_message_service.h"
-#include "startup.h"
+#include "app/openers.h"
+#include "app/startup.h"
+#include "board/port_trace.h"
+#include "core/messages.h"
+#include "ui/qt_message_service.h"
 
 namespace {
 

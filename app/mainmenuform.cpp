@@ -1,4 +1,4 @@
-#include "mainmenuform.h"
+#include "app/mainmenuform.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -12,10 +12,12 @@
 #include <QShortcutEvent>
 #include <QVBoxLayout>
 
-#include "globals.h"
-#include "messages.h"
-#include "shell_logic.h"
-#include "windows_version.h"
+#include "analysis/read_run.h"
+#include "app/shell_logic.h"
+#include "board/windows_version.h"
+#include "core/globals.h"
+#include "core/messages.h"
+#include "registers/mode_gates.h"
 
 MainMenuForm::MainMenuForm(const QString& boardLine, kx::MainMenuOpeners openers, QWidget* parent)
     : MainMenuForm([boardLine] { return boardLine; }, std::move(openers), parent) {}

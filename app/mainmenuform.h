@@ -3,8 +3,8 @@
 #include <QString>
 #include <functional>
 
-#include "registers.h"
-#include "screen_util.h"
+#include "board/registers.h"
+#include "ui/screen_util.h"
 
 class QAction;
 class QKeyEvent;

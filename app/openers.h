@@ -3,8 +3,8 @@
 #include <QString>
 #include <functional>
 
-#include "mainmenuform.h"
-#include "programform.h"
+#include "app/mainmenuform.h"
+#include "app/programform.h"
 
 namespace kx {
 

@@ -1,10 +1,10 @@
-#include "programform.h"
+#include "app/programform.h"
 
 #include <QGroupBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell_logic.h"
+#include "registers/mode_gates.h"
 
 ProgramForm::ProgramForm(kx::ProgramMenuOpeners openers, QWidget* parent)
     : ScreenDialog(parent), openers_(std::move(openers)) {

@@ -1,11 +1,11 @@
-#include "resetform.h"
+#include "app/resetform.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell_logic.h"
+#include "board/resets.h"
 
 ResetForm::ResetForm(QWidget* parent) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("ResetForm"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screen_util.h"
+#include "ui/screen_util.h"
 
 // Resets the converter by the board's reset line or through its serial interface, then closes;
 // "&Cancel" closes without touching the board.

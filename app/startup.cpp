@@ -1,4 +1,4 @@
-#include "startup.h"
+#include "app/startup.h"
 
 #include <cerrno>
 #include <charconv>
@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "globals.h"
-#include "hex.h"
-#include "sim_options.h"
-#include "windows_version.h"
+#include "board/windows_version.h"
+#include "core/globals.h"
+#include "core/hex.h"
+#include "sim/sim_options.h"
 
 namespace kx {
 

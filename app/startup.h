@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "port.h"
-#include "ppdev_port.h"
-#include "simulated_board.h"
+#include "board/port.h"
+#include "board/ppdev_port.h"
+#include "sim/simulated_board.h"
 
 // The program's command line and the choice of board, shared by the program and the
 // command-line tool. Plain C++: the screens are started elsewhere.

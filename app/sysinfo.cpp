@@ -1,6 +1,6 @@
-#include "sysinfo.h"
+#include "app/sysinfo.h"
 
-#include "messages.h"
+#include "core/messages.h"
 
 #ifdef _WIN32
 #include <windows.h>

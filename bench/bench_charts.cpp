@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <random>
 
-#include "globals.h"
-#include "graphform.h"
-#include "histform.h"
+#include "analysis/graphform.h"
+#include "analysis/histform.h"
+#include "core/globals.h"
 
 namespace {
 

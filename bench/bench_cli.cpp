@@ -21,12 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "board_commands.h"
-#include "globals.h"
-#include "port.h"
-#include "registers.h"
-#include "serial.h"
-#include "simulated_board.h"
+#include "board/port.h"
+#include "board/registers.h"
+#include "board/serial.h"
+#include "cli/board_commands.h"
+#include "core/globals.h"
+#include "sim/simulated_board.h"
 
 extern char** environ;
 

@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <chrono>
 
-#include "globals.h"
-#include "port.h"
-#include "readdataform.h"
-#include "registers.h"
-#include "simulated_board.h"
+#include "analysis/readdataform.h"
+#include "board/port.h"
+#include "board/registers.h"
+#include "core/globals.h"
+#include "sim/simulated_board.h"
 
 using kx::sim::SimSettings;
 using kx::sim::SimulatedBoard;

@@ -3,11 +3,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "globals.h"
-#include "port.h"
-#include "registers.h"
-#include "serial.h"
-#include "simulated_board.h"
+#include "board/port.h"
+#include "board/registers.h"
+#include "board/serial.h"
+#include "core/globals.h"
+#include "sim/simulated_board.h"
 
 using kx::sim::SimulatedBoard;
 

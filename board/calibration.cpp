@@ -1,7 +1,7 @@
-#include "calibration.h"
+#include "board/calibration.h"
 
-#include "globals.h"
-#include "port.h"
+#include "board/port.h"
+#include "core/globals.h"
 
 bool WaitForCalibration(int32_t* pollsUsed) {
     const int32_t status = static_cast<uint16_t>(PortAddress) + 1;

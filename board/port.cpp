@@ -1,7 +1,7 @@
-#include "port.h"
+#include "board/port.h"
 
-#include "globals.h"
-#include "port_trace.h"
+#include "board/port_trace.h"
+#include "core/globals.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "port_trace.h"
+#include "board/port_trace.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-#include "messages.h"
+#include "core/messages.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "ppdev_port.h"
+#include "board/ppdev_port.h"
 
 #include <cerrno>
 #include <cstring>

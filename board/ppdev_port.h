@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "port.h"
+#include "board/port.h"
 
 // The real printer port, through the Linux kernel's ppdev interface (/dev/parportN). The port is
 // checked to be a ppdev device, opened read-write and claimed (not exclusively) once, and never

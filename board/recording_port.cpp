@@ -1,4 +1,4 @@
-#include "recording_port.h"
+#include "board/recording_port.h"
 
 namespace kx {
 

@@ -1,9 +1,9 @@
-#include "registers.h"
+#include "board/registers.h"
 
 #include <cmath>
 
-#include "globals.h"
-#include "serial.h"
+#include "board/serial.h"
+#include "core/globals.h"
 
 namespace RegisterMap {
 const RegisterInfo* Find(int address) {

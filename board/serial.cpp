@@ -1,6 +1,6 @@
-#include "serial.h"
+#include "board/serial.h"
 
-#include "port.h"
+#include "board/port.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "windows_version.h"
+#include "board/windows_version.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "globals.h"
-#include "hex.h"
-#include "messages.h"
-#include "port.h"
+#include "board/port.h"
+#include "core/globals.h"
+#include "core/hex.h"
+#include "core/messages.h"
 
 std::string WindowsVersionName;
 

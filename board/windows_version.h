@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform.h"
+#include "board/platform.h"
 
 // Start-up of the board link: which system this is, which printer port to use, the port's
 // control lines, and the optional status message.

@@ -1,10 +1,10 @@
-#include "analyse_command.h"
+#include "cli/analyse_command.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "globals.h"
-#include "shell_logic.h"
+#include "analysis/read_run.h"
+#include "core/globals.h"
 
 namespace kx::cli {
 

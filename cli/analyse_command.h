@@ -4,8 +4,8 @@
 #include <ostream>
 #include <string>
 
-#include "datafile.h"
-#include "noise_stats.h"
+#include "analysis/noise_stats.h"
+#include "files/datafile.h"
 
 // Loading a data file for the analysis, plot and histogram commands, and the analysis output.
 // Plain C++.

@@ -1,13 +1,13 @@
-#include "board_commands.h"
+#include "cli/board_commands.h"
 
-#include "calibration.h"
-#include "hex.h"
-#include "invocation.h"
-#include "messages.h"
-#include "mode_logic.h"
-#include "read_run.h"
-#include "register_update.h"
-#include "shell_logic.h"
+#include "analysis/read_run.h"
+#include "board/calibration.h"
+#include "cli/invocation.h"
+#include "core/hex.h"
+#include "core/messages.h"
+#include "registers/mode_gates.h"
+#include "registers/mode_logic.h"
+#include "registers/register_update.h"
 
 namespace kx::cli {
 

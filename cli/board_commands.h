@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "registers.h"
+#include "board/registers.h"
 
 // The tool's board commands, on the board installed behind PortIn/PortOut at PortAddress. The
 // screens' messages (read-back mismatch, calibration or read time-out) go through

@@ -1,13 +1,13 @@
-#include "chart_command.h"
+#include "cli/chart_command.h"
 
 #include <qcustomplot.h>
 #include <QApplication>
 #include <iostream>
 
-#include "chart_setup.h"
-#include "globals.h"
-#include "invocation.h"
-#include "noise_stats.h"
+#include "analysis/chart_setup.h"
+#include "analysis/noise_stats.h"
+#include "cli/invocation.h"
+#include "core/globals.h"
 
 namespace kx::cli {
 

@@ -1,4 +1,4 @@
-#include "invocation.h"
+#include "cli/invocation.h"
 
 #include <algorithm>
 #include <array>

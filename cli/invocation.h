@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "startup.h"
+#include "app/startup.h"
 
 // The tool's command line: `kx3105-cli [board options] COMMAND [operands] [options]`. The board
 // options (--port, --simulate, --trace, --sim-*) are read by the program's own parser; the

@@ -14,19 +14,19 @@
 #include <iostream>
 #include <sstream>
 
-#include "analyse_command.h"
-#include "board_commands.h"
+#include "cli/analyse_command.h"
+#include "cli/board_commands.h"
 #ifdef KX3105_CLI_CHARTS
-#include "chart_command.h"
+#include "cli/chart_command.h"
 #endif
-#include "globals.h"
-#include "invocation.h"
-#include "messages.h"
-#include "numtext.h"
-#include "port_trace.h"
-#include "read_run.h"
-#include "shell_logic.h"
-#include "startup.h"
+#include "analysis/read_run.h"
+#include "app/startup.h"
+#include "board/port_trace.h"
+#include "board/resets.h"
+#include "cli/invocation.h"
+#include "core/globals.h"
+#include "core/messages.h"
+#include "core/numtext.h"
 
 using namespace kx::cli;
 

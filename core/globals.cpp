@@ -1,4 +1,4 @@
-#include "globals.h"
+#include "core/globals.h"
 
 int16_t PortAddress = 0;
 std::vector<double> SampleBuffer(1, 0.0);

@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "core/messages.h"
 
 #include <cstdio>
 #include <vector>

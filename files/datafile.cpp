@@ -1,4 +1,4 @@
-#include "datafile.h"
+#include "files/datafile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,9 +9,9 @@
 #include <system_error>
 #include <utility>
 
-#include "globals.h"
-#include "hex.h"
-#include "numtext.h"
+#include "core/globals.h"
+#include "core/hex.h"
+#include "core/numtext.h"
 
 namespace kx::datafile {
 

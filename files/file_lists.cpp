@@ -1,4 +1,4 @@
-#include "file_lists.h"
+#include "files/file_lists.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "readfileform.h"
+#include "files/readfileform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,9 +12,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "datafile.h"
-#include "file_lists.h"
-#include "messages.h"
+#include "core/messages.h"
+#include "files/datafile.h"
+#include "files/file_lists.h"
 
 ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("ReadFileForm"));

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "screen_util.h"
+#include "ui/screen_util.h"
 
 class QLineEdit;
 class QRadioButton;

@@ -1,4 +1,4 @@
-#include "writefileform.h"
+#include "files/writefileform.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,10 +11,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "datafile.h"
-#include "file_lists.h"
-#include "globals.h"
-#include "messages.h"
+#include "core/globals.h"
+#include "core/messages.h"
+#include "files/datafile.h"
+#include "files/file_lists.h"
 
 WriteFileForm::WriteFileForm(QWidget* parent) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("WriteFileForm"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screen_util.h"
+#include "ui/screen_util.h"
 
 class QLineEdit;
 class QRadioButton;

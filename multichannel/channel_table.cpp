@@ -1,6 +1,6 @@
-#include "channel_table.h"
+#include "multichannel/channel_table.h"
 
-#include "adc_control_fields.h"
+#include "registers/adc_control_fields.h"
 
 namespace kx::multi {
 

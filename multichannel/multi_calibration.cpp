@@ -1,10 +1,10 @@
-#include "multi_calibration.h"
+#include "multichannel/multi_calibration.h"
 
-#include "calibration.h"
-#include "control_logic.h"
-#include "messages.h"
-#include "mode_logic.h"
-#include "register_update.h"
+#include "board/calibration.h"
+#include "core/messages.h"
+#include "registers/control_logic.h"
+#include "registers/mode_logic.h"
+#include "registers/register_update.h"
 
 namespace kx::multi {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "multi_state.h"
+#include "multichannel/multi_state.h"
 
 // "Calibrate Channels": for every checked row in table order, select the row's channel and run
 // the converter's internal zero-scale and then full-scale calibration, waiting on the ready line

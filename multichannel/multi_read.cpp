@@ -1,15 +1,15 @@
-#include "multi_read.h"
+#include "multichannel/multi_read.h"
 
 #include <optional>
 
-#include "control_logic.h"
-#include "filter_logic.h"
-#include "hex.h"
-#include "messages.h"
-#include "mode_logic.h"
-#include "numtext.h"
-#include "register_update.h"
-#include "serial.h"
+#include "board/serial.h"
+#include "core/hex.h"
+#include "core/messages.h"
+#include "core/numtext.h"
+#include "registers/control_logic.h"
+#include "registers/filter_logic.h"
+#include "registers/mode_logic.h"
+#include "registers/register_update.h"
 
 namespace kx::multi {
 

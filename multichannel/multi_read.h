@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "multi_state.h"
+#include "multichannel/multi_state.h"
 
 // "Read Data for Display": pass after pass over the twelve channels until a key press is seen at
 // the top of a pass. Each checked channel gets its filter word, ADC control byte and continuous

@@ -1,8 +1,8 @@
-#include "multi_state.h"
+#include "multichannel/multi_state.h"
 
-#include "filter_logic.h"
-#include "mode_logic.h"
-#include "numtext.h"
+#include "core/numtext.h"
+#include "registers/filter_logic.h"
+#include "registers/mode_logic.h"
 
 namespace kx::multi {
 

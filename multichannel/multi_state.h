@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "channel_table.h"
-#include "registers.h"
+#include "board/registers.h"
+#include "multichannel/channel_table.h"
 
 // What the multi-channel screen keeps for the whole run: the user's per-channel settings, the
 // register objects and the working register copies. The screen's window is created afresh at

@@ -1,4 +1,4 @@
-#include "multiform.h"
+#include "multichannel/multiform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "multi_calibration.h"
-#include "multi_read.h"
+#include "multichannel/multi_calibration.h"
+#include "multichannel/multi_read.h"
 
 using kx::multi::ChannelCount;
 using kx::multi::ChannelTable;

@@ -3,9 +3,9 @@
 #include <array>
 #include <functional>
 
-#include "channel_table.h"
-#include "multi_state.h"
-#include "screen_util.h"
+#include "multichannel/channel_table.h"
+#include "multichannel/multi_state.h"
+#include "ui/screen_util.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "adc_control_fields.h"
+#include "registers/adc_control_fields.h"
 
 namespace kx::adc {
 

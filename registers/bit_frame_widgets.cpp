@@ -1,11 +1,11 @@
-#include "bit_frame_widgets.h"
+#include "registers/bit_frame_widgets.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 
-#include "bit_texts.h"
-#include "screen_util.h"
+#include "registers/bit_texts.h"
+#include "ui/screen_util.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "bit_texts.h"
+#include "registers/bit_texts.h"
 
 namespace kx {
 

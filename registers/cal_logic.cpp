@@ -1,9 +1,9 @@
-#include "cal_logic.h"
+#include "registers/cal_logic.h"
 
-#include "hex.h"
-#include "messages.h"
-#include "numtext.h"
-#include "register_update.h"
+#include "core/hex.h"
+#include "core/messages.h"
+#include "core/numtext.h"
+#include "registers/register_update.h"
 
 namespace kx::cal {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "registers.h"
+#include "board/registers.h"
 
 // The two 24-bit calibration registers (zero-scale, full-scale) as the calibration screen shows
 // and programs them. The converter takes new values only in power-down mode.

@@ -1,4 +1,4 @@
-#include "calform.h"
+#include "registers/calform.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "cal_logic.h"
-#include "register_update.h"
+#include "registers/cal_logic.h"
+#include "registers/register_update.h"
 
 CalForm::CalForm(QWidget* parent)
     : ScreenDialog(parent),

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "registers.h"
-#include "screen_util.h"
+#include "board/registers.h"
+#include "ui/screen_util.h"
 
 class QLabel;
 class QLineEdit;

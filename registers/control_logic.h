@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "adc_control_fields.h"
-#include "mode_logic.h"
+#include "registers/adc_control_fields.h"
+#include "registers/mode_logic.h"
 
 // Changing the ADC control register's fields (channel, coding, range; see adc_control_fields.h)
 // and what the control screen reads of the mode register.

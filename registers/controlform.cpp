@@ -1,4 +1,4 @@
-#include "controlform.h"
+#include "registers/controlform.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,12 +9,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "adc_control_fields.h"
-#include "bit_frame_widgets.h"
-#include "control_logic.h"
-#include "globals.h"
-#include "hex.h"
-#include "register_update.h"
+#include "core/globals.h"
+#include "core/hex.h"
+#include "registers/adc_control_fields.h"
+#include "registers/bit_frame_widgets.h"
+#include "registers/control_logic.h"
+#include "registers/register_update.h"
 
 namespace {
 

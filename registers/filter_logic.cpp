@@ -1,11 +1,11 @@
-#include "filter_logic.h"
+#include "registers/filter_logic.h"
 
 #include <cmath>
 
-#include "hex.h"
-#include "messages.h"
-#include "numtext.h"
-#include "register_update.h"
+#include "core/hex.h"
+#include "core/messages.h"
+#include "core/numtext.h"
+#include "registers/register_update.h"
 
 namespace kx {
 

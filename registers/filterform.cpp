@@ -1,4 +1,4 @@
-#include "filterform.h"
+#include "registers/filterform.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "bit_frame_widgets.h"
-#include "hex.h"
-#include "messages.h"
-#include "numtext.h"
-#include "register_update.h"
+#include "core/hex.h"
+#include "core/messages.h"
+#include "core/numtext.h"
+#include "registers/bit_frame_widgets.h"
+#include "registers/register_update.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <array>
 #include <memory>
 
-#include "bit_frame_widgets.h"
-#include "filter_logic.h"
-#include "registers.h"
-#include "screen_util.h"
+#include "board/registers.h"
+#include "registers/bit_frame_widgets.h"
+#include "registers/filter_logic.h"
+#include "ui/screen_util.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "io_control_logic.h"
+#include "registers/io_control_logic.h"
 
 namespace kx::io {
 

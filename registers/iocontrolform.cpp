@@ -1,4 +1,4 @@
-#include "iocontrolform.h"
+#include "registers/iocontrolform.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,11 +8,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "bit_frame_widgets.h"
-#include "globals.h"
-#include "hex.h"
-#include "messages.h"
-#include "register_update.h"
+#include "core/globals.h"
+#include "core/hex.h"
+#include "core/messages.h"
+#include "registers/bit_frame_widgets.h"
+#include "registers/register_update.h"
 
 using kx::io::Choice;
 

@@ -1,9 +1,9 @@
-#include "mode_logic.h"
+#include "registers/mode_logic.h"
 
-#include "calibration.h"
-#include "globals.h"
-#include "messages.h"
-#include "serial.h"
+#include "board/calibration.h"
+#include "board/serial.h"
+#include "core/globals.h"
+#include "core/messages.h"
 
 namespace kx::mode {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "register_update.h"
-#include "registers.h"
+#include "board/registers.h"
+#include "registers/register_update.h"
 
 // The mode register: bit 7 CHOP (set = chopping disabled), 6 BUF (set = buffered), 5 REFSEL
 // (set = reference input 2), 4 CHCON, 3 OSCPD (set = oscillator stops in power-down), 2..0 the

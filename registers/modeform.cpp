@@ -1,4 +1,4 @@
-#include "modeform.h"
+#include "registers/modeform.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,10 +8,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "bit_frame_widgets.h"
-#include "globals.h"
-#include "hex.h"
-#include "mode_logic.h"
+#include "core/globals.h"
+#include "core/hex.h"
+#include "registers/bit_frame_widgets.h"
+#include "registers/mode_logic.h"
 
 namespace {
 

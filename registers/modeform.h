@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "bit_frame_widgets.h"
-#include "registers.h"
-#include "screen_util.h"
+#include "board/registers.h"
+#include "registers/bit_frame_widgets.h"
+#include "ui/screen_util.h"
 
 class QLabel;
 class QRadioButton;

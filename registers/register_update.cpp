@@ -1,6 +1,6 @@
-#include "register_update.h"
+#include "registers/register_update.h"
 
-#include "messages.h"
+#include "core/messages.h"
 
 namespace kx {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "registers.h"
+#include "board/registers.h"
 
 // The one way a register screen changes a field: read the register afresh (so changes made
 // elsewhere are respected), form the new value from what was read, write it, read it back.

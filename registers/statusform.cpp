@@ -1,4 +1,4 @@
-#include "statusform.h"
+#include "registers/statusform.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "bit_texts.h"
-#include "hex.h"
-#include "register_update.h"
+#include "core/hex.h"
+#include "registers/bit_texts.h"
+#include "registers/register_update.h"
 
 namespace {
 

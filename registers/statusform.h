@@ -1,7 +1,7 @@
 #pragma once
 
-#include "registers.h"
-#include "screen_util.h"
+#include "board/registers.h"
+#include "ui/screen_util.h"
 
 // The status register, read once when the screen opens: its eight bits under their names and
 // its value in hexadecimal. Reopen the screen to see a new value.

@@ -1,4 +1,4 @@
-#include "simulated_board.h"
+#include "sim/simulated_board.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <sstream>
 #include <thread>
 
-#include "hex.h"
-#include "numtext.h"
+#include "core/hex.h"
+#include "core/numtext.h"
 
 namespace kx::sim {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "port.h"
-#include "sim_options.h"
+#include "board/port.h"
+#include "sim/sim_options.h"
 
 // A KX3105 evaluation board in software, behind the port layer: the converter's serial
 // interface, registers, conversions and calibrations, driven by the same data-register writes

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "datafile.h"
+#include "files/datafile.h"
 
 using namespace kx::datafile;
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-#include "globals.h"
+#include "core/globals.h"
 
 // The shared run as the noise analysis leaves it for the plot and the histogram.
 inline void UseRun(const std::vector<double>& codes, int32_t minCode, int32_t maxCode) {

@@ -4,11 +4,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "chart_fixture.h"
-#include "chart_screen.h"
-#include "chart_setup.h"
-#include "graphform.h"
-#include "scripted_messages.h"
+#include "analysis/chart_screen.h"
+#include "analysis/chart_setup.h"
+#include "analysis/graphform.h"
+#include "tests/analysis/chart_fixture.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QtTest>
 #include <random>
 
-#include "chart_fixture.h"
-#include "histform.h"
+#include "analysis/histform.h"
+#include "tests/analysis/chart_fixture.h"
 
 namespace {
 

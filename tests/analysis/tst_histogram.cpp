@@ -1,7 +1,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "histogram.h"
+#include "analysis/histogram.h"
 
 namespace {
 

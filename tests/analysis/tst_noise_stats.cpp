@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "noise_stats.h"
+#include "analysis/noise_stats.h"
 
 using namespace kx::noise;
 

@@ -2,8 +2,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "noiseform.h"
-#include "sim_bench.h"
+#include "analysis/noiseform.h"
+#include "tests/support/sim_bench.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "readdataform.h"
-#include "scripted_messages.h"
-#include "sim_bench.h"
+#include "analysis/readdataform.h"
+#include "tests/support/scripted_messages.h"
+#include "tests/support/sim_bench.h"
 
 using kx::sim::Fault;
 using kx::sim::InputSetting;

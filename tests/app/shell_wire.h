@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "board_fixture.h"
-#include "windows_version.h"
+#include "board/windows_version.h"
+#include "tests/support/board_fixture.h"
 
 // Expected board traffic of the shell, written out here rather than taken from the code under
 // test, and the small fakes the screen tests share.

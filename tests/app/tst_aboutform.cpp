@@ -2,8 +2,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "aboutform.h"
-#include "scripted_messages.h"
+#include "app/aboutform.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

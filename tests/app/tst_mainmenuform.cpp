@@ -4,11 +4,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "board_fixture.h"
-#include "mainmenuform.h"
-#include "openers.h"
-#include "scripted_messages.h"
-#include "shell_wire.h"
+#include "app/mainmenuform.h"
+#include "app/openers.h"
+#include "tests/app/shell_wire.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "board_fixture.h"
-#include "programform.h"
-#include "scripted_messages.h"
-#include "shell_wire.h"
+#include "app/programform.h"
+#include "tests/app/shell_wire.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "board_fixture.h"
-#include "resetform.h"
-#include "scripted_messages.h"
-#include "shell_wire.h"
+#include "app/resetform.h"
+#include "tests/app/shell_wire.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/scripted_messages.h"
 
 class ResetFormTest : public QObject {
     Q_OBJECT

@@ -8,12 +8,12 @@
 #include <QScreen>
 #include <QtTest>
 
-#include "aboutform.h"
-#include "board_fixture.h"
-#include "mainmenuform.h"
-#include "programform.h"
-#include "qt_message_service.h"
-#include "resetform.h"
+#include "app/aboutform.h"
+#include "app/mainmenuform.h"
+#include "app/programform.h"
+#include "app/resetform.h"
+#include "tests/support/board_fixture.h"
+#include "ui/qt_message_service.h"
 
 namespace {
 

@@ -2,11 +2,12 @@
 #include <map>
 #include <set>
 
-#include "board_fixture.h"
-#include "scripted_messages.h"
-#include "shell_logic.h"
-#include "shell_wire.h"
-#include "sysinfo.h"
+#include "app/sysinfo.h"
+#include "board/resets.h"
+#include "registers/mode_gates.h"
+#include "tests/app/shell_wire.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 
 #include <sys/stat.h>
 
-#include "fake_kernel.h"
-#include "globals.h"
-#include "scripted_messages.h"
-#include "sim_options.h"
-#include "startup.h"
-#include "windows_version.h"
+#include "app/startup.h"
+#include "board/windows_version.h"
+#include "core/globals.h"
+#include "sim/sim_options.h"
+#include "tests/support/fake_kernel.h"
+#include "tests/support/scripted_messages.h"
 
 using kx::ParseCommandLine;
 using kx::sim::Speed;

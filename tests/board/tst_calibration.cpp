@@ -1,7 +1,7 @@
 #include <QtTest>
 
-#include "board_fixture.h"
-#include "calibration.h"
+#include "board/calibration.h"
+#include "tests/support/board_fixture.h"
 
 // The calibration wait: counted polls of the ready line (status bit 6) and nothing else.
 class TestCalibrationWait : public QObject {

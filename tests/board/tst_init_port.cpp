@@ -1,8 +1,8 @@
 #include <QtTest>
 
-#include "board_fixture.h"
-#include "scripted_messages.h"
-#include "windows_version.h"
+#include "board/windows_version.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/scripted_messages.h"
 
 using kx::PortAccess;
 

@@ -6,11 +6,11 @@
 #include <cerrno>
 #include <sstream>
 
-#include "board_fixture.h"
-#include "fake_kernel.h"
-#include "ppdev_port.h"
-#include "scripted_messages.h"
-#include "windows_version.h"
+#include "board/ppdev_port.h"
+#include "board/windows_version.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/fake_kernel.h"
+#include "tests/support/scripted_messages.h"
 
 using Calls = std::vector<PpdevCall>;
 Q_DECLARE_METATYPE(Calls)

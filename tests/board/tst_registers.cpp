@@ -1,8 +1,8 @@
 #include <QtTest>
 
-#include "board_fixture.h"
-#include "registers.h"
-#include "serial.h"
+#include "board/registers.h"
+#include "board/serial.h"
+#include "tests/support/board_fixture.h"
 
 using kx::PortAccess;
 

@@ -1,7 +1,7 @@
 #include <QtTest>
 
-#include "board_fixture.h"
-#include "serial.h"
+#include "board/serial.h"
+#include "tests/support/board_fixture.h"
 
 using kx::PortAccess;
 

@@ -7,10 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "board_fixture.h"
-#include "port_trace.h"
-#include "scripted_messages.h"
-#include "serial.h"
+#include "board/port_trace.h"
+#include "board/serial.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/scripted_messages.h"
 
 static QStringList FileLines(const QString& path) {
     QFile f(path);

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <cmath>
 
-#include "datafile.h"
-#include "noise_stats.h"
+#include "analysis/noise_stats.h"
+#include "files/datafile.h"
 
 // The built tool, run as a script would run it, on the simulated board.
 

@@ -1,9 +1,9 @@
 #include <QtTest>
 
-#include "globals.h"
-#include "port.h"
-#include "serial.h"
-#include "simulated_board.h"
+#include "board/port.h"
+#include "board/serial.h"
+#include "core/globals.h"
+#include "sim/simulated_board.h"
 
 // The simulated board's registers saved as text and loaded into another board (--sim-state).
 

@@ -1,7 +1,7 @@
 #include <QtTest>
 #include <clocale>
 
-#include "numtext.h"
+#include "core/numtext.h"
 
 class TestNumText : public QObject {
     Q_OBJECT

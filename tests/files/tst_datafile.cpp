@@ -4,7 +4,7 @@
 #include <random>
 #include <sstream>
 
-#include "datafile.h"
+#include "files/datafile.h"
 
 using kx::datafile::Form;
 using kx::datafile::ReadStatus;

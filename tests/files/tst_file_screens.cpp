@@ -6,11 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "file_lists.h"
-#include "globals.h"
-#include "readfileform.h"
-#include "scripted_messages.h"
-#include "writefileform.h"
+#include "core/globals.h"
+#include "files/file_lists.h"
+#include "files/readfileform.h"
+#include "files/writefileform.h"
+#include "tests/support/scripted_messages.h"
 
 using Codes = std::vector<double>;
 

@@ -5,11 +5,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "board_fixture.h"
-#include "multiform.h"
-#include "registers.h"
-#include "scripted_messages.h"
-#include "wire_tap.h"
+#include "board/registers.h"
+#include "multichannel/multiform.h"
+#include "tests/multichannel/wire_tap.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/scripted_messages.h"
 
 using kx::sim::Fault;
 using Longs = std::vector<long>;

@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "simulated_board.h"
+#include "sim/simulated_board.h"
 
 // Sits between the program and a simulated board and turns the port traffic back into register
 // transactions, from the lines alone: a bit is taken at each rising clock edge, from data in

@@ -8,13 +8,13 @@
 #include <QStringList>
 #include <vector>
 
-#include "board_fixture.h"
-#include "globals.h"
-#include "messages.h"
-#include "port.h"
-#include "registers.h"
-#include "sim_bench.h"
-#include "simulated_board.h"
+#include "board/port.h"
+#include "board/registers.h"
+#include "core/globals.h"
+#include "core/messages.h"
+#include "sim/simulated_board.h"
+#include "tests/support/board_fixture.h"
+#include "tests/support/sim_bench.h"
 
 // What the register screen tests share: a simulated board at 0x378, direct register access with
 // the bytes written out here, the expected wire of an 8-bit write, and the screens read as the

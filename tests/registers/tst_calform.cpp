@@ -1,9 +1,9 @@
 #include <QLineEdit>
 #include <QtTest>
 
-#include "calform.h"
-#include "register_screen_support.h"
-#include "scripted_messages.h"
+#include "registers/calform.h"
+#include "tests/registers/register_screen_support.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "controlform.h"
-#include "register_screen_support.h"
-#include "scripted_messages.h"
+#include "registers/controlform.h"
+#include "tests/registers/register_screen_support.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

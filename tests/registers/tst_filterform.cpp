@@ -1,9 +1,9 @@
 #include <QLineEdit>
 #include <QtTest>
 
-#include "filterform.h"
-#include "register_screen_support.h"
-#include "scripted_messages.h"
+#include "registers/filterform.h"
+#include "tests/registers/register_screen_support.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

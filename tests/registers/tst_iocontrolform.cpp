@@ -1,9 +1,9 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "iocontrolform.h"
-#include "register_screen_support.h"
-#include "scripted_messages.h"
+#include "registers/iocontrolform.h"
+#include "tests/registers/register_screen_support.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "modeform.h"
-#include "register_screen_support.h"
-#include "scripted_messages.h"
+#include "registers/modeform.h"
+#include "tests/registers/register_screen_support.h"
+#include "tests/support/scripted_messages.h"
 
 namespace {
 

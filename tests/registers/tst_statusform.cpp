@@ -1,8 +1,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "register_screen_support.h"
-#include "statusform.h"
+#include "registers/statusform.h"
+#include "tests/registers/register_screen_support.h"
 
 class StatusFormTest : public QObject {
     Q_OBJECT

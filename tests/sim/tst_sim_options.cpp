@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "sim_options.h"
+#include "sim/sim_options.h"
 
 using kx::sim::Fault;
 using kx::sim::InputSetting;

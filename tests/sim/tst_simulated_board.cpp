@@ -6,11 +6,11 @@
 #include <thread>
 #include <vector>
 
-#include "globals.h"
-#include "port.h"
-#include "registers.h"
-#include "serial.h"
-#include "simulated_board.h"
+#include "board/port.h"
+#include "board/registers.h"
+#include "board/serial.h"
+#include "core/globals.h"
+#include "sim/simulated_board.h"
 
 using kx::sim::Fault;
 using kx::sim::InputSetting;

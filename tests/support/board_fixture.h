@@ -1,8 +1,8 @@
 #pragma once
 
-#include "globals.h"
-#include "port.h"
-#include "recording_port.h"
+#include "board/port.h"
+#include "board/recording_port.h"
+#include "core/globals.h"
 
 // A fresh program talking to a recording port at 0x378: globals reset, backend installed for
 // the lifetime of the object.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ppdev_port.h"
+#include "board/ppdev_port.h"
 
 struct PpdevCall {
     unsigned long request;

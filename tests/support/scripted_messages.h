@@ -3,7 +3,7 @@
 #include <deque>
 #include <vector>
 
-#include "messages.h"
+#include "core/messages.h"
 
 // Answers message boxes from a script and remembers every one shown. An unscripted question is
 // answered No and an unscripted OK box Ok, so a test never waits on a dialog.

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "globals.h"
-#include "port.h"
-#include "registers.h"
-#include "simulated_board.h"
+#include "board/port.h"
+#include "board/registers.h"
+#include "core/globals.h"
+#include "sim/simulated_board.h"
 
 // A fresh program at 0x378 talking to a simulated board, with the reference voltage start-up
 // leaves; globals reset and the backend installed for the lifetime of the object.

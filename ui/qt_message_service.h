@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "messages.h"
+#include "core/messages.h"
 
 class QMessageBox;
 class QWidget;

@@ -1,4 +1,4 @@
-#include "qt_message_service.h"
+#include "ui/qt_message_service.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "screen_util.h"
+#include "ui/screen_util.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>
