@@ -48,15 +48,18 @@ NoiseStatistics ComputeNoiseStatistics(const std::vector<double>& buffer, int co
     }
     // The sum in double precision: a single-precision running sum of 5000 mid-scale codes loses
     // whole codes once it passes 2^24.
-    s.averageCode = static_cast<float>(sum / count);
+    s.averageCode = sum / count;
     double squares = 0;
     for (int i = 1; i <= count; ++i) {
-        const double d = buffer[static_cast<size_t>(i)] - static_cast<double>(s.averageCode);
+        const double d = buffer[static_cast<size_t>(i)] - s.averageCode;
         squares += d * d;
     }
-    s.rmsNoiseCodes =
-        (squares == 0 || count < 2) ? 0 : RoundHalfEven(std::sqrt(squares / (count - 1)));
+    s.rmsExactCodes = count < 2 ? 0.0 : std::sqrt(squares / (count - 1));
+    s.rmsNoiseCodes = RoundHalfEven(s.rmsExactCodes);
     s.span = static_cast<int64_t>(s.maxCode) - s.minCode;
+    s.effectiveResolutionBits =
+        s.rmsExactCodes > 0 ? std::log2(TwoTo24 / s.rmsExactCodes) : std::nan("");
+    s.noiseFreeBits = s.span > 0 ? std::log2(TwoTo24 / static_cast<double>(s.span)) : std::nan("");
     return s;
 }
 
@@ -98,8 +101,8 @@ std::string PkPkText(int64_t span, double lsbNanovolts) {
     return InBands(k, "0.000", "0.000", "0.000", "0.000");
 }
 
-std::string AverageValueText(float averageCode, int16_t polarity, double lsbNanovolts) {
-    double codes = std::floor(static_cast<double>(averageCode));
+std::string AverageValueText(double averageCode, int16_t polarity, double lsbNanovolts) {
+    double codes = std::floor(averageCode);
     if (polarity == 2) codes -= TwoTo23;
     const auto a = static_cast<float>(codes * lsbNanovolts);
     return InBands(a, "00.000", "00.000", "0.000", "0.000");

@@ -15,9 +15,16 @@ namespace kx::noise {
 struct NoiseStatistics {
     int32_t maxCode = 0;
     int32_t minCode = 0;
-    float averageCode = 0;      // mean code, kept in single precision like the shared value
-    int32_t rmsNoiseCodes = 0;  // sample standard deviation, rounded half to even
+    // Mean code in double precision: a single-precision mean near mid-scale is already rounded
+    // to a whole code, which moves the RMS and the average value. Rounded only for display.
+    double averageCode = 0;
+    double rmsExactCodes = 0;   // sample standard deviation, unrounded
+    int32_t rmsNoiseCodes = 0;  // the same rounded half to even, as the labels show it
     int64_t span = 0;           // maxCode - minCode
+    // What converter data sheets quote: log2(2^24 / RMS) and log2(2^24 / span); NaN when the
+    // divisor is 0.
+    double effectiveResolutionBits = 0;
+    double noiseFreeBits = 0;
 };
 
 // count < 1 gives all zeros; count 1 gives RMS 0.
@@ -55,12 +62,12 @@ NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling
                             float referenceVoltage, int codeCount);
 
 // The single label texts, for callers that want one of them. "±" is U+00B1 in UTF-8.
-std::string ReferenceText(float referenceVoltage);                 // "2.50 V", ".50 V"
-std::string RangeText(float inputRange, int16_t polarity);         // "± 1.28V", "640 mV"
-std::string LsbText(float lsbVolts);                               // "305.176 nV", "4.883 uV"
-std::string RmsText(float lsbVolts, int32_t rmsNoiseCodes);        // "610.35 nV"
-std::string PkPkText(int64_t span, double lsbNanovolts);           // "4.272 uV"
-std::string AverageValueText(float averageCode, int16_t polarity,  // "-30.518 uV"
+std::string ReferenceText(float referenceVoltage);                  // "2.50 V", ".50 V"
+std::string RangeText(float inputRange, int16_t polarity);          // "± 1.28V", "640 mV"
+std::string LsbText(float lsbVolts);                                // "305.176 nV", "4.883 uV"
+std::string RmsText(float lsbVolts, int32_t rmsNoiseCodes);         // "610.35 nV"
+std::string PkPkText(int64_t span, double lsbNanovolts);            // "4.272 uV"
+std::string AverageValueText(double averageCode, int16_t polarity,  // "-30.518 uV"
                              double lsbNanovolts);
 
 // The whole analysis of SampleBuffer/CodeCount for an ADC control byte: sets InputRange and

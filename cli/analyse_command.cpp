@@ -10,8 +10,6 @@ namespace kx::cli {
 
 namespace {
 
-constexpr double CodesInFullScale = 16777216.0;  // 2^24
-
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -70,27 +68,6 @@ noise::NoiseAnalysis AnalyseRun(std::optional<int32_t> adcControl) {
     return adcControl ? noise::AnalyseSharedRun(*adcControl) : noise::AnalyseSharedRun();
 }
 
-DataSheetFigures DataSheetFiguresOf(const std::vector<double>& buffer, int count,
-                                    const noise::NoiseStatistics& stats) {
-    DataSheetFigures f;
-    if (count < 2) return f;
-    double sum = 0;
-    for (int i = 1; i <= count; ++i)
-        sum += buffer[static_cast<size_t>(i)];
-    const double mean = sum / count;
-    double squares = 0;
-    for (int i = 1; i <= count; ++i) {
-        const double d = buffer[static_cast<size_t>(i)] - mean;
-        squares += d * d;
-    }
-    f.rmsNoiseExactCodes = std::sqrt(squares / (count - 1));
-    if (f.rmsNoiseExactCodes > 0)
-        f.effectiveResolutionBits = std::log2(CodesInFullScale / f.rmsNoiseExactCodes);
-    if (stats.span > 0)
-        f.noiseFreeBits = std::log2(CodesInFullScale / static_cast<double>(stats.span));
-    return f;
-}
-
 void PrintAnalysis(const noise::NoiseAnalysis& analysis, std::ostream& out) {
     const noise::NoiseTexts& t = analysis.texts;
     out << "Ref. Voltage: " << t.ref << "\n"
@@ -107,8 +84,8 @@ void PrintAnalysis(const noise::NoiseAnalysis& analysis, std::ostream& out) {
         << "Average Value: " << t.avValue << "\n";
 }
 
-void PrintAnalysisJson(const noise::NoiseAnalysis& analysis, const DataSheetFigures& figures,
-                       std::ostream& out) {
+void PrintAnalysisJson(const noise::NoiseAnalysis& analysis, std::ostream& out) {
+    const noise::NoiseStatistics& s = analysis.stats;
     const noise::NoiseTexts& t = analysis.texts;
     const std::pair<const char*, const std::string*> texts[] = {
         {"ref_voltage", &t.ref},  {"lsb_size", &t.lsb},           {"input_range", &t.range},
@@ -119,9 +96,9 @@ void PrintAnalysisJson(const noise::NoiseAnalysis& analysis, const DataSheetFigu
     out << "{";
     for (const auto& [key, text] : texts)
         out << JsonString(key) << ": " << JsonString(*text) << ", ";
-    out << "\"rms_noise_exact_codes\": " << JsonNumber(figures.rmsNoiseExactCodes)
-        << ", \"effective_resolution_bits\": " << JsonNumber(figures.effectiveResolutionBits)
-        << ", \"noise_free_bits\": " << JsonNumber(figures.noiseFreeBits) << "}\n";
+    out << "\"rms_noise_exact_codes\": " << JsonNumber(s.rmsExactCodes)
+        << ", \"effective_resolution_bits\": " << JsonNumber(s.effectiveResolutionBits)
+        << ", \"noise_free_bits\": " << JsonNumber(s.noiseFreeBits) << "}\n";
 }
 
 }  // namespace kx::cli

@@ -22,23 +22,11 @@ bool LoadRunForAnalysis(const std::string& path, datafile::Form form, std::ostre
 // hold the reference.
 noise::NoiseAnalysis AnalyseRun(std::optional<int32_t> adcControl);
 
-// Numbers that converter data sheets quote: the unrounded RMS from the run itself, the span from
-// its statistics.
-struct DataSheetFigures {
-    double rmsNoiseExactCodes = 0;  // sample standard deviation in codes, unrounded
-    // log2(2^24 / RMS) and log2(2^24 / peak-to-peak span); nullopt when the divisor is 0.
-    std::optional<double> effectiveResolutionBits;
-    std::optional<double> noiseFreeBits;
-};
-DataSheetFigures DataSheetFiguresOf(const std::vector<double>& buffer, int count,
-                                    const noise::NoiseStatistics& stats);
-
 // "Caption: text" lines, captions as the screen shows them; the values of the "Results in
 // LSB's" frame carry the frame's "Hex" unit caption.
 void PrintAnalysis(const noise::NoiseAnalysis& analysis, std::ostream& out);
 
 // One JSON object: the label texts and the data-sheet figures.
-void PrintAnalysisJson(const noise::NoiseAnalysis& analysis, const DataSheetFigures& figures,
-                       std::ostream& out);
+void PrintAnalysisJson(const noise::NoiseAnalysis& analysis, std::ostream& out);
 
 }  // namespace kx::cli

@@ -204,8 +204,7 @@ int Analyse(const Invocation& inv, const Checked& c) {
     ReferenceVoltage = c.ref;
     const auto analysis = AnalyseRun(c.adcControl);
     if (inv.json)
-        PrintAnalysisJson(analysis, DataSheetFiguresOf(SampleBuffer, CodeCount, analysis.stats),
-                          std::cout);
+        PrintAnalysisJson(analysis, std::cout);
     else
         PrintAnalysis(analysis, std::cout);
     return ExitOk;

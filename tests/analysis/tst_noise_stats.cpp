@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <random>
 #include <vector>
 
 #include "analysis/noise_stats.h"
@@ -20,6 +21,23 @@ std::vector<double> WorkedExample() {
     std::vector<double> codes{0x800064 - 7, 0x800064 + 7};
     for (int i = 0; i < 4998; ++i)
         codes.push_back(0x800064 + (i % 2 ? 2 : -2));
+    return Run(codes);
+}
+
+std::vector<double> Repeated(std::initializer_list<std::pair<int, double>> groups) {
+    std::vector<double> codes;
+    for (const auto& [n, code] : groups)
+        codes.insert(codes.end(), static_cast<size_t>(n), code);
+    return Run(codes);
+}
+
+// 5000 whole codes, Gaussian around 8388708.485 with a deviation of 2.476 (seeded).
+std::vector<double> GaussianRun() {
+    std::mt19937_64 random(7);
+    std::normal_distribution<double> noise(8388708.485, 2.476);
+    std::vector<double> codes;
+    for (int i = 0; i < 5000; ++i)
+        codes.push_back(std::round(noise(random)));
     return Run(codes);
 }
 
@@ -52,8 +70,22 @@ private slots:
         marker.push_back(-2147483648.0);
         QTest::newRow("time-out marker in the run")
             << Run(marker)
-            << "2.50 V|305.176 nV|\u00B1 2.56V|10|28A2A0EB|F3A66660|80800000|800000|80000000|"
+            << "2.50 V|305.176 nV|\u00B1 2.56V|10|28A2A0EB|F3A66666|80800000|800000|80000000|"
                "208.05 V|657.920 V|-65.792 V";
+        // Means a fraction of a code from a whole one, near mid-scale: a single-precision mean
+        // would be rounded to a whole code before the RMS and the average value use it.
+        QTest::newRow("mean 8388707.7")
+            << Repeated({{3, 8388707}, {7, 8388708}})
+            << "2.50 V|305.176 nV|\u00B1 2.56V|10|0|800064|1|800064|800063|0.00 nV|305.176 nV|"
+               "30.212 uV";
+        QTest::newRow("mean 8388607.3")
+            << Repeated({{7, 8388607}, {3, 8388608}})
+            << "2.50 V|305.176 nV|\u00B1 2.56V|10|0|7FFFFF|1|800000|7FFFFF|0.00 nV|305.176 nV|"
+               "-305.176 nV";
+        QTest::newRow("mean 8388607.8")
+            << Repeated({{2, 8388607}, {8, 8388608}})
+            << "2.50 V|305.176 nV|\u00B1 2.56V|10|0|800000|1|800000|7FFFFF|0.00 nV|305.176 nV|"
+               "-305.176 nV";
     }
     void resultTexts() {
         QFETCH(std::vector<double>, buffer);
@@ -65,6 +97,22 @@ private slots:
                               Q(t.rmsLsb), Q(t.average), Q(t.span),  Q(t.max),
                               Q(t.min),    Q(t.rms),     Q(t.pkPk),  Q(t.avValue)};
         QCOMPARE(got.join('|'), texts);
+    }
+
+    // The deviation of the Gaussian run is about 2.49 codes: 2 on the label, not 3.
+    void gaussianRunRmsAndExactFigures() {
+        const std::vector<double> run = GaussianRun();
+        const NoiseStatistics s = ComputeNoiseStatistics(run, 5000);
+        QVERIFY2(s.rmsExactCodes > 2.4 && s.rmsExactCodes < 2.6,
+                 qPrintable(QString::number(s.rmsExactCodes)));
+        QCOMPARE(s.rmsNoiseCodes, 2);
+        QCOMPARE(Q(RmsText(ScalingFor(7, 2, 2.5f).lsbVolts, s.rmsNoiseCodes)),
+                 QString("610.35 nV"));
+        QCOMPARE(s.effectiveResolutionBits, std::log2(16777216.0 / s.rmsExactCodes));
+        QCOMPARE(s.noiseFreeBits, std::log2(16777216.0 / static_cast<double>(s.span)));
+        // A run of equal codes has neither figure.
+        const NoiseStatistics flat = ComputeNoiseStatistics(Repeated({{10, 5}}), 10);
+        QVERIFY(std::isnan(flat.effectiveResolutionBits) && std::isnan(flat.noiseFreeBits));
     }
 
     // Single labels at other ranges, references and band ends.
@@ -86,7 +134,7 @@ private slots:
         QTest::newRow("rms in mV") << Q(RmsText(3.0517578e-7f, 10000)) << "3.05 mV";
         // The floor of the average, not its nearest code.
         QTest::newRow("average half a code below mid-scale")
-            << Q(AverageValueText(8388607.5f, 2, 305.17578)) << "-305.176 nV";
+            << Q(AverageValueText(8388607.5, 2, 305.17578)) << "-305.176 nV";
     }
     void labelTexts() {
         QFETCH(QString, text);
