@@ -1,5 +1,7 @@
 #include "files/datafile.h"
 
+#include "files/safe_file.h"
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -88,14 +90,13 @@ std::string RunText(const std::vector<double>& buffer, int count, Form form) {
 
 WriteStatus WriteRunFile(const std::filesystem::path& path, const std::vector<double>& buffer,
                          int count, Form form) {
-    if (path.empty()) return WriteStatus::CannotCreate;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return WriteStatus::CannotCreate;
-    const std::string text = RunText(buffer, count, form);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    // A full disk may show only when the buffered lines reach it, at the close.
-    out.close();
-    return out ? WriteStatus::Written : WriteStatus::WriteFailed;
+    // Written beside the name and renamed over it only when whole: a full disk never leaves a
+    // cut line that would read back as a code, and an earlier file of that name survives.
+    files::AtomicFile file;
+    if (!file.Open(path.string())) return WriteStatus::CannotCreate;
+    if (!file.Write(RunText(buffer, count, form)) || !file.Commit())
+        return WriteStatus::WriteFailed;
+    return WriteStatus::Written;
 }
 
 ReadResult ParseRun(std::istream& in, Form form) {

@@ -29,11 +29,12 @@ std::string RunText(const std::vector<double>& buffer, int count, Form form);
 
 enum class WriteStatus {
     Written,
-    CannotCreate,  // the file could not be created (empty or bad name, missing directory...)
-    WriteFailed,   // created, but writing failed part-way (disk full); the lines so far stay
+    CannotCreate,  // not created: empty or bad name, missing directory, FIFO, directory, device
+    WriteFailed,   // writing failed part-way (disk full): nothing is left under the name, and an
+                   // earlier file of that name is unchanged
 };
 
-// Creates (or replaces without asking) the file and writes codes buffer[1..count] to it.
+// Writes codes buffer[1..count] to the file, replacing one of that name, atomically.
 WriteStatus WriteRunFile(const std::filesystem::path& path, const std::vector<double>& buffer,
                          int count, Form form);
 
