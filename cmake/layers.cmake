@@ -53,3 +53,22 @@ function(kx_check_layers)
 endfunction()
 
 kx_check_layers()
+
+# Every quoted include names its folder from the repository root, so a reader knows where a
+# header lives without searching ("registers/control_logic.h", not "control_logic.h").
+function(kx_check_includes)
+    file(GLOB_RECURSE sources RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS
+         ${PROJECT_SOURCE_DIR}/*.h ${PROJECT_SOURCE_DIR}/*.cpp)
+    foreach(source IN LISTS sources)
+        if(source MATCHES "^build")
+            continue()
+        endif()
+        file(STRINGS ${PROJECT_SOURCE_DIR}/${source} bare REGEX "^#include \"[^/\"]+\"")
+        list(FILTER bare EXCLUDE REGEX "\\.moc\"$")
+        if(bare)
+            message(FATAL_ERROR "${source}: include without its folder: ${bare}")
+        endif()
+    endforeach()
+endfunction()
+
+kx_check_includes()
