@@ -8,3 +8,8 @@ pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 add_library(kx3105_spectrum STATIC ${CMAKE_CURRENT_SOURCE_DIR}/spectrum.cpp)
 target_link_libraries(kx3105_spectrum PUBLIC kx3105_core PRIVATE PkgConfig::FFTW3)
 kx_target_defaults(kx3105_spectrum)
+
+add_library(kx3105_characterise STATIC ${CMAKE_CURRENT_SOURCE_DIR}/allan.cpp
+                                       ${CMAKE_CURRENT_SOURCE_DIR}/characterise.cpp)
+target_link_libraries(kx3105_characterise PUBLIC kx3105_analysis kx3105_register_logic)
+kx_target_defaults(kx3105_characterise)
