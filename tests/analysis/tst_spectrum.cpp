@@ -137,6 +137,22 @@ private slots:
         QCOMPARE(rows[5].nvPerRtHz, s->density.nvPerRtHz[5]);
     }
 
+    // White noise on a wandering baseline (a random walk), which rises towards DC: that is
+    // neither a tone nor a spur.
+    void driftIsNoToneNorSpur() {
+        std::mt19937_64 engine(2);
+        std::normal_distribution<double> step(0.0, 0.05), noise(0.0, 5.0);
+        std::vector<double> codes(100000);
+        double x = 8388608;
+        for (double& c : codes)
+            c = std::round((x += step(engine)) + noise(engine));
+        std::string error;
+        const auto s = kx::spectrum::AnalyseSpectrum(codes, Lsb, 100, {}, error);
+        QVERIFY2(s, error.c_str());
+        QVERIFY(!s->figures.tone);
+        QCOMPARE(s->figures.spurs.size(), size_t(0));
+    }
+
     // A strong tone with a second and a third harmonic, the third aliased back into the band,
     // and a small spur of its own: THD, SFDR and the spur list.
     void harmonicsAndSpurs() {
