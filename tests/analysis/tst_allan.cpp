@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/allan.h"
+#include "tests/support/relative.h"
 
 using namespace std::chrono;
 
@@ -26,10 +27,7 @@ private slots:
             QCOMPARE(points[i].factor, 1 << i);
             QCOMPARE(points[i].tauSeconds, 0.5 * (1 << i));
             if (points[i].factor > 256) continue;  // too few independent averages to judge
-            const double expected = 2.0 / std::sqrt(points[i].factor);
-            QVERIFY2(
-                std::abs(points[i].deviation / expected - 1) < 0.10,
-                qPrintable(QString("m %1: %2").arg(points[i].factor).arg(points[i].deviation)));
+            KX_VERIFY_RELATIVE(points[i].deviation, 2.0 / std::sqrt(points[i].factor), 0.10);
         }
 
         std::vector<double> drift(30);

@@ -5,6 +5,7 @@
 
 #include "analysis/characterise.h"
 #include "analysis/spectrum.h"
+#include "tests/support/relative.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"
 
@@ -55,15 +56,12 @@ private slots:
         QVERIFY2(s, error.c_str());
         const double noiseUv = ModelRmsCodes(rate, lsb * 1e6) * lsb * 1e6;
         const double whiteNv = noiseUv * 1e3 * std::sqrt(2 / rate);
-        QVERIFY2(std::abs(s->figures.whiteNvPerRtHz / whiteNv - 1) < 0.10,
-                 qPrintable(QString::number(s->figures.whiteNvPerRtHz)));
+        KX_VERIFY_RELATIVE(s->figures.whiteNvPerRtHz, whiteNv, 0.10);
         const auto& tone = s->figures.tone;
         QVERIFY(tone);
-        QVERIFY2(std::abs(tone->hz - 50) <= rate / codes.size() / 2,
-                 qPrintable(QString::number(tone->hz)));
-        QVERIFY2(std::abs(tone->uvRms / 20 - 1) < 0.05, qPrintable(QString::number(tone->uvRms)));
-        const double snr = 20 * std::log10(20 / noiseUv);
-        QVERIFY2(std::abs(tone->snrDb - snr) < 1, qPrintable(QString::number(tone->snrDb)));
+        QVERIFY(std::abs(tone->hz - 50) <= rate / codes.size() / 2);  // in the 50 Hz bin
+        KX_VERIFY_RELATIVE(tone->uvRms, 20, 0.05);
+        QVERIFY(std::abs(tone->snrDb - 20 * std::log10(20 / noiseUv)) < 1);
     }
 
     // Two ranges by two rates, 1000 codes each: the RMS noise the model implies, within 10 %,
@@ -99,14 +97,9 @@ private slots:
             QCOMPARE(row.codes, 1000);
             QCOMPARE(row.rateHz, p.rate);
             const double expected = ModelRmsCodes(p.rate, p.lsbUv);
-            QVERIFY2(std::abs(row.rmsCodes / expected - 1) < 0.10,
-                     qPrintable(QString("range %1, %2 Hz: %3 codes, model %4")
-                                    .arg(p.range)
-                                    .arg(p.rate)
-                                    .arg(row.rmsCodes)
-                                    .arg(expected)));
+            KX_VERIFY_RELATIVE(row.rmsCodes, expected, 0.10);
             // The noise analysis's LSB, rounded to single precision.
-            QVERIFY(std::abs(row.rmsMicrovolts / (row.rmsCodes * p.lsbUv) - 1) < 1e-6);
+            KX_VERIFY_RELATIVE(row.rmsMicrovolts, row.rmsCodes * p.lsbUv, 1e-6);
             QVERIFY(row.pkPkMicrovolts > 4 * row.rmsMicrovolts);
             QCOMPARE(*row.effectiveResolutionBits, std::log2(16777216 / row.rmsCodes));
         }

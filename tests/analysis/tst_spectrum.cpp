@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/spectrum.h"
+#include "tests/support/relative.h"
 
 using kx::spectrum::Window;
 
@@ -77,26 +78,19 @@ private slots:
         const double noise = std::sqrt(sigma * sigma + 1.0 / 12);  // rounding adds 1/12 code^2
         const double whiteNv = noise * Lsb * std::sqrt(2 / rate) * 1e9;
         const auto& f = spectrum->figures;
-        QVERIFY2(std::abs(f.whiteNvPerRtHz / whiteNv - 1) < 0.10,
-                 qPrintable(QString("white %1, theory %2").arg(f.whiteNvPerRtHz).arg(whiteNv)));
+        KX_VERIFY_RELATIVE(f.whiteNvPerRtHz, whiteNv, 0.10);
 
         QVERIFY(f.tone);
-        QVERIFY2(std::abs(f.tone->hz - toneHz) <= rate / count / 2,
-                 qPrintable(QString::number(f.tone->hz)));
-        QVERIFY2(std::abs(f.tone->uvRms / toneRms - 1) < 0.05,
-                 qPrintable(QString::number(f.tone->uvRms)));
-        const double snr = Db(toneRms / noise);
-        QVERIFY2(std::abs(f.tone->snrDb - snr) < 1.0,
-                 qPrintable(QString("SNR %1, theory %2").arg(f.tone->snrDb).arg(snr)));
+        QVERIFY(std::abs(f.tone->hz - toneHz) <= rate / count / 2);  // in the tone's bin
+        KX_VERIFY_RELATIVE(f.tone->uvRms, toneRms, 0.05);
+        QVERIFY(std::abs(f.tone->snrDb - Db(toneRms / noise)) < 1.0);
         // No distortion: SINAD is the SNR give or take the noise in the harmonics' bins.
         QVERIFY(std::abs(f.tone->sinadDb - f.tone->snrDb) < 0.5);
         QCOMPARE(f.tone->enob, (f.tone->sinadDb - 1.76) / 6.02);
 
         QVERIFY(!f.spurs.empty());
-        QVERIFY2(std::abs(f.spurs[0].hz - toneHz) < spectrum->density.binHz,
-                 qPrintable(QString::number(f.spurs[0].hz)));
-        QVERIFY2(std::abs(f.spurs[0].uvRms / toneRms - 1) < 0.10,
-                 qPrintable(QString::number(f.spurs[0].uvRms)));
+        QVERIFY(std::abs(f.spurs[0].hz - toneHz) < spectrum->density.binHz);
+        KX_VERIFY_RELATIVE(f.spurs[0].uvRms, toneRms, 0.10);
     }
 
     // Noise alone: the density integrates to the variance (one-sided scaling), there is no tone,
@@ -126,8 +120,7 @@ private slots:
         double variance = 0;
         for (double nv : s->density.nvPerRtHz)
             variance += std::pow(nv * 1e-9 / Lsb, 2) * s->density.binHz;
-        QVERIFY2(std::abs(variance / (sigma * sigma + 1.0 / 12) - 1) < 0.05,
-                 qPrintable(QString::number(variance)));
+        KX_VERIFY_RELATIVE(variance, sigma * sigma + 1.0 / 12, 0.05);
         QVERIFY(!s->figures.tone);
         QVERIFY2(s->figures.spurs.empty(), qPrintable(QString::number(s->figures.spurs.size())));
 
@@ -177,10 +170,8 @@ private slots:
         QVERIFY(spurs.size() >= 4);
         const double expect[][2] = {{f0, 1000}, {420.6, 10}, {369.1, 5}, {77.7, 2}};
         for (size_t i = 0; i < 4; ++i) {
-            QVERIFY2(std::abs(spurs[i].hz - expect[i][0]) < s->density.binHz,
-                     qPrintable(QString("%1: %2 Hz").arg(i).arg(spurs[i].hz)));
-            QVERIFY2(std::abs(spurs[i].uvRms / expect[i][1] - 1) < 0.1,
-                     qPrintable(QString("%1: %2 uV").arg(i).arg(spurs[i].uvRms)));
+            QVERIFY(std::abs(spurs[i].hz - expect[i][0]) < s->density.binHz);
+            KX_VERIFY_RELATIVE(spurs[i].uvRms, expect[i][1], 0.1);
         }
     }
 
