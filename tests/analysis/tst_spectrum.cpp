@@ -175,32 +175,22 @@ private slots:
         }
     }
 
-    void refusals_data() {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("segment");
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<double>("lsb");
-        QTest::addColumn<bool>("timeout");
-        QTest::addColumn<QString>("says");
-        QTest::newRow("63 codes") << 63 << 0 << 100.0 << Lsb << false << "at least 64";
-        QTest::newRow("segment 15") << 100 << 15 << 100.0 << Lsb << false << "16 to 100";
-        QTest::newRow("rate 0") << 100 << 0 << 0.0 << Lsb << false << "update rate";
-        QTest::newRow("lsb 0") << 100 << 0 << 100.0 << 0.0 << false << "code step";
-        QTest::newRow("time-out marker") << 100 << 0 << 100.0 << Lsb << true << "-2147483648";
-    }
     void refusals() {
-        QFETCH(int, count);
-        QFETCH(int, segment);
-        QFETCH(double, rate);
-        QFETCH(double, lsb);
-        QFETCH(bool, timeout);
-        QFETCH(QString, says);
-        auto codes = Run(size_t(count), 100, 3, {});
-        if (timeout) codes[40] = -2147483648.0;
-        std::string error;
-        QVERIFY(!kx::spectrum::AnalyseSpectrum(codes, lsb, rate, {Window::Hann, segment}, error));
-        QVERIFY2(QString::fromStdString(error).contains(says), error.c_str());
-        QVERIFY(!kx::spectrum::ToneFigures(codes, lsb, rate));
+        const auto refused = [](std::vector<double> codes, int segment, double rate, double lsb,
+                                const char* says) {
+            std::string error;
+            return !kx::spectrum::AnalyseSpectrum(codes, lsb, rate, {Window::Hann, segment},
+                                                  error) &&
+                   error.find(says) != std::string::npos;
+        };
+        auto codes = Run(100, 100, 3, {});
+        QVERIFY(refused({codes.begin(), codes.begin() + 63}, 0, 100, Lsb, "at least 64"));
+        QVERIFY(refused(codes, 15, 100, Lsb, "16 to 100"));
+        QVERIFY(refused(codes, 0, 0, Lsb, "update rate"));
+        QVERIFY(refused(codes, 0, 100, 0, "code step"));
+        codes[40] = -2147483648.0;
+        QVERIFY(refused(codes, 0, 100, Lsb, "-2147483648"));
+        QVERIFY(!kx::spectrum::ToneFigures(codes, Lsb, 100));
     }
 
     // The largest power of two not above a quarter of the run, at least 64.
