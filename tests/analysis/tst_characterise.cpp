@@ -106,37 +106,27 @@ private slots:
         QVERIFY(messages.shown.empty());
     }
 
-    void sweepFailures_data() {
-        QTest::addColumn<int>("fault");  // -1: none, the stop flag set instead
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("icon");
-        QTest::newRow("write not taken")
-            << int(kx::sim::Fault::IgnoreWrites) << int(StepResult::ProgrammingFailed)
-            << "Error programming KX3105" << int(kx::Icon::Warning);
-        QTest::newRow("never ready") << int(kx::sim::Fault::ReadyStuck) << int(StepResult::TimedOut)
-                                     << "Error Reading Data from KX3105" << int(kx::Icon::None);
-        QTest::newRow("stopped") << -1 << int(StepResult::Stopped) << "" << 0;
-    }
+    // A write not taken, a converter never ready, a stop: no row, and the screens' message.
     void sweepFailures() {
-        QFETCH(int, fault);
-        QFETCH(int, result);
-        QFETCH(QString, message);
-        QFETCH(int, icon);
-        SimBench bench;
-        ScriptedMessages messages;
-        if (fault >= 0) bench.board.setFault(kx::sim::Fault(fault), true);
-        const std::atomic<bool> stop{fault < 0};
-        kx::characterise::SweepSetting setting;
-        setting.rangeCode = 3;
-        const auto outcome = kx::characterise::SweepPoint(setting, stop);
-        QCOMPARE(int(outcome.result), result);
-        QCOMPARE(QString::fromStdString(outcome.message), message);
-        QVERIFY(!outcome.row);
-        QCOMPARE(int(messages.shown.size()), message.isEmpty() ? 0 : 1);
-        if (!message.isEmpty()) {
-            QCOMPARE(QString::fromStdString(messages.shown[0].text), message);
-            QCOMPARE(int(messages.shown[0].icon), icon);
+        using kx::sim::Fault;
+        const std::tuple<int, StepResult, std::string, kx::Icon> cases[] = {
+            {int(Fault::IgnoreWrites), StepResult::ProgrammingFailed, "Error programming KX3105",
+             kx::Icon::Warning},
+            {int(Fault::ReadyStuck), StepResult::TimedOut, "Error Reading Data from KX3105",
+             kx::Icon::None},
+            {-1, StepResult::Stopped, "", kx::Icon::None}};
+        for (const auto& [fault, result, message, icon] : cases) {
+            SimBench bench;
+            ScriptedMessages messages;
+            if (fault >= 0) bench.board.setFault(Fault(fault), true);
+            const std::atomic<bool> stop{fault < 0};
+            const auto outcome = kx::characterise::SweepPoint({}, stop);
+            QCOMPARE(outcome.result, result);
+            QCOMPARE(outcome.message, message);
+            QVERIFY(!outcome.row);
+            const std::vector<kx::Message> shown{
+                {message, kx::ApplicationTitle, icon, kx::Buttons::Ok}};
+            QCOMPARE(messages.shown, message.empty() ? std::vector<kx::Message>{} : shown);
         }
     }
 
