@@ -76,11 +76,11 @@ struct Spur {
 std::vector<Spur> LargestSpurs(const Density& density, size_t count = 5);
 
 // The data-sheet figures of a test tone, from one Blackman-Harris windowed transform of the whole
-// run: the tone is the largest bin from two main lobes (12 bins) above DC, so a tone closer to DC
-// is not told from drift;
-// harmonics 2 to 6 are taken where they alias into the band; noise is every other bin except the
-// DC bins, with the tone's bins filled at the noise's mean. THD and SFDR are in dBc (THD
-// negative). THD is -infinity only when every harmonic falls on DC or the tone.
+// run: the tone is the largest bin from two main lobes (12 bins) above DC (a tone closer to DC is
+// not told from drift), its power that of its main lobe; harmonics 2 to 6 are taken where they
+// alias into the band; noise is every other bin except the DC bins, with the tone's bins filled
+// at the noise's mean. THD and SFDR are in dBc (THD negative). THD is -infinity only when every
+// harmonic falls on DC or the tone.
 struct Tone {
     double hz = 0;
     double uvRms = 0;
