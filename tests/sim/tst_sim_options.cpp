@@ -1,6 +1,11 @@
 #include <QtTest>
 
+#include "board/port.h"
+#include "board/registers.h"
+#include "board/serial.h"
+#include "core/globals.h"
 #include "sim/sim_options.h"
+#include "sim/simulated_board.h"
 
 using kx::sim::Fault;
 using kx::sim::InputSetting;
@@ -30,6 +35,57 @@ private slots:
         if (parsed) {
             QCOMPARE(int(*parsed), fault);
             QCOMPARE(kx::sim::FaultName(*parsed), text);
+        }
+    }
+
+    // NAME@N: the fault and the count; a count that is no whole number, or an unknown name, is
+    // refused with a reason.
+    void faultSettings() {
+        Fault fault = Fault::NoBoard;
+        std::optional<uint64_t> after;
+        std::string error;
+        QVERIFY(kx::sim::ParseFaultSetting("ready-stuck@5", fault, after, error));
+        QCOMPARE(fault, Fault::ReadyStuck);
+        QCOMPARE(after, std::optional<uint64_t>(5));
+        QVERIFY(kx::sim::ParseFaultSetting("ignore-writes", fault, after, error));
+        QCOMPARE(fault, Fault::IgnoreWrites);
+        QVERIFY(!after);
+        for (const char* bad : {"ready-stuck@", "ready-stuck@-1", "smoke@3"})
+            QVERIFY(!kx::sim::ParseFaultSetting(bad, fault, after, error) && !error.empty());
+        QVERIFY(error.find("'smoke'") != std::string::npos);
+    }
+
+    // ready-stuck@5 from the settings: five results are read, the sixth read times out.
+    void faultArmedAfterResults() {
+        kx::sim::SimSettings settings;
+        settings.faultsAfterResults[Fault::ReadyStuck] = 5;
+        kx::sim::SimulatedBoard board(settings);
+        kx::ResetGlobals();
+        PortAddress = 0x378;
+        SetPortBackend(&board);
+        Register mode{8, 0x83, 0x41, 0x01};  // continuous, chopping disabled
+        mode.WriteReg();
+        ReadData data{24, 0x44};
+        for (int i = 1; i <= 5; ++i) {
+            QVERIFY(!board.faultOn(Fault::ReadyStuck));
+            QVERIFY(data.Read() != TimeoutMarker);
+        }
+        QVERIFY(board.faultOn(Fault::ReadyStuck));
+        QCOMPARE(data.Read(), TimeoutMarker);
+        QCOMPARE(board.resultsProduced(), uint64_t(5));
+        SetPortBackend(nullptr);
+    }
+
+    void toneSettings() {
+        kx::sim::ToneSetting tone{9, 9, 9};
+        std::string error;
+        QVERIFY(kx::sim::ParseToneSetting("15=50.5,2e1", tone, error));
+        QCOMPARE(tone.channel, 15);
+        QCOMPARE(tone.hertz, 50.5);
+        QCOMPARE(tone.microvoltsRms, 20.0);
+        for (const char* bad : {"16=50,20", "0=50", "0=-1,20", "0=50,20,3", "50,20"}) {
+            QVERIFY2(!kx::sim::ParseToneSetting(bad, tone, error) && !error.empty(), bad);
+            QCOMPARE(tone.channel, 15);  // untouched
         }
     }
 
