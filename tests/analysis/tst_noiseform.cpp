@@ -1,6 +1,8 @@
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+#include <random>
 
 #include "analysis/noiseform.h"
 #include "tests/support/sim_bench.h"
@@ -15,13 +17,39 @@ void LoadWorkedExample() {
     CodeCount = 5000;
 }
 
-QString Labels(const QWidget& form) {
+QString Labels(const QWidget& form, std::initializer_list<const char*> names) {
     QStringList texts;
-    for (const char* name :
-         {"RefLabel", "LSBLabel", "RangeLabel", "CodesLabel", "RMSLabelLSB", "AverageLabel",
-          "SpanLabel", "MaxLabel", "MinLabel", "RMSLabel", "PkPkLabel", "AvValueLabel"})
+    for (const char* name : names)
         texts << form.findChild<QLabel*>(name)->text();
     return texts.join('|');
+}
+
+QString Labels(const QWidget& form) {
+    return Labels(
+        form, {"RefLabel", "LSBLabel", "RangeLabel", "CodesLabel", "RMSLabelLSB", "AverageLabel",
+               "SpanLabel", "MaxLabel", "MinLabel", "RMSLabel", "PkPkLabel", "AvValueLabel"});
+}
+
+void LoadRun(const std::vector<double>& codes) {
+    SampleBuffer = codes;
+    SampleBuffer.insert(SampleBuffer.begin(), 0.0);
+    CodeCount = int16_t(codes.size());
+}
+
+std::vector<double> Repeated(int n1, double code1, int n2, double code2) {
+    std::vector<double> codes(size_t(n1), code1);
+    codes.insert(codes.end(), size_t(n2), code2);
+    return codes;
+}
+
+// 5000 whole codes, Gaussian around 8388708.485 with a deviation of 2.476 (seeded).
+std::vector<double> GaussianRun() {
+    std::mt19937_64 random(7);
+    std::normal_distribution<double> noise(8388708.485, 2.476);
+    std::vector<double> codes;
+    for (int i = 0; i < 5000; ++i)
+        codes.push_back(std::round(noise(random)));
+    return codes;
 }
 
 }  // namespace
@@ -64,6 +92,78 @@ private slots:
         QCOMPARE(MinCode, 0x80005D);
         // A value is spoken with its row caption.
         QCOMPARE(form.findChild<QLabel*>("MaxLabel")->accessibleName(), "Max Code (Hex) 80006B");
+    }
+
+    // Runs whose mean lies a fraction of a code off a whole one, bipolar 2.56 V: the Part's
+    // labels use the mean unrounded (Average Code half to even, Average Value its floor), and
+    // the data-sheet frame shows the unrounded deviation.
+    void runsOffAWholeCode_data() {
+        QTest::addColumn<std::vector<double>>("codes");
+        QTest::addColumn<QString>("labels");   // RMS hex, Average Code, RMS, Average Value
+        QTest::addColumn<QString>("figures");  // exact RMS in codes and volts, bits, bits
+        QTest::newRow("3 x 8388707, 7 x 8388708")
+            << Repeated(3, 8388707, 7, 8388708) << "0|800064|0.00 nV|30.212 uV"
+            << "0.48|147.41 nV|25.05|24.00";
+        QTest::newRow("7 x 8388607, 3 x 8388608")
+            << Repeated(7, 8388607, 3, 8388608) << "0|7FFFFF|0.00 nV|-305.176 nV"
+            << "0.48|147.41 nV|25.05|24.00";
+        QTest::newRow("2 x 8388607, 8 x 8388608")
+            << Repeated(2, 8388607, 8, 8388608) << "0|800000|0.00 nV|-305.176 nV"
+            << "0.42|128.67 nV|25.25|24.00";
+        QTest::newRow("5000 Gaussian codes, deviation 2.476")
+            << GaussianRun() << "2|800064|610.35 nV|30.518 uV"
+            << "";
+        QTest::newRow("all codes equal")
+            << std::vector<double>(10, 8388608.0) << "0|800000|0.00 nV|00.000 nV"
+            << "0.00|0.00 nV|-|-";
+    }
+    void runsOffAWholeCode() {
+        QFETCH(std::vector<double>, codes);
+        QFETCH(QString, labels);
+        QFETCH(QString, figures);
+        SimBench bench;
+        LoadRun(codes);
+        NoiseForm form;
+        QCOMPARE(Labels(form, {"RMSLabelLSB", "AverageLabel", "RMSLabel", "AvValueLabel"}), labels);
+
+        // The frame shows what the statistics (and so kx3105-cli --json) hold, to two decimals.
+        const kx::noise::NoiseStatistics s = form.analysis().stats;
+        const auto twoDecimals = [](double x) {
+            return std::isfinite(x) ? QString::number(x, 'f', 2) : QString("-");
+        };
+        const QString exact = Labels(form, {"ExactRMSLabelLSB", "EffResLabel", "NoiseFreeLabel"});
+        QCOMPARE(exact,
+                 QStringList({twoDecimals(s.rmsExactCodes), twoDecimals(s.effectiveResolutionBits),
+                              twoDecimals(s.noiseFreeBits)})
+                     .join('|'));
+        if (!figures.isEmpty())
+            QCOMPARE(Labels(form,
+                            {"ExactRMSLabelLSB", "ExactRMSLabel", "EffResLabel", "NoiseFreeLabel"}),
+                     figures);
+    }
+
+    // The data-sheet frame: its caption, row captions and units, and the names a screen reader
+    // speaks (the worked example: deviation 2.0047 codes, span 14).
+    void dataSheetFrame() {
+        SimBench bench;
+        LoadWorkedExample();
+        NoiseForm form;
+        auto* frame = form.findChild<QGroupBox*>("Frame4");
+        QVERIFY(frame);
+        QCOMPARE(frame->title(), "Data-sheet figures");
+        QStringList texts;
+        for (const QLabel* l : frame->findChildren<QLabel*>())
+            texts << l->text();
+        QCOMPARE(texts, (QStringList{"RMS Noise", "2.00", "codes", "RMS Noise", "611.78 nV",
+                                     "Effective Resolution", "23.00", "bits",
+                                     "Noise-Free Resolution", "20.19", "bits"}));
+        QStringList names;
+        for (const char* name :
+             {"ExactRMSLabelLSB", "ExactRMSLabel", "EffResLabel", "NoiseFreeLabel"})
+            names << form.findChild<QLabel*>(name)->accessibleName();
+        QCOMPARE(names, (QStringList{"RMS Noise (codes) 2.00", "RMS Noise 611.78 nV",
+                                     "Effective Resolution (bits) 23.00",
+                                     "Noise-Free Resolution (bits) 20.19"}));
     }
 
     // The plot buttons open their screens over the analysis; Back closes it.
