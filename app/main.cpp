@@ -8,6 +8,7 @@
 
 #include "app/openers.h"
 #include "app/startup.h"
+#include "app/x_display.h"
 #include "board/port_trace.h"
 #include "core/messages.h"
 #include "ui/qt_message_service.h"
@@ -31,9 +32,16 @@ int main(int argc, char** argv) {
     if (options.help) return kx::WriteOutput(kx::Usage("kx3105"), stdout, std::cerr) ? 0 : 1;
     if (options.version)
         return kx::WriteOutput(std::string(kx::ProgramVersion) + "\n", stdout, std::cerr) ? 0 : 1;
-    // Qt aborts with a core dump when it finds no display; say it plainly instead.
-    if (!kx::DisplayConfigured([](const char* name) -> const char* { return std::getenv(name); })) {
+    // Qt aborts with a core dump when it finds no display, or one it cannot open; say it plainly
+    // instead.
+    const kx::DisplayChoice display =
+        kx::ChooseDisplay([](const char* name) -> const char* { return std::getenv(name); });
+    if (display.kind == kx::DisplayChoice::Kind::None) {
         std::cerr << "kx3105: " << kx::NoDisplayError << "\n";
+        return 2;
+    }
+    if (display.kind == kx::DisplayChoice::Kind::X && !kx::CanOpenXDisplay(display.xDisplay)) {
+        std::cerr << "kx3105: " << kx::CannotOpenDisplayError(display.xDisplay) << "\n";
         return 2;
     }
     // A trace reader that goes away is a failed write to report, not the end of the program.

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <map>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -24,6 +25,13 @@ std::vector<std::string> Args(const QStringList& list) {
     for (const auto& a : list)
         out.push_back(a.toStdString());
     return out;
+}
+
+// An X display with no server: :97 unless a server (another test's Xvfb) has taken it.
+QString DeadXDisplay() {
+    for (int n : {97, 197, 397, 797})
+        if (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) return QString(":%1").arg(n);
+    return ":9797";
 }
 
 // Start-up state belongs to the whole program; every case starts from a fresh one.
@@ -323,6 +331,12 @@ private slots:
             << QStringList{"--simulate", "--trace", "t.txt"} << "QT_QPA_PLATFORM= DISPLAY= " + run
             << 2 << ""
             << "kx3105: no display found: run it in a desktop session, or use kx3105-cli\n";
+        // An X display nobody serves: said plainly instead of Qt's abort.
+        const QString dead = DeadXDisplay();
+        QTest::newRow("an X display that does not answer")
+            << QStringList{"--simulate", "--trace", "t.txt"}
+            << "QT_QPA_PLATFORM= WAYLAND_DISPLAY= DISPLAY=" + dead + " " + run << 2 << ""
+            << "kx3105: no display found: cannot open display " + dead + "\n";
     }
     void answersBeforeTheMainMenu() {
         QFETCH(QStringList, args);
@@ -355,6 +369,49 @@ private slots:
                  QStringList{"fifo"});
     }
 
+    // Which display the program opens before Qt starts: an X display is tried first, a
+    // Wayland session or another platform is left to Qt.
+    void displayChoice_data() {
+        QTest::addColumn<QString>("environment");  // NAME=VALUE, blank-separated
+        QTest::addColumn<QString>("choice");
+        QTest::newRow("nothing") << ""
+                                 << "none";
+        QTest::newRow("empty values") << "DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM="
+                                      << "none";
+        QTest::newRow("X") << "DISPLAY=:0"
+                           << "X :0";
+        QTest::newRow("X over the network") << "DISPLAY=host:10.0"
+                                            << "X host:10.0";
+        QTest::newRow("offscreen") << "DISPLAY=:97 QT_QPA_PLATFORM=offscreen"
+                                   << "not X";
+        QTest::newRow("Wayland session") << "DISPLAY=:97 WAYLAND_DISPLAY=wayland-0"
+                                         << "not X";
+        QTest::newRow("Wayland, then X") << "QT_QPA_PLATFORM=wayland;xcb"
+                                         << "not X";
+        QTest::newRow("xcb named") << "DISPLAY=:1 WAYLAND_DISPLAY=wayland-0 QT_QPA_PLATFORM=xcb"
+                                   << "X :1";
+        QTest::newRow("xcb with options") << "DISPLAY=:2 QT_QPA_PLATFORM=xcb:nograb"
+                                          << "X :2";
+        QTest::newRow("xcb without X") << "QT_QPA_PLATFORM=xcb"
+                                       << "none";
+    }
+    void displayChoice() {
+        QFETCH(QString, environment);
+        QFETCH(QString, choice);
+        std::map<std::string, std::string> env;
+        for (const QString& pair : environment.split(' ', Qt::SkipEmptyParts))
+            env[pair.section('=', 0, 0).toStdString()] = pair.section('=', 1).toStdString();
+        const kx::DisplayChoice c = kx::ChooseDisplay([&env](const char* name) -> const char* {
+            const auto it = env.find(name);
+            return it == env.end() ? nullptr : it->second.c_str();
+        });
+        const QString got = c.kind == kx::DisplayChoice::Kind::None ? QString("none")
+                            : c.kind == kx::DisplayChoice::Kind::NotX
+                                ? QString("not X")
+                                : "X " + QString::fromStdString(c.xDisplay);
+        QCOMPARE(got, choice);
+    }
+
     // The running program (offscreen) with a trace on a character device: /dev/stderr streams
     // the start-up traffic, /dev/full is said to fail once and the program goes on.
     void traceOnACharacterDevice_data() {
@@ -373,6 +430,7 @@ private slots:
         if (!QFile::exists(target)) QSKIP("no such device here");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("DISPLAY", DeadXDisplay());  // offscreen needs no X server, so none is tried
         QProcess p;
         p.setProcessEnvironment(env);
         p.setReadChannel(QProcess::StandardError);
