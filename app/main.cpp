@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "app/openers.h"
 #include "app/startup.h"
@@ -40,14 +41,19 @@ int main(int argc, char** argv) {
         std::cerr << "kx3105: " << kx::NoDisplayError << "\n";
         return 2;
     }
-    if (display.kind == kx::DisplayChoice::Kind::X && !kx::CanOpenXDisplay(display.xDisplay)) {
-        std::cerr << "kx3105: " << kx::CannotOpenDisplayError(display.xDisplay) << "\n";
-        return 2;
+    std::optional<kx::XDisplayConnection> xDisplay;
+    if (display.kind == kx::DisplayChoice::Kind::X) {
+        xDisplay.emplace(display.xDisplay);
+        if (!xDisplay->opened()) {
+            std::cerr << "kx3105: " << kx::CannotOpenDisplayError(display.xDisplay) << "\n";
+            return 2;
+        }
     }
     // A trace reader that goes away is a failed write to report, not the end of the program.
     std::signal(SIGPIPE, SIG_IGN);
 
     QApplication app(argc, argv);
+    xDisplay.reset();  // Qt holds its own connection now
     QApplication::setApplicationName(QStringLiteral("KX3105 Evaluation Software"));
     QApplication::setApplicationVersion(QString::fromLatin1(kx::ProgramVersion));
 

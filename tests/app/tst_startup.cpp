@@ -3,7 +3,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <map>
 #include <sstream>
 
@@ -27,8 +29,8 @@ std::vector<std::string> Args(const QStringList& list) {
     return out;
 }
 
-// An X display with no server: :97 unless a server (another test's Xvfb) has taken it.
-QString DeadXDisplay() {
+// An X display no server serves: :97 unless a server (another test's Xvfb) has taken it.
+QString FreeXDisplay() {
     for (int n : {97, 197, 397, 797})
         if (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) return QString(":%1").arg(n);
     return ":9797";
@@ -332,7 +334,7 @@ private slots:
             << 2 << ""
             << "kx3105: no display found: run it in a desktop session, or use kx3105-cli\n";
         // An X display nobody serves: said plainly instead of Qt's abort.
-        const QString dead = DeadXDisplay();
+        const QString dead = FreeXDisplay();
         QTest::newRow("an X display that does not answer")
             << QStringList{"--simulate", "--trace", "t.txt"}
             << "QT_QPA_PLATFORM= WAYLAND_DISPLAY= DISPLAY=" + dead + " " + run << 2 << ""
@@ -412,6 +414,45 @@ private slots:
         QCOMPARE(got, choice);
     }
 
+    // On an X display that answers the program starts: the check's own connection must not
+    // leave the server without clients, since a bare Xvfb then resets under Qt's connection.
+    void startsOnAnXDisplay() {
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        if (xvfb.isEmpty()) QSKIP("no Xvfb here");
+        const QString display = FreeXDisplay();
+        QProcess server;
+        server.start(xvfb, {display, "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        QVERIFY(server.waitForStarted(10000));
+        QDeadlineTimer ready(10000);
+        while (!QFile::exists("/tmp/.X11-unix/X" + display.mid(1)) && !ready.hasExpired())
+            QThread::msleep(50);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("XAUTHORITY");
+        env.insert("DISPLAY", display);
+        // The reset races Qt's connection: a few starts in a row show it.
+        for (int start = 0; start < 4; ++start) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(KX3105_BINARY, {"--simulate", "--trace", "/dev/stderr"});
+            QVERIFY(p.waitForStarted(20000));
+            QString stdErr;
+            QDeadlineTimer deadline(20000);
+            while (!stdErr.contains("W 37A C4") && !deadline.hasExpired() &&
+                   p.state() == QProcess::Running) {
+                p.waitForReadyRead(200);
+                stdErr += QString::fromLocal8Bit(p.readAllStandardError());
+            }
+            const bool running = p.state() == QProcess::Running;
+            p.kill();
+            p.waitForFinished(5000);
+            QVERIFY2(running && stdErr.contains("W 37A C4"), qPrintable(stdErr));
+        }
+        server.terminate();
+        server.waitForFinished(5000);
+    }
+
     // The running program (offscreen) with a trace on a character device: /dev/stderr streams
     // the start-up traffic, /dev/full is said to fail once and the program goes on.
     void traceOnACharacterDevice_data() {
@@ -430,7 +471,7 @@ private slots:
         if (!QFile::exists(target)) QSKIP("no such device here");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("DISPLAY", DeadXDisplay());  // offscreen needs no X server, so none is tried
+        env.insert("DISPLAY", FreeXDisplay());  // offscreen needs no X server, so none is tried
         QProcess p;
         p.setProcessEnvironment(env);
         p.setReadChannel(QProcess::StandardError);
