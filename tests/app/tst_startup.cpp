@@ -36,6 +36,27 @@ QString FreeXDisplay() {
     return ":9797";
 }
 
+// Starts the program on the simulated board with its trace to `trace` and reads its standard
+// error until `said` shows, it ends, or 20 s pass; then stops it. Whether it was still running,
+// and what it said.
+std::pair<bool, QString> RunUntilSaid(const QProcessEnvironment& env, const QString& trace,
+                                      const QString& said) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(KX3105_BINARY, {"--simulate", "--trace", trace});
+    p.waitForStarted(20000);
+    QString stdErr;
+    QDeadlineTimer deadline(20000);
+    while (!stdErr.contains(said) && !deadline.hasExpired() && p.state() == QProcess::Running) {
+        p.waitForReadyRead(200);
+        stdErr += QString::fromLocal8Bit(p.readAllStandardError());
+    }
+    const bool running = p.state() == QProcess::Running;
+    p.kill();
+    p.waitForFinished(5000);
+    return {running, stdErr};
+}
+
 // Start-up state belongs to the whole program; every case starts from a fresh one.
 struct FreshProgram {
     FreshProgram() {
@@ -371,47 +392,28 @@ private slots:
                  QStringList{"fifo"});
     }
 
-    // Which display the program opens before Qt starts: an X display is tried first, a
-    // Wayland session or another platform is left to Qt.
-    void displayChoice_data() {
-        QTest::addColumn<QString>("environment");  // NAME=VALUE, blank-separated
-        QTest::addColumn<QString>("choice");
-        QTest::newRow("nothing") << ""
-                                 << "none";
-        QTest::newRow("empty values") << "DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM="
-                                      << "none";
-        QTest::newRow("X") << "DISPLAY=:0"
-                           << "X :0";
-        QTest::newRow("X over the network") << "DISPLAY=host:10.0"
-                                            << "X host:10.0";
-        QTest::newRow("offscreen") << "DISPLAY=:97 QT_QPA_PLATFORM=offscreen"
-                                   << "not X";
-        QTest::newRow("Wayland session") << "DISPLAY=:97 WAYLAND_DISPLAY=wayland-0"
-                                         << "not X";
-        QTest::newRow("Wayland, then X") << "QT_QPA_PLATFORM=wayland;xcb"
-                                         << "not X";
-        QTest::newRow("xcb named") << "DISPLAY=:1 WAYLAND_DISPLAY=wayland-0 QT_QPA_PLATFORM=xcb"
-                                   << "X :1";
-        QTest::newRow("xcb with options") << "DISPLAY=:2 QT_QPA_PLATFORM=xcb:nograb"
-                                          << "X :2";
-        QTest::newRow("xcb without X") << "QT_QPA_PLATFORM=xcb"
-                                       << "none";
-    }
+    // Which display is opened before Qt starts: an X display is tried, a Wayland session or
+    // another platform is left to Qt.
     void displayChoice() {
-        QFETCH(QString, environment);
-        QFETCH(QString, choice);
-        std::map<std::string, std::string> env;
-        for (const QString& pair : environment.split(' ', Qt::SkipEmptyParts))
-            env[pair.section('=', 0, 0).toStdString()] = pair.section('=', 1).toStdString();
-        const kx::DisplayChoice c = kx::ChooseDisplay([&env](const char* name) -> const char* {
-            const auto it = env.find(name);
-            return it == env.end() ? nullptr : it->second.c_str();
-        });
-        const QString got = c.kind == kx::DisplayChoice::Kind::None ? QString("none")
-                            : c.kind == kx::DisplayChoice::Kind::NotX
-                                ? QString("not X")
-                                : "X " + QString::fromStdString(c.xDisplay);
-        QCOMPARE(got, choice);
+        const std::pair<QString, QString> cases[] = {
+            {"DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM=", "none"},
+            {"DISPLAY=host:10.0", "X host:10.0"},
+            {"DISPLAY=:97 QT_QPA_PLATFORM=offscreen", "not X"},
+            {"DISPLAY=:97 WAYLAND_DISPLAY=wayland-0", "not X"},
+            {"QT_QPA_PLATFORM=wayland;xcb", "not X"},
+            {"DISPLAY=:1 WAYLAND_DISPLAY=wayland-0 QT_QPA_PLATFORM=xcb:nograb", "X :1"},
+            {"QT_QPA_PLATFORM=xcb", "none"}};
+        for (const auto& [environment, choice] : cases) {
+            std::map<std::string, std::string> env;
+            for (const QString& pair : environment.split(' '))
+                env[pair.section('=', 0, 0).toStdString()] = pair.section('=', 1).toStdString();
+            const kx::DisplayChoice c = kx::ChooseDisplay([&env](const char* name) -> const char* {
+                const auto it = env.find(name);
+                return it == env.end() ? nullptr : it->second.c_str();
+            });
+            const char* kinds[] = {"none", "not X", "X "};
+            QCOMPARE(kinds[int(c.kind)] + QString::fromStdString(c.xDisplay), choice);
+        }
     }
 
     // On an X display that answers the program starts: the check's own connection must not
@@ -432,25 +434,10 @@ private slots:
         env.remove("XAUTHORITY");
         env.insert("DISPLAY", display);
         // The reset races Qt's connection: a few starts in a row show it.
-        for (int start = 0; start < 4; ++start) {
-            QProcess p;
-            p.setProcessEnvironment(env);
-            p.start(KX3105_BINARY, {"--simulate", "--trace", "/dev/stderr"});
-            QVERIFY(p.waitForStarted(20000));
-            QString stdErr;
-            QDeadlineTimer deadline(20000);
-            while (!stdErr.contains("W 37A C4") && !deadline.hasExpired() &&
-                   p.state() == QProcess::Running) {
-                p.waitForReadyRead(200);
-                stdErr += QString::fromLocal8Bit(p.readAllStandardError());
-            }
-            const bool running = p.state() == QProcess::Running;
-            p.kill();
-            p.waitForFinished(5000);
+        for (int start = 0; start < 3; ++start) {
+            const auto [running, stdErr] = RunUntilSaid(env, "/dev/stderr", "W 37A C4");
             QVERIFY2(running && stdErr.contains("W 37A C4"), qPrintable(stdErr));
         }
-        server.terminate();
-        server.waitForFinished(5000);
     }
 
     // The running program (offscreen) with a trace on a character device: /dev/stderr streams
@@ -472,20 +459,7 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("DISPLAY", FreeXDisplay());  // offscreen needs no X server, so none is tried
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setReadChannel(QProcess::StandardError);
-        p.start(KX3105_BINARY, {"--simulate", "--trace", target});
-        QVERIFY(p.waitForStarted(20000));
-        QString stdErr;
-        QDeadlineTimer deadline(20000);
-        while (!stdErr.contains(said) && !deadline.hasExpired() && p.state() == QProcess::Running) {
-            p.waitForReadyRead(200);
-            stdErr += QString::fromLocal8Bit(p.readAllStandardError());
-        }
-        const bool running = p.state() == QProcess::Running;
-        p.kill();
-        p.waitForFinished(5000);
+        const auto [running, stdErr] = RunUntilSaid(env, target, said);
         QVERIFY2(stdErr.contains(said), qPrintable(stdErr));
         QVERIFY(running);  // the program goes on
         QCOMPARE(stdErr.count(said), 1);

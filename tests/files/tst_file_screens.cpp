@@ -188,32 +188,6 @@ private slots:
             (QStringList{"earlier.dat", "fifo"}));
     }
 
-    // A hex save of a run holding the time-out marker reads back unchanged.
-    void hexSaveReadsBack() {
-        QTemporaryDir dir;
-        QDir::setCurrent(dir.path());
-        const Codes run{8388608, -2147483648.0, 0, -1, 16777215};
-        SetRun(run);
-        ScriptedMessages messages;
-        WriteFileForm write;
-        write.findChild<QRadioButton*>("HexOpt")->click();
-        write.findChild<QLineEdit*>("FileName")->setText("hex.dat");
-        write.findChild<QPushButton*>("Command1")->click();
-        QCOMPARE(FileBytes(dir.filePath("hex.dat")),
-                 QByteArray("800000\r\n80000000\r\n0\r\nFFFFFFFF\r\nFFFFFF\r\n"));
-
-        SetRun({});
-        ReadFileForm read(nullptr, dir.path());
-        auto* list = read.findChild<QListWidget*>("ListRead");
-        list->setCurrentItem(list->findItems("hex.dat", Qt::MatchExactly).at(0));
-        read.findChild<QRadioButton*>("FileReadHexOpt")->click();
-        read.findChild<QPushButton*>("ReadFileCommand")->click();
-        QCOMPARE(Texts(messages),
-                 (QStringList{"File Written Successfully", "File Successfully Read"}));
-        QCOMPARE(SampleBuffer, (Codes{0, 8388608, -2147483648.0, 0, -1, 16777215}));
-        QCOMPARE(CodeCount, int16_t(5));
-    }
-
     void searchPatternFiltersTheFileList() {
         QTemporaryDir dir;
         for (const char* name : {"a.dat", "b.txt", "C.DAT", "notes[1]"})

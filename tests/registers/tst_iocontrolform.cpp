@@ -48,7 +48,6 @@ private slots:
         QTest::newRow("P2 In at 30, 03 back") << "OptP2In" << 0x30 << 0x10 << 0x03 << false;
         QTest::newRow("P2 Low, 03 back") << "OptP2Low" << 0x23 << 0x21 << 0x03 << true;
         QTest::newRow("P1 In at 33, 22 back") << "OptP1In" << 0x33 << 0x23 << 0x22 << false;
-        QTest::newRow("P2 In at 33, 11 back") << "OptP2In" << 0x33 << 0x13 << 0x11 << false;
         QTest::newRow("P1 In at 33, 02 back") << "OptP1In" << 0x33 << 0x23 << 0x02 << true;
         QTest::newRow("P1 Low keeps 7, 6") << "OptP1Low" << 0xD1 << 0xD0 << 0xD0 << false;
         QTest::newRow("P1 Out") << "OptP1Out" << 0x0C << 0x1C << 0x1C << false;
