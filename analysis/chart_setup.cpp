@@ -187,6 +187,9 @@ QByteArray RenderChart(QCustomPlot* plot, bool pdf, int width, int height) {
         writer.setPageSize(
             QPageSize(QSizeF(width, height), QPageSize::Point, QString(), QPageSize::ExactMatch));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        // Fonts are sized in points: at the writer's default 1200 dpi they would dwarf the chart.
+        // Screen resolution keeps them in proportion, as QCustomPlot's own export does.
+        writer.setResolution(96);
         QCPPainter painter;
         if (!painter.begin(&writer)) return {};
         painter.setMode(QCPPainter::pmVectorized);
