@@ -76,8 +76,11 @@ ChartScreenParts BuildChartScreen(QDialog* form, const QString& caption1, const 
     QObject::connect(save, &QAction::triggered, form, [form, strip, imageName] {
         const QString path = AskForImagePath(form, imageName);
         if (path.isEmpty()) return;
-        if (!SaveChart(strip, path))
-            ShowMessage("The image could not be saved to " + path.toStdString(), Icon::Warning);
+        QString why;
+        if (!SaveChart(strip, path, 0, 0, &why))
+            ShowMessage(
+                "The image could not be saved to " + path.toStdString() + ": " + why.toStdString(),
+                Icon::Warning);
     });
     QObject::connect(copy, &QAction::triggered, form, [dataText = std::move(dataText)] {
         QGuiApplication::clipboard()->setText(QString::fromStdString(dataText()));

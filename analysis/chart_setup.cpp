@@ -2,8 +2,15 @@
 
 #include <qcustomplot.h>
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <cmath>
+#include <string>
+
+#include "files/safe_file.h"
 
 namespace kx {
 namespace {
@@ -163,12 +170,50 @@ void SetChartGrid(QCustomPlot* plot, bool on) {
     if (plot->isVisible()) plot->replot();
 }
 
-bool SaveChart(QCustomPlot* plot, const QString& path, int width, int height) {
+QByteArray RenderChart(QCustomPlot* plot, bool pdf, int width, int height) {
     if (width <= 0) width = ExportWidth;
     if (height <= 0) height = ExportHeight;
-    if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
-        return plot->savePdf(path, width, height);
-    return plot->savePng(path, width, height);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!pdf) {
+        if (!plot->toPixmap(width, height, 1.0).save(&buffer, "PNG")) return {};
+        return bytes;
+    }
+    {
+        // One page the size of the chart, in points, as QCustomPlot's own PDF export makes it.
+        QPdfWriter writer(&buffer);
+        writer.setCreator(QStringLiteral("KX3105 Evaluation Software"));
+        writer.setPageSize(
+            QPageSize(QSizeF(width, height), QPageSize::Point, QString(), QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        // Fonts are sized in points: at the writer's default 1200 dpi they would dwarf the chart.
+        // Screen resolution keeps them in proportion, as QCustomPlot's own export does.
+        writer.setResolution(96);
+        QCPPainter painter;
+        if (!painter.begin(&writer)) return {};
+        painter.setMode(QCPPainter::pmVectorized);
+        painter.setWindow(0, 0, width, height);
+        plot->toPainter(&painter, width, height);
+        if (!painter.end()) return {};
+    }
+    return bytes;
+}
+
+bool SaveChart(QCustomPlot* plot, const QString& path, int width, int height, QString* why) {
+    const bool pdf =
+        QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    // Drawn into memory first: QCustomPlot's savePng/savePdf report no failed write or close, so
+    // a full disk would pass for a saved image. The file is then written whole or not at all.
+    const QByteArray bytes = RenderChart(plot, pdf, width, height);
+    const std::string error =
+        bytes.isEmpty()
+            ? std::string("the chart could not be drawn")
+            : files::SaveAtomically(QFile::encodeName(path).toStdString(),
+                                    std::string_view(bytes.constData(), size_t(bytes.size())));
+    if (error.empty()) return true;
+    if (why) *why = QString::fromLocal8Bit(error.c_str());
+    return false;
 }
 
 }  // namespace kx

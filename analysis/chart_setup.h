@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -36,8 +37,15 @@ void SetChartGrid(QCustomPlot* plot, bool on);
 inline constexpr int ExportWidth = 800;
 inline constexpr int ExportHeight = 500;
 
-// Writes the chart as PDF when the path ends in ".pdf" (any case), else as PNG; width and height
-// 0 take the Export size. False when the file could not be written.
-bool SaveChart(QCustomPlot* plot, const QString& path, int width = 0, int height = 0);
+// The chart drawn into memory at width x height (0 takes the Export size): a PDF of one page that
+// size in points, or a PNG of that many pixels. Empty when it could not be drawn.
+QByteArray RenderChart(QCustomPlot* plot, bool pdf, int width = 0, int height = 0);
+
+// Writes the chart as PDF when the path ends in ".pdf" (any case), else as PNG, whole or not at
+// all: a failure leaves no file, or an earlier one unchanged, and a path that exists and is no
+// regular file (a FIFO, a directory, a device) is refused before anything is written. False when
+// the image was not saved, with the reason in `why`.
+bool SaveChart(QCustomPlot* plot, const QString& path, int width = 0, int height = 0,
+               QString* why = nullptr);
 
 }  // namespace kx

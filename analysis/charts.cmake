@@ -1,7 +1,8 @@
 # The noise plot and the histogram.
 #   kx3105_histogram      plain C++: the histogram table, axis ranges, cursor snapping, data text
 #   kx3105_charts         Qt Widgets + QCustomPlot: one setup function per chart, image export
-#                         (the command-line tool renders the same charts to files)
+#                         (the command-line tool renders the same charts to files), written
+#                         with the atomic save of files/
 #   kx3105_chart_screens  Qt Widgets: GraphForm and HistForm
 
 add_library(kx3105_histogram STATIC histogram.cpp chart_run.cpp)
@@ -10,7 +11,7 @@ kx_target_defaults(kx3105_histogram)
 
 add_library(kx3105_charts STATIC chart_setup.cpp)
 target_link_libraries(kx3105_charts PUBLIC kx3105_histogram QCustomPlotQt6::QCustomPlotQt6
-                                           Qt6::Widgets)
+                                           Qt6::Widgets PRIVATE kx3105_datafile)
 kx_target_defaults(kx3105_charts)
 
 add_library(kx3105_chart_screens STATIC chart_screen.cpp graphform.cpp histform.cpp)

@@ -108,6 +108,20 @@ std::string AverageValueText(double averageCode, int16_t polarity, double lsbNan
     return InBands(a, "00.000", "00.000", "0.000", "0.000");
 }
 
+DataSheetTexts DataSheetResultTexts(const NoiseStatistics& stats, const Scaling& scaling) {
+    const auto twoDecimals = [](double value) {
+        return std::isfinite(value) ? FormatPattern(value, "0.00") : std::string("-");
+    };
+    DataSheetTexts t;
+    t.rmsCodes = twoDecimals(stats.rmsExactCodes);
+    const auto r =
+        static_cast<float>(static_cast<double>(scaling.lsbVolts) * stats.rmsExactCodes * 1e9);
+    t.rms = InBands(r, "0.00", "0.00", "0.00", "0.00");
+    t.effectiveResolution = twoDecimals(stats.effectiveResolutionBits);
+    t.noiseFree = twoDecimals(stats.noiseFreeBits);
+    return t;
+}
+
 NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling,
                             float referenceVoltage, int codeCount) {
     NoiseTexts t;
@@ -143,6 +157,7 @@ NoiseAnalysis AnalyseSharedRun(int32_t adcControl) {
     MinCode = a.stats.minCode;
     a.scaling = ScalingFor(rangeCode, Polarity, ReferenceVoltage);
     a.texts = NoiseResultTexts(a.stats, a.scaling, ReferenceVoltage, CodeCount);
+    a.dataSheet = DataSheetResultTexts(a.stats, a.scaling);
     return a;
 }
 

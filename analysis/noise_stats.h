@@ -70,6 +70,17 @@ std::string PkPkText(int64_t span, double lsbNanovolts);            // "4.272 uV
 std::string AverageValueText(double averageCode, int16_t polarity,  // "-30.518 uV"
                              double lsbNanovolts);
 
+// The figures converter data sheets quote, from the unrounded deviation: the screen shows them
+// below the labels above, kx3105-cli --json prints the numbers. Two decimals; "-" where a figure
+// does not exist (a run of equal codes).
+struct DataSheetTexts {
+    std::string rmsCodes;             // "2.49"
+    std::string rms;                  // "759.80 nV", in the bands of RMSLabel
+    std::string effectiveResolution;  // "22.68" (bits)
+    std::string noiseFree;            // "20.19" (bits)
+};
+DataSheetTexts DataSheetResultTexts(const NoiseStatistics& stats, const Scaling& scaling);
+
 // The whole analysis of SampleBuffer/CodeCount for an ADC control byte: sets InputRange and
 // Polarity from it, leaves MaxCode and MinCode, and returns the texts with ReferenceVoltage as the
 // reference.
@@ -78,6 +89,7 @@ struct NoiseAnalysis {
     NoiseStatistics stats;
     Scaling scaling;
     NoiseTexts texts;
+    DataSheetTexts dataSheet;
 };
 NoiseAnalysis AnalyseSharedRun(int32_t adcControl);
 

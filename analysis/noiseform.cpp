@@ -18,6 +18,10 @@ struct RowBuilder {
     RowBuilder(QGroupBox* f) : frame(f), grid(new QGridLayout(f)) {}
 
     NoiseForm::Row add(const char* name, const QString& caption, bool hexUnit) {
+        return add(name, caption, hexUnit ? QStringLiteral("Hex") : QString());
+    }
+
+    NoiseForm::Row add(const char* name, const QString& caption, const QString& unit) {
         auto* captionLabel = new QLabel(caption, frame);
         QLabel* value = kx::NamedLabel(name, QString(), frame);
         value->setMinimumWidth(120);
@@ -26,9 +30,9 @@ struct RowBuilder {
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         grid->addWidget(captionLabel, next, 0);
         grid->addWidget(value, next, 1);
-        if (hexUnit) grid->addWidget(new QLabel(QStringLiteral("Hex"), frame), next, 2);
+        if (!unit.isEmpty()) grid->addWidget(new QLabel(unit, frame), next, 2);
         ++next;
-        return {value, hexUnit ? caption + QStringLiteral(" (Hex)") : caption};
+        return {value, unit.isEmpty() ? caption : caption + QStringLiteral(" (%1)").arg(unit)};
     }
 };
 
@@ -62,6 +66,17 @@ NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
     pkPk_ = v.add("PkPkLabel", QStringLiteral("Pk to Pk Noise"), false);
     avValue_ = v.add("AvValueLabel", QStringLiteral("Average Value"), false);
 
+    // Our own addition: the figures data sheets quote, from the unrounded deviation, since the
+    // rows above round the RMS to whole codes.
+    QGroupBox* dataSheet = kx::NamedFrame("Frame4", QStringLiteral("Data-sheet figures"), this);
+    RowBuilder d(dataSheet);
+    exactRmsLsb_ = d.add("ExactRMSLabelLSB", QStringLiteral("RMS Noise"), QStringLiteral("codes"));
+    exactRms_ = d.add("ExactRMSLabel", QStringLiteral("RMS Noise"), false);
+    effectiveResolution_ =
+        d.add("EffResLabel", QStringLiteral("Effective Resolution"), QStringLiteral("bits"));
+    noiseFree_ =
+        d.add("NoiseFreeLabel", QStringLiteral("Noise-Free Resolution"), QStringLiteral("bits"));
+
     QPushButton* graph = kx::NamedButton("Command1", QStringLiteral("Plot &Graph"), this);
     QPushButton* histogram = kx::NamedButton("Command2", QStringLiteral("Plot &Histogram"), this);
     QPushButton* back = kx::NamedButton("Command3", QStringLiteral("B&ack"), this);
@@ -72,7 +87,11 @@ NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
     left->addWidget(inVolts);
     left->addStretch();
     frames->addLayout(left);
-    frames->addWidget(inCodes, 0, Qt::AlignTop);
+    auto* right = new QVBoxLayout;
+    right->addWidget(inCodes);
+    right->addWidget(dataSheet);
+    right->addStretch();
+    frames->addLayout(right);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(graph);
     buttons->addWidget(histogram);
@@ -114,4 +133,10 @@ void NoiseForm::ShowNoiseResults() {
     show(rms_, t.rms);
     show(pkPk_, t.pkPk);
     show(avValue_, t.avValue);
+
+    const kx::noise::DataSheetTexts& d = analysis_.dataSheet;
+    show(exactRmsLsb_, d.rmsCodes);
+    show(exactRms_, d.rms);
+    show(effectiveResolution_, d.effectiveResolution);
+    show(noiseFree_, d.noiseFree);
 }

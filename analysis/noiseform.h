@@ -40,4 +40,5 @@ private:
     kx::NoiseOpeners openers_;
     kx::noise::NoiseAnalysis analysis_;
     Row ref_, lsb_, range_, codes_, rmsLsb_, average_, span_, max_, min_, rms_, pkPk_, avValue_;
+    Row exactRmsLsb_, exactRms_, effectiveResolution_, noiseFree_;
 };

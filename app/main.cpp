@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "app/openers.h"
 #include "app/startup.h"
+#include "app/x_display.h"
 #include "board/port_trace.h"
 #include "core/messages.h"
 #include "ui/qt_message_service.h"
@@ -31,15 +33,27 @@ int main(int argc, char** argv) {
     if (options.help) return kx::WriteOutput(kx::Usage("kx3105"), stdout, std::cerr) ? 0 : 1;
     if (options.version)
         return kx::WriteOutput(std::string(kx::ProgramVersion) + "\n", stdout, std::cerr) ? 0 : 1;
-    // Qt aborts with a core dump when it finds no display; say it plainly instead.
-    if (!kx::DisplayConfigured([](const char* name) -> const char* { return std::getenv(name); })) {
+    // Qt aborts with a core dump when it finds no display, or one it cannot open; say it plainly
+    // instead.
+    const kx::DisplayChoice display =
+        kx::ChooseDisplay([](const char* name) -> const char* { return std::getenv(name); });
+    if (display.kind == kx::DisplayChoice::Kind::None) {
         std::cerr << "kx3105: " << kx::NoDisplayError << "\n";
         return 2;
+    }
+    std::optional<kx::XDisplayConnection> xDisplay;
+    if (display.kind == kx::DisplayChoice::Kind::X) {
+        xDisplay.emplace(display.xDisplay);
+        if (!xDisplay->opened()) {
+            std::cerr << "kx3105: " << kx::CannotOpenDisplayError(display.xDisplay) << "\n";
+            return 2;
+        }
     }
     // A trace reader that goes away is a failed write to report, not the end of the program.
     std::signal(SIGPIPE, SIG_IGN);
 
     QApplication app(argc, argv);
+    xDisplay.reset();  // Qt holds its own connection now
     QApplication::setApplicationName(QStringLiteral("KX3105 Evaluation Software"));
     QApplication::setApplicationVersion(QString::fromLatin1(kx::ProgramVersion));
 

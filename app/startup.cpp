@@ -184,12 +184,29 @@ bool WriteOutput(const std::string& text, std::FILE* out, std::ostream& diagnost
     return false;
 }
 
-bool DisplayConfigured(const std::function<const char*(const char*)>& getenv) {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = getenv(name);
-        if (value && *value) return true;
+DisplayChoice ChooseDisplay(const std::function<const char*(const char*)>& getenv) {
+    const auto value = [&getenv](const char* name) {
+        const char* v = getenv(name);
+        return std::string(v ? v : "");
+    };
+    DisplayChoice choice;
+    const std::string display = value("DISPLAY");
+    const std::string platforms = value("QT_QPA_PLATFORM");
+    // Qt tries the platforms of "wayland;xcb" in turn; "xcb:option" carries options.
+    const std::string first = platforms.substr(0, platforms.find_first_of(";:"));
+    if (!platforms.empty() && first != "xcb") {
+        choice.kind = DisplayChoice::Kind::NotX;
+    } else if (platforms.empty() && !value("WAYLAND_DISPLAY").empty()) {
+        choice.kind = DisplayChoice::Kind::NotX;
+    } else if (!display.empty()) {
+        choice.kind = DisplayChoice::Kind::X;
+        choice.xDisplay = display;
     }
-    return false;
+    return choice;
+}
+
+std::string CannotOpenDisplayError(const std::string& xDisplay) {
+    return "no display found: cannot open display " + xDisplay;
 }
 
 Board OpenBoard(const StartupOptions& options, std::ostream& diagnostics,

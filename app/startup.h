@@ -49,11 +49,20 @@ std::string Usage(const std::string& program);
 // diagnostics, when it does not all arrive: a closed or full output.
 bool WriteOutput(const std::string& text, std::FILE* out, std::ostream& diagnostics);
 
-// Whether the environment names a display a Qt Widgets program can use: DISPLAY,
-// WAYLAND_DISPLAY or QT_QPA_PLATFORM, non-empty. getenv is how the environment is read.
-bool DisplayConfigured(const std::function<const char*(const char*)>& getenv);
+// The display the environment names (getenv is how it is read; an empty value counts as unset):
+// none; one Qt reaches without an X server (QT_QPA_PLATFORM naming another platform first, or a
+// Wayland session); or an X display, which the program opens once before Qt starts, since Qt
+// aborts with a core dump when it cannot open it.
+struct DisplayChoice {
+    enum class Kind { None, NotX, X };
+    Kind kind = Kind::None;
+    std::string xDisplay;  // DISPLAY, for X
+};
+DisplayChoice ChooseDisplay(const std::function<const char*(const char*)>& getenv);
 inline constexpr const char* NoDisplayError =
     "no display found: run it in a desktop session, or use kx3105-cli";
+// "no display found: cannot open display :97"
+std::string CannotOpenDisplayError(const std::string& xDisplay);
 
 // The board the program talks to, owned for the whole run.
 struct Board {

@@ -44,8 +44,10 @@ std::optional<double> HexCode(std::string_view line) {
     // loading as different numbers.
     if (line.empty() || line.size() > 8) return std::nullopt;
     const std::optional<unsigned long long> value = kx::ParseHex(line);
-    if (!value || *value >= 0x80000000ULL) return std::nullopt;
-    return static_cast<double>(*value);
+    if (!value) return std::nullopt;
+    // Eight digits are a 32-bit two's-complement number, as the writer prints a negative code
+    // (the time-out marker is 80000000): every run saved in hex reads back unchanged.
+    return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(*value)));
 }
 
 // Reads one line into `line` without its end (LF, or CR LF). Returns false at the end of the

@@ -63,7 +63,8 @@ struct ReadResult {
 
 // Reads lines up to the end or the first empty line. Lines end with CR LF or LF alone.
 // Decimal: blanks around allowed, a fraction rounds half to even, the result must fit 32 bits.
-// Hex: 1 to 8 digits in either case, any spelling of zero, values below 80000000 only.
+// Hex: 1 to 8 digits in either case, any spelling of zero; eight digits from 80000000 up are
+// negative (32-bit two's complement: FFFFFFFF is -1), as the writer prints negative codes.
 // A NUL or other byte that belongs to no number makes its line unreadable.
 ReadResult ParseRun(std::istream& in, Form form);
 ReadResult ParseRun(std::string_view text, Form form);

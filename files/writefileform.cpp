@@ -15,6 +15,13 @@
 #include "core/messages.h"
 #include "files/datafile.h"
 #include "files/file_lists.h"
+#include "files/safe_file.h"
+
+namespace {
+
+constexpr const char* ReplaceQuestion = "File already exists. Replace it?";
+
+}  // namespace
 
 WriteFileForm::WriteFileForm(QWidget* parent) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("WriteFileForm"));
@@ -101,7 +108,15 @@ void WriteFileForm::Command1_Click() {
             ? std::filesystem::path()
             : QFileInfo(QDir(writeDir_->path()).filePath(name)).filesystemFilePath();
     const auto form = hexOpt_->isChecked() ? kx::datafile::Form::Hex : kx::datafile::Form::Decimal;
-    switch (kx::datafile::WriteRunFile(path, SampleBuffer, CodeCount, form)) {
+    // A FIFO, directory or device is refused before the question: a FIFO would block the save.
+    const bool target = kx::files::IsSaveTarget(path.string());
+    std::error_code error;
+    if (target && std::filesystem::exists(path, error) &&
+        kx::ShowMessage(ReplaceQuestion, kx::Icon::Question, kx::Buttons::YesNo) != kx::Answer::Yes)
+        return;
+    const auto status = target ? kx::datafile::WriteRunFile(path, SampleBuffer, CodeCount, form)
+                               : kx::datafile::WriteStatus::CannotCreate;
+    switch (status) {
         case kx::datafile::WriteStatus::Written:
             break;
         case kx::datafile::WriteStatus::CannotCreate:

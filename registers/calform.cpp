@@ -119,9 +119,11 @@ bool CalForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && (watched == zero_.text || watched == full_.text)) {
         auto* key = static_cast<QKeyEvent*>(event);
         // Typed characters only (Enter and Backspace included), not cursor or modifier keys, nor
-        // Tab, which moves the focus and types nothing.
-        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
-        if (!key->text().isEmpty() && !tab) {
+        // Tab, which moves the focus, nor Escape, which closes the screen: both type nothing,
+        // though Qt gives them a text ("\t", "\x1b").
+        const bool typesNothing = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
+                                  key->key() == Qt::Key_Escape;
+        if (!key->text().isEmpty() && !typesNothing) {
             const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
             Frame& frame = watched == zero_.text ? zero_ : full_;
             return !Text_KeyPress(frame, enter);

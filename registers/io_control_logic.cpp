@@ -24,8 +24,16 @@ int32_t NewValue(Choice choice, int32_t old) {
     return old;
 }
 
+int32_t DecidedBits(int32_t written) {
+    int32_t decided = ~0;
+    if (!(written & P1Dir)) decided &= ~P1Dat;
+    if (!(written & P2Dir)) decided &= ~P2Dat;
+    return decided;
+}
+
 bool ReadBackAccepted(Choice choice, const RegisterUpdate& update) {
-    if (update.matches()) return true;
+    const int32_t decided = DecidedBits(update.written);
+    if ((update.written & decided) == (update.readBack & decided)) return true;
     const bool toInput = choice == Choice::P1In || choice == Choice::P2In;
     return toInput && update.readBack == 0x03;
 }

@@ -20,8 +20,12 @@ enum class Choice { P1In, P1Out, P2In, P2Out, P1High, P1Low, P2High, P2Low };
 // The register value after a choice, from the value just read.
 int32_t NewValue(Choice choice, int32_t old);
 
-// Whether the read-back after a choice is as it should be. Switching a pin to input may read 0x03
-// back (the pins' own levels now show in bits 1, 0), which is accepted.
+// The bits a written value decides: all but the level bit of a pin it makes an input, which
+// reads back the level on the pin (a pin driven high and switched to input may read low).
+int32_t DecidedBits(int32_t written);
+
+// Whether the read-back after a choice is as it should be: equal in the bits the write decides.
+// Switching a pin to input may also read 0x03 back, which is accepted.
 bool ReadBackAccepted(Choice choice, const RegisterUpdate& update);
 
 // Choices after which the directions are shown afresh (and with them the input levels).

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <qcustomplot.h>
 
 #include <QClipboard>
@@ -8,6 +10,7 @@
 #include "analysis/chart_setup.h"
 #include "analysis/graphform.h"
 #include "tests/analysis/chart_fixture.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/scripted_messages.h"
 
 namespace {
@@ -128,9 +131,49 @@ private slots:
         answer = dir.filePath("missing/plot.png");
         plot->findChild<QAction*>("SaveImageAction")->trigger();
         kx::SetImagePathChooser(nullptr);
-        const kx::Message refusal{"The image could not be saved to " + answer.toStdString(),
+        const kx::Message refusal{"The image could not be saved to " + answer.toStdString() +
+                                      ": No such file or directory",
                                   "KX3105 Evaluation Software", kx::Icon::Warning, kx::Buttons::Ok};
         QCOMPARE(messages.shown, std::vector<kx::Message>{refusal});
+    }
+
+    // An image is drawn in memory and written whole: a good save gives a PNG of the size asked
+    // and a one-page PDF; a full disk leaves no file, or the earlier one unchanged; a FIFO, a
+    // device or a link to one is refused before anything is written.
+    void exportWholeOrNotAtAll() {
+        UseRun(kRun, 8388610, 8388620);
+        QCustomPlot plot;
+        kx::SetupNoisePlot(&plot, SampleBuffer.data() + 1, CodeCount, MinCode, MaxCode);
+        QTemporaryDir dir;
+        const auto bytes = [&dir](const QString& name) {
+            QFile file(dir.filePath(name));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+        };
+        QString why;
+        QVERIFY(kx::SaveChart(&plot, dir.filePath("plot.png"), 0, 0, &why));
+        QCOMPARE(QImage(dir.filePath("plot.png")).size(), QSize(800, 500));
+        QVERIFY(kx::SaveChart(&plot, dir.filePath("plot.PDF"), 400, 300, &why));
+        QVERIFY(bytes("plot.PDF").startsWith("%PDF-") &&
+                bytes("plot.PDF").trimmed().endsWith("%%EOF"));
+        QVERIFY(bytes("plot.PDF").contains("/MediaBox [0 0 400.000000 300.000000]"));
+
+        const QByteArray earlier = bytes("plot.png");
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo.png")).constData(), 0600), 0);
+        QVERIFY(QFile::link("/dev/full", dir.filePath("full.pdf")));
+        const QList<QPair<QString, QString>> failures = {{"plot.png", strerror(EFBIG)},
+                                                         {"fresh.pdf", strerror(EFBIG)},
+                                                         {"fifo.png", "not a regular file"},
+                                                         {"full.pdf", "not a regular file"}};
+        for (const auto& [name, reason] : failures) {
+            FileSizeLimit limit(1024);
+            QVERIFY2(!kx::SaveChart(&plot, dir.filePath(name), 0, 0, &why), qPrintable(name));
+            QCOMPARE(why, reason);
+        }
+        QCOMPARE(bytes("plot.png"), earlier);
+        QCOMPARE(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            (QStringList{"fifo.png", "full.pdf", "plot.PDF", "plot.png"}));
     }
 };
 

@@ -1,6 +1,9 @@
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+#include <algorithm>
+#include <random>
 
 #include "analysis/noiseform.h"
 #include "tests/support/sim_bench.h"
@@ -15,13 +18,24 @@ void LoadWorkedExample() {
     CodeCount = 5000;
 }
 
-QString Labels(const QWidget& form) {
+QString Labels(const QWidget& form, std::initializer_list<const char*> names) {
     QStringList texts;
-    for (const char* name :
-         {"RefLabel", "LSBLabel", "RangeLabel", "CodesLabel", "RMSLabelLSB", "AverageLabel",
-          "SpanLabel", "MaxLabel", "MinLabel", "RMSLabel", "PkPkLabel", "AvValueLabel"})
+    for (const char* name : names)
         texts << form.findChild<QLabel*>(name)->text();
     return texts.join('|');
+}
+
+QString Labels(const QWidget& form) {
+    return Labels(
+        form, {"RefLabel", "LSBLabel", "RangeLabel", "CodesLabel", "RMSLabelLSB", "AverageLabel",
+               "SpanLabel", "MaxLabel", "MinLabel", "RMSLabel", "PkPkLabel", "AvValueLabel"});
+}
+
+// Codes n1 times code1, then n2 times code2, as the shared run.
+void LoadRun(int n1, double code1, int n2, double code2) {
+    SampleBuffer = std::vector<double>(size_t(n1 + n2) + 1, code2);
+    std::fill_n(SampleBuffer.begin() + 1, n1, code1);
+    CodeCount = int16_t(n1 + n2);
 }
 
 }  // namespace
@@ -64,6 +78,62 @@ private slots:
         QCOMPARE(MinCode, 0x80005D);
         // A value is spoken with its row caption.
         QCOMPARE(form.findChild<QLabel*>("MaxLabel")->accessibleName(), "Max Code (Hex) 80006B");
+    }
+
+    // Runs whose mean lies a fraction of a code off a whole one, bipolar 2.56 V: the Part's
+    // labels from the unrounded mean, and the data-sheet frame from the unrounded deviation,
+    // the same numbers as the statistics (and so kx3105-cli --json) hold.
+    void runsOffAWholeCode_data() {
+        QTest::addColumn<QList<double>>("run");  // n1, code1, n2, code2; empty: Gaussian
+        QTest::addColumn<QString>("labels");     // RMS hex, Average Code, RMS, Average Value
+        QTest::addColumn<QString>("figures");    // exact RMS in codes and volts, bits, bits
+        QTest::newRow("3 x 8388707, 7 x 8388708")
+            << QList<double>{3, 8388707, 7, 8388708} << "0|800064|0.00 nV|30.212 uV"
+            << "0.48|147.41 nV|25.05|24.00";
+        QTest::newRow("7 x 8388607, 3 x 8388608")
+            << QList<double>{7, 8388607, 3, 8388608} << "0|7FFFFF|0.00 nV|-305.176 nV"
+            << "0.48|147.41 nV|25.05|24.00";
+        QTest::newRow("2 x 8388607, 8 x 8388608")
+            << QList<double>{2, 8388607, 8, 8388608} << "0|800000|0.00 nV|-305.176 nV"
+            << "0.42|128.67 nV|25.25|24.00";
+        QTest::newRow("5000 Gaussian, deviation 2.476") << QList<double>{} << "2|"
+                                                        << "";
+        QTest::newRow("all equal")
+            << QList<double>{10, 8388608, 0, 0} << "0|800000|0.00 nV|00.000 nV"
+            << "0.00|0.00 nV|-|-";
+    }
+    void runsOffAWholeCode() {
+        QFETCH(QList<double>, run);
+        QFETCH(QString, labels);
+        QFETCH(QString, figures);
+        SimBench bench;
+        if (run.isEmpty()) {
+            std::mt19937_64 random(7);
+            std::normal_distribution<double> noise(8388708.485, 2.476);
+            SampleBuffer = {0.0};
+            for (int i = 0; i < 5000; ++i)
+                SampleBuffer.push_back(std::round(noise(random)));
+            CodeCount = 5000;
+        } else {
+            LoadRun(int(run[0]), run[1], int(run[2]), run[3]);
+        }
+        NoiseForm form;
+        QVERIFY(Labels(form, {"RMSLabelLSB", "AverageLabel", "RMSLabel", "AvValueLabel"})
+                    .startsWith(labels));
+        if (run.isEmpty()) QCOMPARE(Labels(form, {"RMSLabel"}), "610.35 nV");
+        const QString exact = Labels(form, {"ExactRMSLabelLSB", "EffResLabel", "NoiseFreeLabel"});
+        const kx::noise::NoiseStatistics s = form.analysis().stats;
+        QStringList expected;
+        for (double x : {s.rmsExactCodes, s.effectiveResolutionBits, s.noiseFreeBits})
+            expected << (std::isfinite(x) ? QString::number(x, 'f', 2) : QString("-"));
+        QCOMPARE(exact, expected.join('|'));
+        if (!figures.isEmpty())
+            QCOMPARE(Labels(form,
+                            {"ExactRMSLabelLSB", "ExactRMSLabel", "EffResLabel", "NoiseFreeLabel"}),
+                     figures);
+        QCOMPARE(form.findChild<QGroupBox*>("Frame4")->title(), "Data-sheet figures");
+        QCOMPARE(form.findChild<QLabel*>("EffResLabel")->accessibleName(),
+                 "Effective Resolution (bits) " + Labels(form, {"EffResLabel"}));
     }
 
     // The plot buttons open their screens over the analysis; Back closes it.

@@ -3,7 +3,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
+#include <map>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -24,6 +27,34 @@ std::vector<std::string> Args(const QStringList& list) {
     for (const auto& a : list)
         out.push_back(a.toStdString());
     return out;
+}
+
+// An X display no server serves: :97 unless a server (another test's Xvfb) has taken it.
+QString FreeXDisplay() {
+    for (int n : {97, 197, 397, 797})
+        if (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) return QString(":%1").arg(n);
+    return ":9797";
+}
+
+// Starts the program on the simulated board with its trace to `trace` and reads its standard
+// error until `said` shows, it ends, or 20 s pass; then stops it. Whether it was still running,
+// and what it said.
+std::pair<bool, QString> RunUntilSaid(const QProcessEnvironment& env, const QString& trace,
+                                      const QString& said) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(KX3105_BINARY, {"--simulate", "--trace", trace});
+    p.waitForStarted(20000);
+    QString stdErr;
+    QDeadlineTimer deadline(20000);
+    while (!stdErr.contains(said) && !deadline.hasExpired() && p.state() == QProcess::Running) {
+        p.waitForReadyRead(200);
+        stdErr += QString::fromLocal8Bit(p.readAllStandardError());
+    }
+    const bool running = p.state() == QProcess::Running;
+    p.kill();
+    p.waitForFinished(5000);
+    return {running, stdErr};
 }
 
 // Start-up state belongs to the whole program; every case starts from a fresh one.
@@ -338,6 +369,12 @@ private slots:
             << QStringList{"--simulate", "--trace", "t.txt"} << "QT_QPA_PLATFORM= DISPLAY= " + run
             << 2 << ""
             << "kx3105: no display found: run it in a desktop session, or use kx3105-cli\n";
+        // An X display nobody serves: said plainly instead of Qt's abort.
+        const QString dead = FreeXDisplay();
+        QTest::newRow("an X display that does not answer")
+            << QStringList{"--simulate", "--trace", "t.txt"}
+            << "QT_QPA_PLATFORM= WAYLAND_DISPLAY= DISPLAY=" + dead + " " + run << 2 << ""
+            << "kx3105: no display found: cannot open display " + dead + "\n";
     }
     void answersBeforeTheMainMenu() {
         QFETCH(QStringList, args);
@@ -370,6 +407,54 @@ private slots:
                  QStringList{"fifo"});
     }
 
+    // Which display is opened before Qt starts: an X display is tried, a Wayland session or
+    // another platform is left to Qt.
+    void displayChoice() {
+        const std::pair<QString, QString> cases[] = {
+            {"DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM=", "none"},
+            {"DISPLAY=host:10.0", "X host:10.0"},
+            {"DISPLAY=:97 QT_QPA_PLATFORM=offscreen", "not X"},
+            {"DISPLAY=:97 WAYLAND_DISPLAY=wayland-0", "not X"},
+            {"QT_QPA_PLATFORM=wayland;xcb", "not X"},
+            {"DISPLAY=:1 WAYLAND_DISPLAY=wayland-0 QT_QPA_PLATFORM=xcb:nograb", "X :1"},
+            {"QT_QPA_PLATFORM=xcb", "none"}};
+        for (const auto& [environment, choice] : cases) {
+            std::map<std::string, std::string> env;
+            for (const QString& pair : environment.split(' '))
+                env[pair.section('=', 0, 0).toStdString()] = pair.section('=', 1).toStdString();
+            const kx::DisplayChoice c = kx::ChooseDisplay([&env](const char* name) -> const char* {
+                const auto it = env.find(name);
+                return it == env.end() ? nullptr : it->second.c_str();
+            });
+            const char* kinds[] = {"none", "not X", "X "};
+            QCOMPARE(kinds[int(c.kind)] + QString::fromStdString(c.xDisplay), choice);
+        }
+    }
+
+    // On an X display that answers the program starts: the check's own connection must not
+    // leave the server without clients, since a bare Xvfb then resets under Qt's connection.
+    void startsOnAnXDisplay() {
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        if (xvfb.isEmpty()) QSKIP("no Xvfb here");
+        const QString display = FreeXDisplay();
+        QProcess server;
+        server.start(xvfb, {display, "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        QVERIFY(server.waitForStarted(10000));
+        QDeadlineTimer ready(10000);
+        while (!QFile::exists("/tmp/.X11-unix/X" + display.mid(1)) && !ready.hasExpired())
+            QThread::msleep(50);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("XAUTHORITY");
+        env.insert("DISPLAY", display);
+        // The reset races Qt's connection: a few starts in a row show it.
+        for (int start = 0; start < 3; ++start) {
+            const auto [running, stdErr] = RunUntilSaid(env, "/dev/stderr", "W 37A C4");
+            QVERIFY2(running && stdErr.contains("W 37A C4"), qPrintable(stdErr));
+        }
+    }
+
     // The running program (offscreen) with a trace on a character device: /dev/stderr streams
     // the start-up traffic, /dev/full is said to fail once and the program goes on.
     void traceOnACharacterDevice_data() {
@@ -388,20 +473,8 @@ private slots:
         if (!QFile::exists(target)) QSKIP("no such device here");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setReadChannel(QProcess::StandardError);
-        p.start(KX3105_BINARY, {"--simulate", "--trace", target});
-        QVERIFY(p.waitForStarted(20000));
-        QString stdErr;
-        QDeadlineTimer deadline(20000);
-        while (!stdErr.contains(said) && !deadline.hasExpired() && p.state() == QProcess::Running) {
-            p.waitForReadyRead(200);
-            stdErr += QString::fromLocal8Bit(p.readAllStandardError());
-        }
-        const bool running = p.state() == QProcess::Running;
-        p.kill();
-        p.waitForFinished(5000);
+        env.insert("DISPLAY", FreeXDisplay());  // offscreen needs no X server, so none is tried
+        const auto [running, stdErr] = RunUntilSaid(env, target, said);
         QVERIFY2(stdErr.contains(said), qPrintable(stdErr));
         QVERIFY(running);  // the program goes on
         QCOMPARE(stdErr.count(said), 1);

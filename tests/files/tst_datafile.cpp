@@ -39,8 +39,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("decimal") << Form::Decimal << Codes{0, 8388620, 5, -2147483648.0}
                                  << QByteArray(" 0\r\n 8388620\r\n 5\r\n-2147483648\r\n");
-        QTest::newRow("hex") << Form::Hex << Codes{0, 8388620, 255, 16777215}
-                             << QByteArray("0\r\n80000C\r\nFF\r\nFFFFFF\r\n");
+        QTest::newRow("hex") << Form::Hex << Codes{0, 8388620, 255, 16777215, -2147483648.0, -1}
+                             << QByteArray(
+                                    "0\r\n80000C\r\nFF\r\nFFFFFF\r\n80000000\r\nFFFFFFFF\r\n");
         QTest::newRow("empty run") << Form::Hex << Codes{} << QByteArray();
     }
     void writesOneLinePerCode() {
@@ -63,7 +64,8 @@ private slots:
         Codes codes{0, 16777215, 8388608, 1};
         while (codes.size() < 5000)
             codes.push_back(double(random() % 16777216));
-        if (form == Form::Decimal) codes[10] = -2147483648.0;  // a timed-out read
+        codes[10] = -2147483648.0;  // a timed-out read
+        codes[11] = -1;
         QTemporaryDir dir;
         const std::filesystem::path path = dir.filePath("run.dat").toStdString();
         QCOMPARE(kx::datafile::WriteRunFile(path, Buffer(codes), 5000, form),
@@ -97,8 +99,10 @@ private slots:
         row("hex 8000 FFFF", Form::Hex, "8000\r\nFFFF\r\n", loaded, {32768, 65535});
         row("hex either case", Form::Hex, "ff\r\n80000c\r\n7FFFFFFF\r\n", loaded,
             {255, 8388620, 2147483647});
-        row("hex 80000000", Form::Hex, "1\r\n80000000\r\n", bad, {2});
-        row("hex nine digits", Form::Hex, "000000001\r\n", bad, {1});
+        row("hex eight digits two's complement", Form::Hex,
+            "80000000\r\nFFFFFFFF\r\nffff0000\r\n0FFFFFFF\r\nFFFFFFF\r\n", loaded,
+            {-2147483648.0, -1, -65536, 268435455, 268435455});
+        row("hex nine digits", Form::Hex, "1\r\n000000001\r\n", bad, {2});
         row("hex of a decimal file", Form::Hex, " 12\r\n", bad, {1});
         row("decimal blanks", Form::Decimal, " 12\r\n  -7  \r\n+3\r\n\t4\r\n", loaded,
             {12, -7, 3, 4});

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QAccessible>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -10,6 +12,7 @@
 #include "files/file_lists.h"
 #include "files/readfileform.h"
 #include "files/writefileform.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/scripted_messages.h"
 
 using Codes = std::vector<double>;
@@ -103,7 +106,9 @@ private slots:
         QCOMPARE(list->child(0)->text(QAccessible::Name), "a.dat");
     }
 
-    void saveOverwritesFailsAndSavesAgain() {
+    // Saving over a file asks first: No writes nothing, Yes replaces it. Failed saves are
+    // answered and the next save succeeds.
+    void saveAsksBeforeReplacingFailsAndSavesAgain() {
         QTemporaryDir dir;
         QDir::setCurrent(dir.path());
         WriteFile(dir.filePath("Default.dat"), QByteArray(100, 'x'));
@@ -112,29 +117,75 @@ private slots:
         WriteFileForm form;
         auto* name = form.findChild<QLineEdit*>("FileName");
         auto* save = form.findChild<QPushButton*>("Command1");
+        const kx::Message replace{"File already exists. Replace it?", "KX3105 Evaluation Software",
+                                  kx::Icon::Question, kx::Buttons::YesNo};
+        messages.answer(kx::Answer::No);
+        save->click();
+        QCOMPARE(messages.shown, std::vector{replace});
+        QCOMPARE(FileBytes(dir.filePath("Default.dat")), QByteArray(100, 'x'));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"Default.dat"});
+
+        messages.shown.clear();
+        messages.answer(kx::Answer::Yes);
         save->click();
         QCOMPARE(FileBytes(dir.filePath("Default.dat")), QByteArray(" 5\r\n 0\r\n 8388620\r\n"));
         form.findChild<QRadioButton*>("HexOpt")->click();
+        messages.answer(kx::Answer::Yes);
         save->click();
         QCOMPARE(FileBytes(dir.filePath("Default.dat")), QByteArray("5\r\n0\r\n80000C\r\n"));
-        QStringList expected{"File Written Successfully", "File Written Successfully",
+        QStringList expected{replace.text.c_str(),  "File Written Successfully",
+                             replace.text.c_str(),  "File Written Successfully",
                              "Error creating File", "Error creating File"};
         name->clear();
         save->click();
         name->setText("  ");
         save->click();
-        // A device is no file to save to: refused before anything is written.
+        // A device is no file to save to: refused before anything is written, without a question.
         name->setText("/dev/full");
         save->click();
         expected << "Error creating File";
         name->setText("run.dat");
         save->click();
+        messages.answer(kx::Answer::Yes);
         QTest::keyClick(name, Qt::Key_Return);  // Enter saves, once
-        expected << "File Written Successfully"
+        expected << "File Written Successfully" << replace.text.c_str()
                  << "File Written Successfully";
         QCOMPARE(Texts(messages), expected);
-        QCOMPARE(messages.shown.front().icon, kx::Icon::None);
+        QCOMPARE(messages.shown.at(1).icon, kx::Icon::None);
         QCOMPARE(FileBytes(dir.filePath("run.dat")), QByteArray("5\r\n0\r\n80000C\r\n"));
+    }
+
+    // A full disk part way through: "Error Creating File", and the earlier file as it was (or no
+    // file at all), nothing left beside it. A FIFO is refused at once instead of blocking.
+    void failedSavesLeaveNoCutFile() {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        WriteFile(dir.filePath("earlier.dat"), " 1\r\n 2\r\n");
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+        SetRun(Codes(5000, 8388608));  // 5000 lines of 10 bytes
+        ScriptedMessages messages;
+        WriteFileForm form;
+        auto* name = form.findChild<QLineEdit*>("FileName");
+        auto* save = form.findChild<QPushButton*>("Command1");
+        {
+            FileSizeLimit limit(4096);
+            name->setText("earlier.dat");
+            messages.answer(kx::Answer::Yes);
+            save->click();
+            name->setText("fresh.dat");
+            save->click();
+        }
+        name->setText(dir.filePath("fifo"));
+        save->click();
+        QCOMPARE(Texts(messages),
+                 (QStringList{"File already exists. Replace it?", "Error Creating File",
+                              "Error Creating File", "Error creating File"}));
+        QCOMPARE(FileBytes(dir.filePath("earlier.dat")), QByteArray(" 1\r\n 2\r\n"));
+        QCOMPARE(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            (QStringList{"earlier.dat", "fifo"}));
     }
 
     void searchPatternFiltersTheFileList() {

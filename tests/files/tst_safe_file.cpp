@@ -1,14 +1,13 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <fstream>
 #include <sstream>
 
 #include "files/datafile.h"
 #include "files/safe_file.h"
+#include "tests/support/file_size_limit.h"
 
 using kx::datafile::WriteStatus;
 
@@ -26,22 +25,6 @@ QStringList Entries(const QTemporaryDir& dir) {
         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                    QDir::Name);
 }
-
-// Files may grow to `bytes` at most while it lives: a write past that fails as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
-};
 
 std::vector<double> Codes(int count) {
     return std::vector<double>(static_cast<size_t>(count) + 1, 8388608.0);

@@ -95,6 +95,22 @@ private slots:
         QCOMPARE(entry->text(), QString("12"));
     }
 
+    // Escape in an entry box outside power-down mode closes the screen without the warning.
+    void escapeClosesWithoutTheWarning() {
+        SimBench bench;
+        WriteRegister(0x01, 8, 0x03);
+        ScriptedMessages messages;
+        CalForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* entry = form.findChild<QLineEdit*>("ZeroText");
+        entry->setFocus();
+        QTest::keyClick(entry, Qt::Key_Escape);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QCOMPARE(messages.shown, std::vector<kx::Message>{});
+    }
+
     // A value the converter does not take: the message, and the display stays as it was.
     void writeNotTaken() {
         SimBench bench;

@@ -47,6 +47,8 @@ private slots:
         QTest::newRow("P1 In at 12, not taken") << "OptP1In" << 0x12 << 0x02 << 0x12 << true;
         QTest::newRow("P2 In at 30, 03 back") << "OptP2In" << 0x30 << 0x10 << 0x03 << false;
         QTest::newRow("P2 Low, 03 back") << "OptP2Low" << 0x23 << 0x21 << 0x03 << true;
+        QTest::newRow("P1 In at 33, 22 back") << "OptP1In" << 0x33 << 0x23 << 0x22 << false;
+        QTest::newRow("P1 In at 33, 02 back") << "OptP1In" << 0x33 << 0x23 << 0x02 << true;
         QTest::newRow("P1 Low keeps 7, 6") << "OptP1Low" << 0xD1 << 0xD0 << 0xD0 << false;
         QTest::newRow("P1 Out") << "OptP1Out" << 0x0C << 0x1C << 0x1C << false;
         QTest::newRow("P2 Out") << "OptP2Out" << 0x00 << 0x20 << 0x20 << false;
@@ -75,6 +77,27 @@ private slots:
         QCOMPARE(board.dataWrites(), wire);
         QCOMPARE(messages.shown, std::vector(message ? 1 : 0, Box("Error Programming KX3105")));
         QCOMPARE(TextOf(form, "IOConLabel"), QString::number(readBack, 16).toUpper());
+    }
+
+    // A pin driven high and switched to input reads its own level: 23 written, 22 read back is
+    // no error. A write the board does not take still is.
+    void readBackComparesTheBitsTheWriteDecides() {
+        SimBench bench;
+        ScriptedMessages messages;
+        IOcontrolForm form;
+        for (const char* option : {"OptP2Out", "OptP2High", "OptP1Out", "OptP1High"})
+            form.findChild<QRadioButton*>(option)->click();
+        QCOMPARE(TextOf(form, "IOConLabel"), QString("33"));
+        form.findChild<QRadioButton*>("OptP1In")->click();
+        QCOMPARE(ReadRegister(0x47, 8), 0x22);
+        QCOMPARE(TextOf(form, "IOConLabel"), QString("22"));
+        QCOMPARE(messages.shown, std::vector<kx::Message>{});
+
+        bench.board.setFault(kx::sim::Fault::IgnoreWrites, true);
+        form.findChild<QRadioButton*>("OptP2Low")->click();
+        form.findChild<QRadioButton*>("OptP1Out")->click();
+        QCOMPARE(messages.shown, std::vector(2, Box("Error Programming KX3105")));
+        QCOMPARE(ReadRegister(0x47, 8), 0x22);
     }
 
     // An input's level label changes only when the directions are shown again.
