@@ -48,7 +48,10 @@ void ReadWorkingCopies(MultiChannelState& s) {
 // Range, polarity and filter word of a checked row into RN, UB, FilterValue and ControlValue.
 std::optional<std::string> WorkOutChannel(MultiChannelState& s, ReadLocals& locals, int row,
                                           const RowControls& controls) {
-    if (auto code = RangeCodeOf(controls.range)) locals.RN = static_cast<int16_t>(*code);
+    // A range that names no item is refused before the row is written.
+    const auto range = TypedRangeCode(controls.range);
+    if (!range) return RangeRefusal(row, controls.range);
+    locals.RN = static_cast<int16_t>(*range);
     if (controls.polarity == BipolarItem) locals.UB = 0;
     if (controls.polarity == UnipolarItem) locals.UB = 1;
 
@@ -103,12 +106,16 @@ void RunRead(MultiChannelState& s, ReadView& view) {
                     return Fail(view, *failure);
                 if (auto failure = ProgramChannel(s)) return Fail(view, *failure);
                 if (!view.TurnEventLoop()) {
-                    // The screen is going: leave the converter idle, as a normal stop does.
+                    // Stopped: leave the converter idle, as the end of a pass does.
                     FinishSlot(s);
                     return;
                 }
                 const int32_t code = s.dataRegister.Read();
                 if (code == TimeoutMarker) return Fail(view, ReadDataMessage);
+                if (code == StoppedMarker) {
+                    FinishSlot(s);
+                    return;
+                }
                 view.ShowCode(row, kx::Hex(code));
             }
             FinishSlot(s);
