@@ -81,9 +81,8 @@ ReadDataForm::ReadDataForm(std::function<void(QWidget*)> noise, QWidget* parent)
     progress_->setAccessibleName(QStringLiteral("Codes read"));
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    progress_->setFormat(QStringLiteral("%v of %m codes"));
     // No count until there is a read for analysis to count.
-    progress_->setTextVisible(false);
+    progress_->setFormat(QString());
     grid->addWidget(progress_, row++, 0, 1, 2);
 
     read_ = kx::NamedButton("Command1", QStringLiteral("Read Data for Ana&lysis"), this);
@@ -190,7 +189,7 @@ void ReadDataForm::Command1_Click() {
         kx::run::ReadStep step = kx::run::ReadStep::Done;
     };
     auto shared = std::make_shared<Shared>(Shared{kx::run::AnalysisRead::Private(*count)});
-    progress_->setTextVisible(true);
+    progress_->setFormat(QStringLiteral("%v of %m codes"));
     progress_->setRange(0, std::max(shared->run.requested(), 1));
     progress_->setValue(0);
     progressShownAt_ = QDateTime::currentMSecsSinceEpoch();
@@ -225,7 +224,7 @@ void ReadDataForm::Command2_Click() {
         return;
     }
     // No count belongs to a read for display.
-    progress_->setTextVisible(false);
+    progress_->setFormat(QString());
     progress_->reset();
     SetReading(true);
     runner_->start(

@@ -97,6 +97,8 @@ void RunRead(MultiChannelState& s, ReadView& view) {
     s.KeepReading = -1;
     ReadLocals locals;
     while (s.KeepReading) {
+        // A stop between passes ends the read where the last pass left the converter: idle.
+        if (!view.GoOn()) break;
         view.ShowStopCaption(HitAnyKeyText);
         ReadWorkingCopies(s);
         for (int row = 0; row < ChannelCount; ++row) {
@@ -105,7 +107,7 @@ void RunRead(MultiChannelState& s, ReadView& view) {
                 if (auto failure = WorkOutChannel(s, locals, row, controls))
                     return Fail(view, *failure);
                 if (auto failure = ProgramChannel(s)) return Fail(view, *failure);
-                if (!view.TurnEventLoop()) {
+                if (!view.GoOn()) {
                     // Stopped: leave the converter idle, as the end of a pass does.
                     FinishSlot(s);
                     return;

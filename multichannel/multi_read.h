@@ -37,13 +37,13 @@ public:
     virtual ~ReadView() = default;
     virtual RowControls Row(int row) = 0;
     virtual void ShowStopCaption(const std::string& text) = 0;
-    // Before each conversion: false once a stop was requested, and the read ends.
-    virtual bool TurnEventLoop() = 0;
+    // Asked before each pass and each conversion: false once a stop was requested.
+    virtual bool GoOn() = 0;
     // Shows a code in the row's data box and repaints it at once.
     virtual void ShowCode(int row, const std::string& code) = 0;
 };
 
-// The whole read, messages included. Once TurnEventLoop has said stop, the view is not used
+// The whole read, messages included. Once GoOn has said stop, the view is not used
 // again. A range that names no item stops the read with RangeRefusal before its row is written.
 void RunRead(MultiChannelState& s, ReadView& view);
 

@@ -48,7 +48,7 @@ public:
     void ShowStopCaption(const std::string& text) override {
         work_.report([f = form_, t = Q(text)] { f->stopReadingText_->setText(t); });
     }
-    bool TurnEventLoop() override { return !work_.stopRequested(); }
+    bool GoOn() override { return !work_.stopRequested(); }
     void ShowCode(int index, const std::string& code) override {
         work_.report([f = form_, index, t = Q(code)] { f->rows_[At(index)].data->setText(t); });
     }
