@@ -75,6 +75,8 @@ int main(int argc, char** argv) {
     auto* stop = form.findChild<QPushButton*>("StopButton");
 
     // 1. A 0 ms timer, re-armed as soon as it fires, for TimerSeconds of a running read.
+    int codes = 0;
+    QObject::connect(&form, &ReadDataForm::codeRead, &form, [&](int n) { codes = n; });
     count->setText("5000");
     read->click();
     std::vector<double> lateMs;
@@ -90,7 +92,6 @@ int main(int argc, char** argv) {
     };
     arm();
     SpinUntil([&] { return total.elapsed() >= TimerSeconds * 1000 + 50; });
-    const int codes = CodeCount;
     stop->click();
     SpinUntil([&] { return !form.runner().running(); });
 
