@@ -10,7 +10,26 @@
 namespace kx {
 
 void BoardWork::report(std::function<void()> fn) {
-    QMetaObject::invokeMethod(&runner_, std::move(fn), Qt::QueuedConnection);
+    // The reports travel through a queue of our own, under a plain mutex, so that what passes
+    // from the worker to the window's thread is ordered by it; Qt only wakes the window's thread.
+    {
+        std::lock_guard lock(runner_.reportsMutex_);
+        runner_.reports_.push_back(std::move(fn));
+    }
+    QMetaObject::invokeMethod(&runner_, "RunReports", Qt::QueuedConnection);
+}
+
+void BoardRunner::RunReports() {
+    for (;;) {
+        std::function<void()> next;
+        {
+            std::lock_guard lock(reportsMutex_);
+            if (reports_.empty()) return;
+            next = std::move(reports_.front());
+            reports_.pop_front();
+        }
+        next();
+    }
 }
 
 bool BoardWork::pause(int ms) {
@@ -77,6 +96,11 @@ void BoardRunner::stopAndWait() {
 
 void BoardRunner::finish(bool closing) {
     thread_.join();
+    if (closing) {
+        // What the stopped work still had to say is of no use to a window that goes.
+        std::lock_guard lock(reportsMutex_);
+        reports_.clear();
+    }
     HandPortTo(std::this_thread::get_id());
     work_.reset();
     Finished done = std::move(finished_);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -65,7 +66,12 @@ signals:
     void finished();
 
 private:
+    friend class BoardWork;
+    Q_INVOKABLE void RunReports();
     void finish(bool closing);
+
+    std::mutex reportsMutex_;
+    std::deque<std::function<void()>> reports_;
 
     std::unique_ptr<BoardWork> work_;
     std::thread thread_;
