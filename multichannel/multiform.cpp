@@ -315,6 +315,7 @@ void MultiForm::SetBusy(bool on, bool read) {
     read_->setEnabled(!on);
     calibrate_->setEnabled(!on);
     stop_->setEnabled(on && read);
+    readRunning_ = on && read;
     if (on && read) text1_->setFocus();
     if (!on && text1_->hasFocus()) read_->setFocus();
 }
@@ -394,8 +395,9 @@ bool MultiForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MultiForm::keyPressEvent(QKeyEvent* event) {
-    // During a read every key stops it, Escape too, and the screen stays with its codes.
-    if (reading() && !event->text().isEmpty()) {
+    // During a read every key stops it, Escape too, and the screen stays with its codes. A
+    // calibration is not stopped by a key: Escape closes the screen, which stops it.
+    if (readRunning_ && !event->text().isEmpty()) {
         Stop_Click();
         event->accept();
         return;

@@ -80,4 +80,5 @@ private:
     QPushButton* calibrate_ = nullptr;
     QPushButton* stop_ = nullptr;
     kx::BoardRunner* runner_ = nullptr;
+    bool readRunning_ = false;
 };
