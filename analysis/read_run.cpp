@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "board/port.h"
 #include "board/serial.h"
 #include "core/globals.h"
 #include "core/messages.h"
@@ -41,19 +42,55 @@ std::optional<int32_t> ParseDelay(std::string_view text) {
     return std::max(0, RoundHalfEven(*value));
 }
 
-AnalysisRead::AnalysisRead(int requestedCount)
-    : requested_(requestedCount < 1 ? 0 : requestedCount) {
-    RecreateRun(requested_);
+AnalysisRead::AnalysisRead(int requestedCount) : AnalysisRead(requestedCount, true) {}
+
+AnalysisRead AnalysisRead::Private(int requestedCount) {
+    return AnalysisRead(requestedCount, false);
+}
+
+AnalysisRead::AnalysisRead(int requestedCount, bool shared)
+    : shared_(shared), requested_(requestedCount < 1 ? 0 : requestedCount) {
+    if (shared_)
+        RecreateRun(requested_);
+    else
+        own_.assign(static_cast<size_t>(requested_) + 1, 0.0);
     finished_ = requested_ == 0;
+}
+
+void AnalysisRead::Publish() const {
+    if (shared_) return;
+    SampleBuffer = own_;
+    CodeCount = static_cast<int16_t>(read_);
 }
 
 ReadStep AnalysisRead::Step(ReadData& reader, bool keepReading) {
     // The run may only be filled while it is the buffer this read created.
-    if (finished_ || static_cast<size_t>(read_) + 1 >= SampleBuffer.size()) {
+    if (finished_ || static_cast<size_t>(read_) + 1 >= Run().size()) {
         finished_ = true;
         return ReadStep::Done;
     }
+    return Store(reader.Read(), keepReading);
+}
+
+ReadStep AnalysisRead::StepUnlessStopped(ReadData& reader, bool stopRequested) {
+    if (finished_ || static_cast<size_t>(read_) + 1 >= Run().size()) {
+        finished_ = true;
+        return ReadStep::Done;
+    }
+    if (stopRequested) return Interrupt();
     const int32_t code = reader.Read();
+    if (code == StoppedMarker) return Interrupt();
+    // A stop that came while the word was clocked in keeps that code.
+    return Store(code, !WaitStopRequested());
+}
+
+ReadStep AnalysisRead::Interrupt() {
+    finished_ = true;
+    ShowMessage(InterruptionMessage, Icon::Warning);
+    return ReadStep::Interrupted;
+}
+
+ReadStep AnalysisRead::Store(int32_t code, bool keepReading) {
     if (code == TimeoutMarker) {
         // The failed slot is not a code: the run ends at the codes actually read.
         finished_ = true;
@@ -61,13 +98,9 @@ ReadStep AnalysisRead::Step(ReadData& reader, bool keepReading) {
         return ReadStep::TimedOut;
     }
     ++read_;
-    SampleBuffer[static_cast<size_t>(read_)] = code;
-    CodeCount = static_cast<int16_t>(read_);
-    if (!keepReading) {
-        finished_ = true;
-        ShowMessage(InterruptionMessage, Icon::Warning);
-        return ReadStep::Interrupted;
-    }
+    Run()[static_cast<size_t>(read_)] = code;
+    if (shared_) CodeCount = static_cast<int16_t>(read_);
+    if (!keepReading) return Interrupt();
     if (read_ == requested_) {
         finished_ = true;
         return ReadStep::Done;

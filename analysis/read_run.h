@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "board/registers.h"
+#include "core/globals.h"
 
 // The shared run (SampleBuffer, CodeCount, ReferenceVoltage) and the read that fills it, as a
 // step function: the caller reads one code per call and may run its event loop in between, so a
@@ -41,19 +43,37 @@ enum class ReadStep {
 // TimedOut the caller stores the reference voltage; after Interrupted it leaves
 // ReferenceVoltage alone. A time-out leaves no marker in the run: CodeCount stays at the
 // codes actually read.
+//
+// A read made away from the window's thread fills a run of its own instead (Private), which
+// Publish puts into the shared globals once the read has ended.
 class AnalysisRead {
 public:
     explicit AnalysisRead(int requestedCount);
+    static AnalysisRead Private(int requestedCount);
 
     // `keepReading` is the flag as it stands after this iteration's events were processed: the
     // code is still read and stored before an interruption is reported.
     ReadStep Step(ReadData& reader, bool keepReading);
+
+    // The same for a read that can be stopped at any moment: a stop reads no further code, and
+    // a wait on the ready line that a stop ended (StoppedMarker) stores nothing.
+    ReadStep StepUnlessStopped(ReadData& reader, bool stopRequested);
+
+    // SampleBuffer and CodeCount from the private run.
+    void Publish() const;
 
     int requested() const { return requested_; }
     int codesRead() const { return read_; }
     bool finished() const { return finished_; }
 
 private:
+    AnalysisRead(int requestedCount, bool shared);
+    std::vector<double>& Run() { return shared_ ? SampleBuffer : own_; }
+    ReadStep Interrupt();
+    ReadStep Store(int32_t code, bool keepReading);
+
+    bool shared_ = true;
+    std::vector<double> own_;
     int requested_;
     int read_ = 0;
     bool finished_ = false;

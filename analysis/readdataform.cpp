@@ -2,8 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -11,7 +10,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include "analysis/noiseform.h"
@@ -20,6 +18,7 @@
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/messages.h"
+#include "ui/board_runner.h"
 
 namespace kx {
 
@@ -42,17 +41,13 @@ void EntryEdit::keyPressEvent(QKeyEvent* event) {
 
 namespace {
 
-// Slices of the display delay: long enough to cost nothing, short enough that a key press or a
-// repaint is never kept waiting.
-constexpr int DelaySliceMs = 10;
-
 // How often the progress bar moves during a read for analysis.
 constexpr qint64 ProgressIntervalMs = 50;
 
 }  // namespace
 
 ReadDataForm::ReadDataForm(std::function<void(QWidget*)> noise, QWidget* parent)
-    : ScreenDialog(parent), noise_(std::move(noise)) {
+    : ScreenDialog(parent), noise_(std::move(noise)), runner_(new kx::BoardRunner(this)) {
     setObjectName(QStringLiteral("ReadDataForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Read Data From KX3105"));
 
@@ -86,15 +81,18 @@ ReadDataForm::ReadDataForm(std::function<void(QWidget*)> noise, QWidget* parent)
     progress_->setAccessibleName(QStringLiteral("Codes read"));
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    progress_->setFormat(QStringLiteral("%v of %m codes"));
+    // No count until there is a read for analysis to count.
+    progress_->setFormat(QString());
     grid->addWidget(progress_, row++, 0, 1, 2);
 
     read_ = kx::NamedButton("Command1", QStringLiteral("Read Data for Ana&lysis"), this);
     display_ = kx::NamedButton("Command2", QStringLiteral("Read &Data for Display"), this);
     noiseButton_ = kx::NamedButton("Command3", QStringLiteral("&Noise Analysis"), this);
+    stop_ = kx::NamedButton("StopButton", QStringLiteral("&Stop"), this);
+    stop_->setEnabled(false);
     back_ = kx::NamedButton("Command4", QStringLiteral("B&ack"), this);
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {read_, display_, noiseButton_}) {
+    for (QPushButton* b : {read_, display_, stop_, noiseButton_}) {
         b->setMinimumWidth(200);
         buttons->addWidget(b);
     }
@@ -119,20 +117,28 @@ ReadDataForm::ReadDataForm(std::function<void(QWidget*)> noise, QWidget* parent)
     connect(display_, &QPushButton::clicked, this, &ReadDataForm::Command2_Click);
     connect(noiseButton_, &QPushButton::clicked, this, &ReadDataForm::Command3_Click);
     connect(back_, &QPushButton::clicked, this, &ReadDataForm::reject);
+    connect(stop_, &QPushButton::clicked, this, &ReadDataForm::Stop_Click);
     connect(text1_, &kx::StopKeyEdit::stopRequested, this, &ReadDataForm::Text1_KeyPress);
     connect(ref_, &QLineEdit::returnPressed, this, &ReadDataForm::RefText_Enter);
 }
 
+ReadDataForm::~ReadDataForm() {
+    // A screen that goes during a read stops it and keeps the codes read so far.
+    runner_->stopAndWait();
+}
+
 void ReadDataForm::reject() {
-    if (reading_) return;
+    if (runner_->running()) {
+        Stop_Click();
+        return;
+    }
     QDialog::reject();
 }
 
 void ReadDataForm::closeEvent(QCloseEvent* event) {
-    if (reading_) {
-        event->ignore();
-        return;
-    }
+    // The read ends first, its worker is joined, and the port is back here before the window
+    // goes; the codes read so far are kept.
+    runner_->stopAndWait();
     QDialog::closeEvent(event);
 }
 
@@ -143,92 +149,107 @@ void ReadDataForm::Refuse(QLineEdit* field) {
 
 void ReadDataForm::SetReading(bool on) {
     if (on) focusBefore_ = QApplication::focusWidget();
-    reading_ = on;
-    for (QPushButton* b : {read_, display_, noiseButton_, back_})
-        b->setEnabled(!on);
+    for (QWidget* w : std::initializer_list<QWidget*>{read_, display_, noiseButton_, back_,
+                                                      numCodes_, delay_, ref_})
+        w->setEnabled(!on);
+    stop_->setEnabled(on);
     readingLabel_->setText(on ? QString::fromLatin1(kx::run::ReadingNotice) : QString());
-    // The keyboard goes back where it was, not to the hidden line that held it.
-    if (!on && text1_->hasFocus()) {
-        if (focusBefore_ && focusBefore_ != text1_)
-            focusBefore_->setFocus();
-        else
-            read_->setFocus();
+    if (on) {
+        // Any key that types something stops the read: the keyboard goes to the stop-key line.
+        text1_->setFocus();
+        return;
+    }
+    // The keyboard goes back where it was, never to the hidden line that held it.
+    QWidget* back = focusBefore_;
+    if (!back || back == text1_ || back == stop_ || !back->isVisible() || !back->isEnabled())
+        back = read_;
+    back->setFocus();
+}
+
+void ReadDataForm::CodeStored(int count) {
+    emit codeRead(count);
+    // The bar repaints at once on each new value; at the fast rates that would cost more than a
+    // conversion period, so it moves a few times a second and at the end.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - progressShownAt_ >= ProgressIntervalMs) {
+        progress_->setValue(count);
+        progressShownAt_ = now;
     }
 }
 
-bool ReadDataForm::ProcessPendingEvents() {
-    // Anything may happen in here, the screen's own end included; the caller touches nothing of
-    // the screen once this returns false.
-    QPointer<ReadDataForm> self(this);
-    text1_->setFocus();
-    QCoreApplication::processEvents();
-    return !self.isNull();
-}
-
 void ReadDataForm::Command1_Click() {
-    if (reading_) return;
+    if (runner_->running()) return;
     const auto count = kx::run::ParseCodeCount(numCodes_->text().toStdString());
     if (!count) {
         Refuse(numCodes_);
         return;
     }
-    kx::run::AnalysisRead run(*count);
-    progress_->setRange(0, std::max(run.requested(), 1));
+    struct Shared {
+        kx::run::AnalysisRead run;
+        kx::run::ReadStep step = kx::run::ReadStep::Done;
+    };
+    auto shared = std::make_shared<Shared>(Shared{kx::run::AnalysisRead::Private(*count)});
+    progress_->setFormat(QStringLiteral("%v of %m codes"));
+    progress_->setRange(0, std::max(shared->run.requested(), 1));
     progress_->setValue(0);
-    keepReading_ = true;
+    progressShownAt_ = QDateTime::currentMSecsSinceEpoch();
     SetReading(true);
-    kx::run::ReadStep step = kx::run::ReadStep::Done;
-    // The bar repaints at once on each new value; at the fast rates that would cost more than a
-    // conversion period, so it moves a few times a second and at the end.
-    QElapsedTimer sinceShown;
-    sinceShown.start();
-    while (!run.finished()) {
-        if (!ProcessPendingEvents()) return;
-        const int before = run.codesRead();
-        step = run.Step(reader_, keepReading_);
-        if (run.codesRead() != before) emit codeRead(run.codesRead());
-        if (run.finished() || sinceShown.elapsed() >= ProgressIntervalMs) {
-            progress_->setValue(run.codesRead());
-            sinceShown.restart();
-        }
-    }
-    SetReading(false);
-    // An interrupted read keeps the reference voltage it started with.
-    if (step != kx::run::ReadStep::Interrupted) RefText_Enter();
+    runner_->start(
+        [this, shared, reader = reader_](kx::BoardWork& work) mutable {
+            kx::run::AnalysisRead& run = shared->run;
+            while (!run.finished()) {
+                const int before = run.codesRead();
+                shared->step = run.StepUnlessStopped(reader, work.stopRequested());
+                const int after = run.codesRead();
+                if (after != before) work.report([this, after] { CodeStored(after); });
+            }
+        },
+        [this, shared](std::vector<kx::Message> messages, bool closing) {
+            // The run becomes the shared one here, on the window's thread.
+            shared->run.Publish();
+            progress_->setValue(shared->run.codesRead());
+            SetReading(false);
+            if (closing) return;
+            kx::ShowMessages(messages);
+            // An interrupted read keeps the reference voltage it started with.
+            if (shared->step != kx::run::ReadStep::Interrupted) RefText_Enter();
+        });
 }
 
 void ReadDataForm::Command2_Click() {
-    if (reading_) return;
+    if (runner_->running()) return;
     const auto delay = kx::run::ParseDelay(delay_->text().toStdString());
     if (!delay) {
         Refuse(delay_);
         return;
     }
-    keepReading_ = true;
+    // No count belongs to a read for display.
+    progress_->setFormat(QString());
+    progress_->reset();
     SetReading(true);
-    while (keepReading_) {
-        if (!ProcessPendingEvents()) return;
-        const int32_t code = reader_.Read();
-        if (code == TimeoutMarker) {
-            kx::ShowMessage(kx::run::ReadErrorMessage);
-            break;
-        }
-        currentCode_->setText(QString::fromStdString(kx::Hex(code)));
-        currentCode_->repaint();
-        // The wait is real time; the window keeps answering during it.
-        QElapsedTimer waited;
-        waited.start();
-        while (keepReading_ && waited.elapsed() < *delay) {
-            QThread::msleep(static_cast<unsigned long>(
-                std::min<qint64>(DelaySliceMs, *delay - waited.elapsed())));
-            if (!ProcessPendingEvents()) return;
-        }
-    }
-    SetReading(false);
+    runner_->start(
+        [this, reader = reader_, delay = *delay](kx::BoardWork& work) mutable {
+            while (!work.stopRequested()) {
+                const int32_t code = reader.Read();
+                if (code == StoppedMarker) break;
+                if (code == TimeoutMarker) {
+                    kx::ShowMessage(kx::run::ReadErrorMessage);
+                    break;
+                }
+                work.report(
+                    [this, code] { currentCode_->setText(QString::fromStdString(kx::Hex(code))); });
+                // The wait is real time, and a stop ends it at once.
+                if (delay > 0 && !work.pause(delay)) break;
+            }
+        },
+        [this](std::vector<kx::Message> messages, bool closing) {
+            SetReading(false);
+            if (!closing) kx::ShowMessages(messages);
+        });
 }
 
 void ReadDataForm::Command3_Click() {
-    if (reading_ || !kx::RunLengthGate(CodeCount)) return;
+    if (runner_->running() || !kx::RunLengthGate(CodeCount)) return;
     if (noise_) {
         noise_(this);
         return;
@@ -238,7 +259,11 @@ void ReadDataForm::Command3_Click() {
 }
 
 void ReadDataForm::Text1_KeyPress() {
-    keepReading_ = false;
+    Stop_Click();
+}
+
+void ReadDataForm::Stop_Click() {
+    runner_->requestStop();
     readingLabel_->clear();
 }
 

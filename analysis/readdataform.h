@@ -7,6 +7,10 @@
 #include "board/registers.h"
 #include "ui/screen_util.h"
 
+namespace kx {
+class BoardRunner;
+}
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -49,13 +53,18 @@ public:
     // `noise` opens the noise analysis once the run-length gate passes; empty opens a NoiseForm
     // with its plot buttons disabled.
     explicit ReadDataForm(std::function<void(QWidget*)> noise = {}, QWidget* parent = nullptr);
+    ~ReadDataForm() override;
+
+    // The worker that does the screen's board work.
+    kx::BoardRunner& runner() const { return *runner_; }
 
 signals:
     // A read for analysis stored its code number `count` (the progress bar follows less often).
     void codeRead(int count);
 
 public slots:
-    // Refused while a read runs: the read must end before the screen can go.
+    // During a read Escape stops it and leaves the screen open; the close box stops the read,
+    // waits for its worker and then closes.
     void reject() override;
 
 protected:
@@ -68,14 +77,15 @@ private:
     void Text1_KeyPress();
     void RefText_Enter();
     void Refuse(QLineEdit* field);
+    void Stop_Click();
     void SetReading(bool on);
-    bool ProcessPendingEvents();
+    void CodeStored(int count);
 
     std::function<void(QWidget*)> noise_;
     ReadData reader_ = ReadData::ForDataRegister();
     QPointer<QWidget> focusBefore_;
-    bool keepReading_ = false;
-    bool reading_ = false;
+    kx::BoardRunner* runner_ = nullptr;
+    qint64 progressShownAt_ = 0;
 
     QLineEdit* numCodes_ = nullptr;
     QLineEdit* delay_ = nullptr;
@@ -87,5 +97,6 @@ private:
     QPushButton* read_ = nullptr;
     QPushButton* display_ = nullptr;
     QPushButton* noiseButton_ = nullptr;
+    QPushButton* stop_ = nullptr;
     QPushButton* back_ = nullptr;
 };

@@ -14,7 +14,7 @@ bool WaitForCalibration(int32_t* pollsUsed) {
             ready = true;
             break;
         }
-        if (++counted > CalibrationPollLimit) break;
+        if (++counted > CalibrationPollLimit || WaitStopRequested()) break;
     }
     if (pollsUsed) *pollsUsed = reads;
     return ready;

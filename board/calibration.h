@@ -11,5 +11,6 @@ inline constexpr int32_t CalibrationPollLimit = 500000;
 
 // Polls the status register at PortAddress + 1 until bit 6 reads 0. True when it did; false
 // when poll number CalibrationPollLimit + 1 still found it high (the caller reports the failure).
+// A stop request (WaitStopRequested) ends the wait at its next poll, also with false.
 // `pollsUsed`, when given, receives the number of status reads made.
 bool WaitForCalibration(int32_t* pollsUsed = nullptr);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 // Byte access to the printer port. Everything the program says to the board passes through
 // PortIn and PortOut, which hand each access to the port backend chosen at start-up: the Linux
@@ -43,3 +45,16 @@ int16_t PortIn(int32_t address);
 
 // Writes the low 8 bits of value to an I/O address; nothing happens while PortAddress is 0.
 void PortOut(int16_t address, int16_t value);
+
+// One thread at a time owns the port: the program's first thread, until it hands the port to a
+// worker for a piece of board work and takes it back when the work has ended. The hand-over is
+// explicit, never a lock around each access; debug builds check each access against it.
+std::thread::id PortOwner();
+// An empty id leaves the port with no owner while it passes from one thread to another.
+void HandPortTo(std::thread::id owner);
+bool PortOwnedHere();
+
+// A stop request for the board work of the calling thread: a wait on the ready line that finds
+// it set ends at its next poll. nullptr: nothing stops the waits.
+void SetWaitStopFlag(const std::atomic<bool>* flag);
+bool WaitStopRequested();

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "board/port.h"
 #include "core/messages.h"
 
 namespace kx {
@@ -111,6 +112,8 @@ bool StartPortTrace(const std::string& path, std::string& error) {
 }
 
 void FlushPortTrace() {
+    // The trace belongs to the port: a worker that holds it writes it, and flushes it when done.
+    if (!PortOwnedHere()) return;
     errno = 0;
     if (traceFile && std::fflush(traceFile) != 0) TraceFailed(errno, false);
 }
@@ -130,6 +133,7 @@ void SetPortTraceDiagnostics(std::ostream* stream) {
 }
 
 std::string TakePortTraceWarning() {
+    if (!PortOwnedHere()) return {};
     return std::exchange(pendingWarning, {});
 }
 

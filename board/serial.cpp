@@ -56,6 +56,10 @@ int32_t ReadSerialWhenReady(int16_t bits, int16_t port) {
         ++count;
         notReady = PortIn(port + 1) & NotReadyBit;
         if (count == ReadyPollLimit) return TimeoutMarker;
+        if (notReady != 0 && WaitStopRequested()) [[unlikely]] {
+            ClockBitsIn(bits, port);
+            return StoppedMarker;
+        }
     } while (notReady != 0);
     return ClockBitsIn(bits, port);
 }

@@ -10,6 +10,11 @@
 // The result of a conversion read whose data-ready wait ran out; no word of 24 bits equals it.
 inline constexpr int32_t TimeoutMarker = INT32_MIN;
 
+// The result of a conversion read whose wait on the ready line was stopped (WaitStopRequested):
+// the word is still clocked in, so the converter's interface ends the transaction it was told of,
+// but it is no code and is dropped.
+inline constexpr int32_t StoppedMarker = INT32_MIN + 1;
+
 // Status reads before ReadSerialWhenReady gives up.
 inline constexpr int32_t ReadyPollLimit = 100000;
 
@@ -20,5 +25,5 @@ void WriteSerial(int32_t value, int16_t port, int16_t bits);
 int32_t ReadSerial(int16_t bits, int16_t port);
 
 // Waits for data ready (at most ReadyPollLimit status reads), then reads as ReadSerial does;
-// TimeoutMarker when ready never came.
+// TimeoutMarker when ready never came, StoppedMarker when a stop request ended the wait.
 int32_t ReadSerialWhenReady(int16_t bits, int16_t port);

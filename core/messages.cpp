@@ -20,6 +20,7 @@ public:
 StderrMessageService defaultService;
 MessageService* currentService = &defaultService;
 std::vector<std::function<void()>> userWaitHooks;
+thread_local MessageCapture* capture = nullptr;
 
 }  // namespace
 
@@ -28,8 +29,21 @@ void SetMessageService(MessageService* service) {
 }
 
 Answer ShowMessage(const std::string& text, Icon icon, Buttons buttons, const std::string& title) {
+    Message message{text, title.empty() ? ApplicationTitle : title, icon, buttons};
+    if (capture) {
+        capture->messages.push_back(message);
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
     BeforeUserWait();
-    return currentService->show({text, title.empty() ? ApplicationTitle : title, icon, buttons});
+    return currentService->show(message);
+}
+
+MessageCapture::MessageCapture() : previous_(capture) {
+    capture = this;
+}
+
+MessageCapture::~MessageCapture() {
+    capture = previous_;
 }
 
 void AddUserWaitHook(std::function<void()> hook) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kx {
 
@@ -37,6 +38,22 @@ void SetMessageService(MessageService* service);
 // Shows a message; an empty title becomes the application title.
 Answer ShowMessage(const std::string& text, Icon icon = Icon::None, Buttons buttons = Buttons::Ok,
                    const std::string& title = {});
+
+// While one lives on a thread, ShowMessage there records the message instead of showing it and
+// answers as the default service does (OK, or No to a question): work on a worker thread hands
+// its messages to the window's thread this way.
+class MessageCapture {
+public:
+    MessageCapture();
+    ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+
+    std::vector<Message> messages;
+
+private:
+    MessageCapture* previous_;
+};
 
 // The program is about to wait for the user (a message box, an idle event loop). Whatever must
 // be complete at that moment, such as the port trace, registers a hook here.

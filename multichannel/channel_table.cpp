@@ -39,4 +39,26 @@ std::optional<int> RangeCodeOf(std::string_view text) {
     return std::nullopt;
 }
 
+std::optional<int> TypedRangeCode(std::string_view text) {
+    std::string typed;
+    for (char c : text)
+        if (c != ' ' && c != '\t') typed += c;
+    for (const RangeItem& item : RangeItems) {
+        const std::string_view full(item.text);
+        const size_t space = full.find(' ');
+        const std::string number(full.substr(0, space));
+        if (typed == number || typed == number + std::string(full.substr(space + 1)))
+            return item.code;
+    }
+    return std::nullopt;
+}
+
+std::string RangeRefusal(int row, std::string_view text) {
+    std::string allowed;
+    for (const RangeItem& item : RangeItems)
+        allowed += std::string(allowed.empty() ? "" : ", ") + item.text;
+    return "Range of " + RowCaption(row) + ": \"" + std::string(text) +
+           "\" is not an input range. Choose one of " + allowed + ".";
+}
+
 }  // namespace kx::multi

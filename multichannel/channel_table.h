@@ -51,6 +51,12 @@ inline constexpr std::array<RangeItem, 8> RangeItems{{{"2.56 V", 7},
 std::optional<int> RangePosition(std::string_view text);
 std::optional<int> RangeCodeOf(std::string_view text);
 
+// A range typed into a list's edit field: an item's number with its unit, without it, or with
+// the space left out ("2.56", "2.56V", "20mV"); nullopt for any other text.
+std::optional<int> TypedRangeCode(std::string_view text);
+// The refusal of a typed range that names no item: the row and the ranges there are.
+std::string RangeRefusal(int row, std::string_view text);
+
 inline constexpr const char* BipolarItem = "Bipolar";
 inline constexpr const char* UnipolarItem = "Unipolar";
 inline constexpr const char* DefaultFilterText = "45";

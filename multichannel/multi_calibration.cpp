@@ -1,6 +1,7 @@
 #include "multichannel/multi_calibration.h"
 
 #include "board/calibration.h"
+#include "board/port.h"
 #include "core/messages.h"
 #include "registers/control_logic.h"
 #include "registers/mode_logic.h"
@@ -23,12 +24,14 @@ void SelectChannel(MultiChannelState& s, int row) {
 
 // One calibration step; a wait that runs out is reported and the sequence goes on.
 void CalibrationStep(MultiChannelState& s, int modeField, CalibrationView& view) {
+    if (WaitStopRequested()) return;
     s.ModeValue = ReadValue(s.modeRegister);
     s.modeRegister.RegValue = mode::WithCode(s.ModeValue, modeField);
     s.modeRegister.WriteReg();
     view.ShowCalCaption(CalibratingText);
     // Each wait is given the full limit of its own.
-    if (!WaitForCalibration()) kx::ShowMessage(mode::CalibrationError, kx::Icon::Warning);
+    if (!WaitForCalibration() && !WaitStopRequested())
+        kx::ShowMessage(mode::CalibrationError, kx::Icon::Warning);
     view.ShowCalCaption("");
 }
 
@@ -39,6 +42,8 @@ void RunCalibration(MultiChannelState& s, CalibrationView& view) {
     for (int row = 0; row < ChannelCount; ++row) {
         if (!view.Checked(row)) continue;
         anyChecked = true;
+        // A stop (the screen is going) ends the sequence after the step it cut short.
+        if (WaitStopRequested()) return;
         SelectChannel(s, row);
         CalibrationStep(s, ZeroScaleMode, view);
         CalibrationStep(s, FullScaleMode, view);

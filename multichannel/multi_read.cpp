@@ -48,7 +48,10 @@ void ReadWorkingCopies(MultiChannelState& s) {
 // Range, polarity and filter word of a checked row into RN, UB, FilterValue and ControlValue.
 std::optional<std::string> WorkOutChannel(MultiChannelState& s, ReadLocals& locals, int row,
                                           const RowControls& controls) {
-    if (auto code = RangeCodeOf(controls.range)) locals.RN = static_cast<int16_t>(*code);
+    // A range that names no item is refused before the row is written.
+    const auto range = TypedRangeCode(controls.range);
+    if (!range) return RangeRefusal(row, controls.range);
+    locals.RN = static_cast<int16_t>(*range);
     if (controls.polarity == BipolarItem) locals.UB = 0;
     if (controls.polarity == UnipolarItem) locals.UB = 1;
 
@@ -94,6 +97,8 @@ void RunRead(MultiChannelState& s, ReadView& view) {
     s.KeepReading = -1;
     ReadLocals locals;
     while (s.KeepReading) {
+        // A stop between passes ends the read where the last pass left the converter: idle.
+        if (!view.GoOn()) break;
         view.ShowStopCaption(HitAnyKeyText);
         ReadWorkingCopies(s);
         for (int row = 0; row < ChannelCount; ++row) {
@@ -102,13 +107,17 @@ void RunRead(MultiChannelState& s, ReadView& view) {
                 if (auto failure = WorkOutChannel(s, locals, row, controls))
                     return Fail(view, *failure);
                 if (auto failure = ProgramChannel(s)) return Fail(view, *failure);
-                if (!view.TurnEventLoop()) {
-                    // The screen is going: leave the converter idle, as a normal stop does.
+                if (!view.GoOn()) {
+                    // Stopped: leave the converter idle, as the end of a pass does.
                     FinishSlot(s);
                     return;
                 }
                 const int32_t code = s.dataRegister.Read();
                 if (code == TimeoutMarker) return Fail(view, ReadDataMessage);
+                if (code == StoppedMarker) {
+                    FinishSlot(s);
+                    return;
+                }
                 view.ShowCode(row, kx::Hex(code));
             }
             FinishSlot(s);

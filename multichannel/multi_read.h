@@ -4,10 +4,11 @@
 
 #include "multichannel/multi_state.h"
 
-// "Read Data for Display": pass after pass over the twelve channels until a key press is seen at
-// the top of a pass. Each checked channel gets its filter word, ADC control byte and continuous
-// mode (each read back), one conversion and its code on screen; every slot, checked or not, ends
-// with the converter put back into idle.
+// "Read Data for Display": pass after pass over the twelve channels until a stop request (a key,
+// Stop, Back, the close box) ends it: at the next checked row, or within one poll of the ready
+// line when a conversion is awaited, always with the converter left idle. Each checked channel gets
+// its filter word, ADC control byte and continuous mode (each read back), one conversion and its
+// code on screen; every slot, checked or not, ends with the converter put back into idle.
 
 namespace kx::multi {
 
@@ -36,15 +37,14 @@ public:
     virtual ~ReadView() = default;
     virtual RowControls Row(int row) = 0;
     virtual void ShowStopCaption(const std::string& text) = 0;
-    // Keyboard focus to the stop-key box, then one turn of the event loop, where a key press
-    // clears KeepReading. False when the screen is being closed: the read must end.
-    virtual bool TurnEventLoop() = 0;
+    // Asked before each pass and each conversion: false once a stop was requested.
+    virtual bool GoOn() = 0;
     // Shows a code in the row's data box and repaints it at once.
     virtual void ShowCode(int row, const std::string& code) = 0;
 };
 
-// The whole read, messages included. Once TurnEventLoop has said the screen is closing, the view
-// is not used again.
+// The whole read, messages included. Once GoOn has said stop, the view is not used
+// again. A range that names no item stops the read with RangeRefusal before its row is written.
 void RunRead(MultiChannelState& s, ReadView& view);
 
 }  // namespace kx::multi

@@ -1,18 +1,20 @@
 #include "multichannel/multiform.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <memory>
+
+#include "core/messages.h"
+#include "ui/board_runner.h"
 
 #include "multichannel/multi_calibration.h"
 #include "multichannel/multi_read.h"
@@ -36,54 +38,44 @@ bool IsEnter(const QKeyEvent* key) {
 
 }  // namespace
 
-// The read's view of the screen. It holds the screen weakly: the event-loop turn runs every
-// handler, and the read must never go on once the screen is going.
+// The read's view of the screen, on the worker: the rows from the screen's copy, captions and
+// codes handed to the window's thread.
 class MultiForm::Reader final : public kx::multi::ReadView {
 public:
-    explicit Reader(MultiForm* form) : form_(form) {}
+    Reader(MultiForm* form, kx::BoardWork& work) : form_(form), work_(work) {}
 
-    kx::multi::RowControls Row(int index) override {
-        if (!form_) return {};
-        const MultiForm::Row& r = form_->rows_[At(index)];
-        return {r.check->isChecked(), r.range->currentText().toStdString(),
-                r.polarity->currentText().toStdString(), r.filter->text().toStdString()};
-    }
+    kx::multi::RowControls Row(int index) override { return form_->RowNow(index); }
     void ShowStopCaption(const std::string& text) override {
-        if (form_) form_->stopReadingText_->setText(Q(text));
+        work_.report([f = form_, t = Q(text)] { f->stopReadingText_->setText(t); });
     }
-    bool TurnEventLoop() override {
-        if (!form_) return false;
-        form_->text1_->setFocus();
-        QCoreApplication::processEvents();
-        return form_ && !form_->closeRequested_;
-    }
+    bool GoOn() override { return !work_.stopRequested(); }
     void ShowCode(int index, const std::string& code) override {
-        if (!form_) return;
-        QLineEdit* box = form_->rows_[At(index)].data;
-        box->setText(Q(code));
-        box->repaint();
-    }
-
-private:
-    QPointer<MultiForm> form_;
-};
-
-// The calibration gives the event loop no turn, so the label is repainted by hand.
-class MultiForm::Calibrator final : public kx::multi::CalibrationView {
-public:
-    explicit Calibrator(MultiForm* form) : form_(form) {}
-
-    bool Checked(int index) override { return form_->rows_[At(index)].check->isChecked(); }
-    void ShowCalCaption(const std::string& text) override {
-        form_->calLabel_->setText(Q(text));
-        form_->calLabel_->repaint();
-    }
-    void ShowStopCaption(const std::string& text) override {
-        form_->stopReadingText_->setText(Q(text));
+        work_.report([f = form_, index, t = Q(code)] { f->rows_[At(index)].data->setText(t); });
     }
 
 private:
     MultiForm* form_;
+    kx::BoardWork& work_;
+};
+
+// The calibration's view: the check states as they were when it started.
+class MultiForm::Calibrator final : public kx::multi::CalibrationView {
+public:
+    Calibrator(MultiForm* form, kx::BoardWork& work, kx::multi::CheckStates checked)
+        : form_(form), work_(work), checked_(checked) {}
+
+    bool Checked(int index) override { return checked_[At(index)]; }
+    void ShowCalCaption(const std::string& text) override {
+        work_.report([f = form_, t = Q(text)] { f->calLabel_->setText(t); });
+    }
+    void ShowStopCaption(const std::string& text) override {
+        work_.report([f = form_, t = Q(text)] { f->stopReadingText_->setText(t); });
+    }
+
+private:
+    MultiForm* form_;
+    kx::BoardWork& work_;
+    kx::multi::CheckStates checked_;
 };
 
 MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
@@ -130,24 +122,29 @@ MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
         notice->setMinimumWidth(200);
         notice->setStyleSheet(QStringLiteral("font-weight: bold; color: #8B0000"));
     }
+    // Outside the layout and the visible area, and no Tab stop: it only holds the keyboard
+    // during a read, and keeps the keys typed into it.
     text1_ = new QLineEdit(QStringLiteral("Text1"), this);
     text1_->setObjectName(QStringLiteral("Text1"));
     text1_->setAccessibleName(QStringLiteral("Press any key to stop reading"));
-    text1_->setFixedWidth(48);
+    text1_->setGeometry(-400, -400, 48, 20);
+    text1_->setFocusPolicy(Qt::NoFocus);
     text1_->installEventFilter(this);
 
-    QPushButton* read = kx::NamedButton("Command1", QStringLiteral("Read Data for Display"), this);
-    QPushButton* calibrate =
-        kx::NamedButton("Command3", QStringLiteral("Calibrate Channels"), this);
+    read_ = kx::NamedButton("Command1", QStringLiteral("Read Data for Display"), this);
+    calibrate_ = kx::NamedButton("Command3", QStringLiteral("Calibrate Channels"), this);
+    stop_ = kx::NamedButton("StopButton", QStringLiteral("&Stop"), this);
+    stop_->setEnabled(false);
     QPushButton* back = kx::NamedButton("Command2", QStringLiteral("B&ack"), this);
+    runner_ = new kx::BoardRunner(this);
 
     auto* notices = new QHBoxLayout;
     notices->addWidget(stopReadingText_, 1);
     notices->addWidget(calLabel_, 1);
-    notices->addWidget(text1_);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(read);
-    buttons->addWidget(calibrate);
+    buttons->addWidget(read_);
+    buttons->addWidget(stop_);
+    buttons->addWidget(calibrate_);
     buttons->addStretch(1);
     buttons->addWidget(back);
 
@@ -157,8 +154,9 @@ MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(read, &QPushButton::clicked, this, &MultiForm::Command1_Click);
-    connect(calibrate, &QPushButton::clicked, this, &MultiForm::Command3_Click);
+    connect(read_, &QPushButton::clicked, this, &MultiForm::Command1_Click);
+    connect(calibrate_, &QPushButton::clicked, this, &MultiForm::Command3_Click);
+    connect(stop_, &QPushButton::clicked, this, &MultiForm::Stop_Click);
     connect(back, &QPushButton::clicked, this, &MultiForm::reject);
 
     // Opening: the captions are already empty and the window centres itself when shown.
@@ -166,6 +164,38 @@ MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
     for (Row& r : rows_)
         r.filter->setText(QString::fromLatin1(kx::multi::DefaultFilterText));
     RestoreChannelSettings();
+    for (int i = 0; i < ChannelCount; ++i) {
+        const Row& r = rows_[At(i)];
+        SnapshotRow(i);
+        const auto follow = [this, i] { SnapshotRow(i); };
+        connect(r.check, &QCheckBox::toggled, this, follow);
+        connect(r.range, &QComboBox::currentTextChanged, this, follow);
+        connect(r.polarity, &QComboBox::currentTextChanged, this, follow);
+        connect(r.filter, &QLineEdit::textChanged, this, follow);
+    }
+}
+
+MultiForm::~MultiForm() {
+    // The worker reads this screen's rows: it ends before they go.
+    runner_->stopAndWait();
+}
+
+bool MultiForm::reading() const {
+    return runner_->running();
+}
+
+void MultiForm::SnapshotRow(int index) {
+    const Row& r = rows_[At(index)];
+    kx::multi::RowControls now{r.check->isChecked(), r.range->currentText().toStdString(),
+                               r.polarity->currentText().toStdString(),
+                               r.filter->text().toStdString()};
+    std::lock_guard lock(rowsMutex_);
+    rowsNow_[At(index)] = std::move(now);
+}
+
+kx::multi::RowControls MultiForm::RowNow(int index) {
+    std::lock_guard lock(rowsMutex_);
+    return rowsNow_[At(index)];
 }
 
 void MultiForm::BuildRow(int index, QWidget* parent) {
@@ -281,43 +311,76 @@ void MultiForm::Check_Click(int index, bool checked) {
     state_.CheckClicked(index, checked);
 }
 
+void MultiForm::SetBusy(bool on, bool read) {
+    read_->setEnabled(!on);
+    calibrate_->setEnabled(!on);
+    stop_->setEnabled(on && read);
+    readRunning_ = on && read;
+    if (on && read) text1_->setFocus();
+    if (!on && text1_->hasFocus()) read_->setFocus();
+}
+
 void MultiForm::Command1_Click() {
-    // The buttons stay enabled during a read; a second read may not start inside the first.
-    if (reading_) return;
-    reading_ = true;
-    closeRequested_ = false;
-    QPointer<MultiForm> self(this);
-    Reader reader(this);
-    kx::multi::RunRead(state_, reader);
-    if (!self) return;
-    reading_ = false;
-    if (closeRequested_) {
-        closeRequested_ = false;
-        QDialog::reject();
+    if (reading()) return;
+    // A typed range that names no item is refused before anything is written.
+    for (int i = 0; i < ChannelCount; ++i) {
+        const kx::multi::RowControls row = RowNow(i);
+        if (row.checked && !kx::multi::TypedRangeCode(row.range)) {
+            kx::ShowMessage(kx::multi::RangeRefusal(i, row.range), kx::Icon::Warning);
+            return;
+        }
     }
+    SetBusy(true, true);
+    runner_->start(
+        [this](kx::BoardWork& work) {
+            Reader reader(this, work);
+            kx::multi::RunRead(state_, reader);
+        },
+        [this](std::vector<kx::Message> messages, bool closing) {
+            stopReadingText_->clear();
+            SetBusy(false, true);
+            if (!closing) kx::ShowMessages(messages);
+        });
 }
 
 void MultiForm::Command3_Click() {
-    if (reading_) return;  // refused: the read is using the converter
-    Calibrator calibrator(this);
-    kx::multi::RunCalibration(state_, calibrator);
+    if (reading()) return;  // refused: the read is using the converter
+    SetBusy(true, false);
+    runner_->start(
+        [this, checked = CheckedNow()](kx::BoardWork& work) {
+            Calibrator calibrator(this, work, checked);
+            kx::multi::RunCalibration(state_, calibrator);
+        },
+        [this](std::vector<kx::Message> messages, bool closing) {
+            calLabel_->clear();
+            SetBusy(false, false);
+            if (!closing) kx::ShowMessages(messages);
+        });
+}
+
+void MultiForm::Stop_Click() {
+    runner_->requestStop();
 }
 
 void MultiForm::reject() {
-    if (reading_) {
-        // The read sees this after its event-loop turn, ends, and then closes the screen.
-        closeRequested_ = true;
-        state_.KeepReading = 0;
-        return;
-    }
+    runner_->stopAndWait();
     QDialog::reject();
+}
+
+void MultiForm::closeEvent(QCloseEvent* event) {
+    runner_->stopAndWait();
+    ScreenDialog::closeEvent(event);
 }
 
 bool MultiForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return ScreenDialog::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     if (watched == text1_) {
-        if (!key->text().isEmpty()) state_.KeepReading = 0;
+        // Escape included: it stops the read and leaves the screen open.
+        if (!key->text().isEmpty()) {
+            Stop_Click();
+            return true;
+        }
         return IsEnter(key);  // Enter types nothing here and must not reach a button
     }
     if (IsEnter(key)) {
@@ -332,6 +395,13 @@ bool MultiForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MultiForm::keyPressEvent(QKeyEvent* event) {
+    // During a read every key stops it, Escape too, and the screen stays with its codes. A
+    // calibration is not stopped by a key: Escape closes the screen, which stops it.
+    if (readRunning_ && !event->text().isEmpty()) {
+        Stop_Click();
+        event->accept();
+        return;
+    }
     // Enter in a list's edit field is no command to press a button.
     if (IsEnter(event)) {
         event->accept();

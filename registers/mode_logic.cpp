@@ -1,6 +1,7 @@
 #include "registers/mode_logic.h"
 
 #include "board/calibration.h"
+#include "board/port.h"
 #include "board/serial.h"
 #include "core/globals.h"
 #include "core/messages.h"
@@ -22,17 +23,19 @@ RegisterUpdate ProgramCode(Register& mode, int code) {
         mode, [&](int32_t old) { return WithCode(old, code); }, CodeError);
 }
 
-int32_t Calibrate(Register& mode, int code, const std::function<void()>& calibrating) {
+void ConnectPrompt(int code) {
     // The user connects the signal first; there is nothing to cancel.
     if (code == 6) ShowMessage(ZeroScalePrompt, Icon::Information);
     if (code == 7) ShowMessage(FullScalePrompt, Icon::Question);
+}
 
+int32_t Calibrate(Register& mode, int code, const std::function<void()>& calibrating) {
     const int32_t before = ReadValue(mode);
     mode.RegValue = WithCode(before, code);
     mode.WriteReg();
 
     if (calibrating) calibrating();
-    if (!WaitForCalibration()) ShowMessage(CalibrationError, Icon::Warning);
+    if (!WaitForCalibration() && !WaitStopRequested()) ShowMessage(CalibrationError, Icon::Warning);
     return ReadValue(mode);
 }
 

@@ -52,10 +52,13 @@ RegisterUpdate ProgramBit(Register& mode, int32_t bit, bool set);
 // Selects operating mode 0 to 3, keeping bits 7..3 as read; warns with CodeError on a mismatch.
 RegisterUpdate ProgramCode(Register& mode, int code);
 
-// Runs calibration mode 4 to 7: the connect prompt of 6 and 7, the mode write (no read-back:
-// the converter leaves the mode by itself when done), `calibrating` so the screen can say so
-// before the thread blocks, the bounded wait on the ready line with CalibrationError when it
-// runs out. Returns the mode register as read afterwards.
+// The connect prompt of calibration modes 6 and 7, shown before anything is written.
+void ConnectPrompt(int code);
+
+// Runs calibration mode 4 to 7 once its prompt was answered: the mode write (no read-back: the
+// converter leaves the mode by itself when done), `calibrating` so the screen can say so, the
+// bounded wait on the ready line with CalibrationError when it runs out (not when a stop request
+// ended it). Returns the mode register as read afterwards.
 int32_t Calibrate(Register& mode, int code, const std::function<void()>& calibrating);
 
 }  // namespace kx::mode

@@ -1,5 +1,6 @@
 #include "registers/modeform.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include "core/hex.h"
 #include "registers/bit_frame_widgets.h"
 #include "registers/mode_logic.h"
+#include "ui/board_runner.h"
 
 namespace {
 
@@ -113,6 +115,8 @@ ModeForm::ModeForm(QWidget* parent) : ScreenDialog(parent) {
     for (const BitOption& option : fieldOptions_)
         kx::OnSelected(option.button, this, [this, option] { OptField_Click(option); });
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
+    optionFrames_ = {frame1, frame2, frame6, frame4, frame5, frame3};
+    runner_ = new kx::BoardRunner(this);
 
     mode_ = Register::For(RegisterMap::Mode);
     calLabel_->setText(QString());
@@ -132,13 +136,28 @@ void ModeForm::OptField_Click(const BitOption& option) {
 void ModeForm::OptMD_Click(int code) {
     if (UpdatingDisplay != 0) return;
     if (code >= kx::mode::FirstCalibrationCode) {
-        ModeValue = static_cast<int16_t>(kx::mode::Calibrate(mode_, code, [this] {
-            calLabel_->setText(QString::fromLatin1(kx::mode::CalibratingText));
-            // No events run until the wait ends: paint the text now.
-            calLabel_->repaint();
-        }));
-        calLabel_->setText(QString());
-        ShowModeState();
+        if (runner_->running()) return;
+        kx::mode::ConnectPrompt(code);
+        // The wait runs on the worker; the options stay still until it has ended.
+        for (QGroupBox* frame : optionFrames_)
+            frame->setEnabled(false);
+        auto result = std::make_shared<int32_t>(0);
+        runner_->start(
+            [this, code, result, mode = mode_](kx::BoardWork& work) mutable {
+                *result = kx::mode::Calibrate(mode, code, [this, &work] {
+                    work.report([this] {
+                        calLabel_->setText(QString::fromLatin1(kx::mode::CalibratingText));
+                    });
+                });
+            },
+            [this, result](std::vector<kx::Message> messages, bool closing) {
+                for (QGroupBox* frame : optionFrames_)
+                    frame->setEnabled(true);
+                if (!closing) kx::ShowMessages(messages);
+                ModeValue = static_cast<int16_t>(*result);
+                calLabel_->setText(QString());
+                ShowModeState();
+            });
         return;
     }
     const kx::RegisterUpdate u = kx::mode::ProgramCode(mode_, code);
@@ -147,6 +166,21 @@ void ModeForm::OptMD_Click(int code) {
     if (code == 1 && !u.matches()) return;
     modeLabel_->setText(QString::fromStdString(kx::Hex(u.readBack)));
     ShowModeBits();
+}
+
+ModeForm::~ModeForm() {
+    runner_->stopAndWait();
+}
+
+void ModeForm::reject() {
+    // A calibration still awaited is stopped, and its worker joined, before the screen goes.
+    runner_->stopAndWait();
+    QDialog::reject();
+}
+
+void ModeForm::closeEvent(QCloseEvent* event) {
+    runner_->stopAndWait();
+    ScreenDialog::closeEvent(event);
 }
 
 void ModeForm::ShowModeState() {

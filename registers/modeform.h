@@ -8,7 +8,12 @@
 #include "registers/bit_frame_widgets.h"
 #include "ui/screen_util.h"
 
+class QGroupBox;
 class QLabel;
+
+namespace kx {
+class BoardRunner;
+}
 class QRadioButton;
 
 // The mode register screen: operating mode (with the four calibrations), chopping, buffering,
@@ -17,6 +22,16 @@ class ModeForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
     explicit ModeForm(QWidget* parent = nullptr);
+    ~ModeForm() override;
+
+    // The worker that waits while the converter calibrates.
+    kx::BoardRunner& runner() const { return *runner_; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // One field option button: the bit it programs and whether it sets it.
@@ -42,4 +57,6 @@ private:
     std::unique_ptr<kx::BitFrame> bits_;
     QLabel* modeLabel_ = nullptr;
     QLabel* calLabel_ = nullptr;
+    std::array<QGroupBox*, 6> optionFrames_{};
+    kx::BoardRunner* runner_ = nullptr;
 };

@@ -1,21 +1,29 @@
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
+#include "board/port.h"
 #include "board/registers.h"
 #include "multichannel/multiform.h"
 #include "tests/multichannel/wire_tap.h"
 #include "tests/support/board_fixture.h"
 #include "tests/support/scripted_messages.h"
+#include "ui/board_runner.h"
 
 using kx::sim::Fault;
 using Longs = std::vector<long>;
 using Ints = std::vector<int>;
 
 namespace {
+
+int ThreadCount() {
+    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 const char* const RowNames[] = {"Ain1_Com", "Ain2_Com", "Ain3_Com", "Ain4_Com",
                                 "Ain5_Com", "Ain6_Com", "Ain7_Com", "Ain8_Com",
@@ -62,15 +70,30 @@ struct Screen {
     QLineEdit* data(int row) { return get<QLineEdit>(at("Data", row)); }
     QString caption(const char* label) { return get<QLabel>(label)->text(); }
     void click(const char* button) { get<QPushButton>(button)->click(); }
+    // Clicks and waits until the board work it started has ended.
+    void run(const char* button) {
+        click(button);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.reading(), 20000);
+    }
+    // Asks the read to stop once `passes` passes have ended (each pass ends with twelve idle
+    // writes, the only mode writes that follow a mode read), from the worker, so the read ends at
+    // the top of the next pass.
+    void stopAfterPasses(Bench& b, int passes) {
+        auto last = std::make_shared<int>(0);
+        auto ends = std::make_shared<int>(0);
+        b.tap.onCommand = [this, last, ends, passes](int command) {
+            if (command == 0x01 && *last == 0x41 && ++*ends == 12 * passes)
+                form.runner().requestStop();
+            *last = command;
+        };
+    }
     void tick(std::initializer_list<int> rows) {
         for (int row : rows)
             check(row)->click();
     }
-    // A key that reaches Text1 at the read's next event-loop turn.
-    void postStopKey() {
-        QCoreApplication::postEvent(
-            get<QLineEdit>("Text1"),
-            new QKeyEvent(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier, "s"));
+    void postKey(Qt::Key key, const QString& text) {
+        QCoreApplication::postEvent(get<QLineEdit>("Text1"),
+                                    new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
     }
 };
 
@@ -164,15 +187,15 @@ private slots:
             SetList(s.pol(5), "Unipolar");
             Type(s.filter(5), "2A", true);
             Type(s.filter(6), "1A", false);
-            SetList(s.range(6), "1 V");  // no item: the previous channel's range
+            SetList(s.range(6), "1.28");  // typed without its unit
             SetList(s.range(8), "80 mV");
             Type(s.range(8)->lineEdit(), "640 mV", true);
             b.tap.transactions.clear();
-            s.postStopKey();
-            s.click("Command1");
+            s.stopAfterPasses(b, 1);
+            s.run("Command1");
             // What is typed is used while the screen is open.
             QCOMPARE(b.tap.writesTo(0x03), (Longs{0x2A, 0x1A, 0x45}));
-            QCOMPARE(b.tap.writesTo(0x02), (Longs{0x4D, 0x55, 0x75}));
+            QCOMPARE(b.tap.writesTo(0x02), (Longs{0x4D, 0x56, 0x75}));
             s.tick({7});
             Type(s.filter(7), "00", true);
         }
@@ -189,7 +212,7 @@ private slots:
         Bench b;
         Screen s(b);
         b.tap.transactions.clear();
-        s.click("Command1");
+        s.run("Command1");
         Ints expected{0x41, 0x42, 0x43};
         for (int slot = 0; slot < 12; ++slot)
             expected.insert(expected.end(), {0x41, 0x42, 0x43, 0x41, 0x01});
@@ -205,7 +228,22 @@ private slots:
                    *format = "Enter Correct Number format for Filter Word";
         QTest::newRow("first opening") << ReadCase{1, 1, {}, {}, {}, 0x07, 0x45, {}};
         QTest::newRow("row 12") << ReadCase{1, 12, "20 mV", "Unipolar", {}, 0xB8, 0x45, {}};
-        QTest::newRow("no item first") << ReadCase{1, 3, "5 V", {}, {}, 0x20, 0x45, {}};
+        // A typed range names an item with its unit, without it, or without the space.
+        QTest::newRow("typed 2.56") << ReadCase{1, 3, "2.56", {}, {}, 0x27, 0x45, {}};
+        QTest::newRow("typed 20mV") << ReadCase{1, 3, "20mV", "Unipolar", {}, 0x28, 0x45, {}};
+        QTest::newRow("typed 2.56V") << ReadCase{1, 12, "2.56V", {}, {}, 0xB7, 0x45, {}};
+        // Any other text is refused before anything is written.
+        QTest::newRow("typed 3 V")
+            << ReadCase{1,
+                        3,
+                        "3 V",
+                        {},
+                        {},
+                        0,
+                        0,
+                        "Range of AIN3 - AINCOM: \"3 V\" is not an input range. Choose one of "
+                        "2.56 V, 1.28 V, 640 mV, 320 mV, 160 mV, 80 mV, 40 mV, 20 mV.",
+                        0};
         QTest::newRow("ff") << ReadCase{1, 1, {}, {}, "ff", 0x07, 0xFF, {}};
         QTest::newRow("0D chop on") << ReadCase{1, 1, {}, {}, "0D", 0x07, 0x0D, {}};
         QTest::newRow("C chop off") << ReadCase{0x81, 1, {}, {}, "C", 0x07, 0x0C, {}};
@@ -232,8 +270,8 @@ private slots:
         if (c.filter) s.filter(c.row)->setText(c.filter);
         b.board.setFault(Fault::IgnoreWrites, c.ignoreWrites);
         b.tap.transactions.clear();
-        s.postStopKey();
-        s.click("Command1");
+        s.stopAfterPasses(b, 1);
+        s.run("Command1");
 
         QCOMPARE(s.caption("StopReadingText"), "");
         if (c.message) {
@@ -254,32 +292,49 @@ private slots:
         QCOMPARE(s.data(c.row)->text(), QString::number(b.tap.writesTo(0x44)[0], 16).toUpper());
     }
 
-    void keyEndsReadAtTopOfPass_data() {
-        QTest::addColumn<int>("keyDuringRead");
-        QTest::addColumn<int>("passes");
-        QTest::newRow("while row 3 converts") << 1 << 1;
-        QTest::newRow("while row 7 converts") << 2 << 2;
-    }
-    void keyEndsReadAtTopOfPass() {
-        QFETCH(int, keyDuringRead);
-        QFETCH(int, passes);
+    // A stop while a conversion is awaited ends the wait: no code, the slot closed with idle.
+    void stopDuringAConversion() {
         Bench b;
         Screen s(b);
         s.tick({3, 7});
         b.tap.transactions.clear();
-        int reads = 0;
-        QString during;
         b.tap.onCommand = [&](int command) {
-            if (command == 0x44 && ++reads == keyDuringRead) s.postStopKey();
-            during = s.caption("StopReadingText");
+            if (command == 0x44) s.form.runner().requestStop();
         };
-        s.click("Command1");
-        QCOMPARE(during, "Hit any Key to Stop Reading");
-        QCOMPARE(reads, 2 * passes);
-        QCOMPARE(b.tap.writesTo(0x01).size(), size_t(14 * passes));
-        QCOMPARE(b.tap.transactions.back().command, 0x01);  // the last slot's idle write
-        QCOMPARE(b.tap.writesTo(0x01).back(), 0x01);
+        s.run("Command1");
+        QCOMPARE(b.tap.commands().back(), 0x01);
+        QCOMPARE(b.tap.writesTo(0x01), (Longs{0x01, 0x01, 0x03, 0x01}));
+        QCOMPARE(s.data(3)->text() + s.data(7)->text(), "");
+        QCOMPARE(s.caption("StopReadingText"), "");
         QVERIFY(b.messages.shown.empty());
+    }
+
+    // Escape during a read stops it like any key and keeps the screen and its codes; with no
+    // read running it closes the screen. The key box is hidden, no Tab stop, and keeps no key.
+    void escapeAndTheKeyBox() {
+        Bench b;
+        Screen s(b);
+        s.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.form));
+        s.tick({1});
+        auto* text1 = s.get<QLineEdit>("Text1");
+        QVERIFY(!s.form.rect().intersects(text1->geometry()));
+        QCOMPARE(text1->focusPolicy(), Qt::NoFocus);
+        auto* stop = s.get<QPushButton>("StopButton");
+        QCOMPARE(stop->text(), "&Stop");
+        QCOMPARE(QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name), "Stop");
+        QVERIFY(!stop->isEnabled());
+        connect(s.data(1), &QLineEdit::textChanged, &s.form,
+                [&] { s.postKey(Qt::Key_Escape, "\x1b"); });
+        s.click("Command1");
+        QVERIFY(stop->isEnabled() && !s.get<QPushButton>("Command1")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!s.form.reading(), 20000);
+        QVERIFY(s.form.isVisible());
+        QVERIFY(!s.data(1)->text().isEmpty());
+        QCOMPARE(text1->text(), "Text1");
+        QVERIFY(!stop->isEnabled());
+        QTest::keyClick(&s.form, Qt::Key_Escape);
+        QVERIFY(!s.form.isVisible());
     }
 
     void timeoutLeavesLaterRowsUnchanged() {
@@ -288,7 +343,7 @@ private slots:
         s.tick({5, 6, 7, 8, 9, 10});
         b.board.armFaultAfterResults(Fault::ReadyStuck, 6);  // pass 2's row 5 never converts
         b.tap.transactions.clear();
-        s.click("Command1");
+        s.run("Command1");
         QCOMPARE(b.messages.shown, Shown("Error Reading Data from KX3105"));
         QVERIFY(b.tap.transactions.back().timedOut);  // nothing written after it
         const Longs codes = b.tap.writesTo(0x44);
@@ -298,6 +353,8 @@ private slots:
         QCOMPARE(s.data(11)->text(), "");
     }
 
+    // Back and the close box during a read stop it, join its worker and close: no thread left,
+    // the port back with this thread, the converter idle. The other buttons do nothing meanwhile.
     void closingEndsReadFirst_data() {
         QTest::addColumn<bool>("back");
         QTest::newRow("B&ack") << true;
@@ -310,31 +367,34 @@ private slots:
         s.form.show();
         s.tick({1});
         b.tap.transactions.clear();
-        // During the read's first event-loop turn: a calibration, a second read, then closing.
-        auto later = [&](std::function<void()> f) {
-            QMetaObject::invokeMethod(&s.form, f, Qt::QueuedConnection);
-        };
-        later([&] { s.click("Command3"); });
-        later([&] { s.click("Command1"); });
-        later([&] { back ? s.click("Command2") : (void)s.form.close(); });
+        const int threads = ThreadCount();
+        std::atomic<bool> converting{false};
+        b.tap.onCommand = [&](int command) { converting = converting || command == 0x44; };
         s.click("Command1");
+        QVERIFY(s.form.reading() && !PortOwnedHere());
+        QTRY_VERIFY(converting);
+        s.click("Command3");
+        s.click("Command1");
+        back ? s.click("Command2") : (void)s.form.close();
         QVERIFY(!s.form.isVisible() && !s.form.reading());
-        // One pass start, row 1 programmed, no conversion, the slot closed with idle mode.
-        QCOMPARE(b.tap.commands(), (Ints{0x41, 0x42, 0x43, 0x03, 0x43, 0x02, 0x42, 0x01, 0x41, 0x41,
-                                         0x42, 0x43, 0x41, 0x01}));
-        QCOMPARE(b.tap.writesTo(0x01), (Longs{0x03, 0x01}));
+        QVERIFY(PortOwnedHere());
+        QCOMPARE(ThreadCount(), threads);
+        QCOMPARE(b.tap.commands().back(), 0x01);
+        QCOMPARE(b.tap.writesTo(0x01).back(), 0x01);
+        for (long mode : b.tap.writesTo(0x01))  // continuous or idle: no calibration ran
+            QVERIFY(mode == 0x01 || mode == 0x03);
     }
 
     void calibrationPerCheckedRow() {
         Bench b(0x80, 0x0F);
         Screen s(b);
         b.tap.transactions.clear();
-        s.click("Command3");
+        s.run("Command3");
         QVERIFY(b.tap.transactions.empty());
         QCOMPARE(b.messages.shown, Shown("Select Channels for Calibration"));
         b.messages.shown.clear();
         s.tick({2, 12});
-        s.click("Command3");
+        s.run("Command3");
         const Ints row{0x42, 0x02, 0x41, 0x01, 0x41, 0x01};
         QCOMPARE(b.tap.commands(), Concat({row, row}));
         QCOMPARE(b.tap.writesTo(0x02), (Longs{0x1F, 0xBF}));
@@ -347,12 +407,10 @@ private slots:
         b.board.setFault(Fault::ReadyStuck, true);
         Screen s(b);
         s.tick({1, 12});
-        QStringList labels;
-        b.messages.onShow = [&](const kx::Message&) { labels << s.caption("CalLabel"); };
         b.tap.transactions.clear();
-        s.click("Command3");
+        s.run("Command3");
+        // Shown in order once the worker has ended.
         QCOMPARE(b.messages.shown, Shown("Error Calibrating KX3105", 4));
-        QCOMPARE(labels, QStringList(4, "Calibrating"));
         QCOMPARE(s.caption("CalLabel"), "");
         QCOMPARE(b.tap.writesTo(0x02), (Longs{0x07, 0xB7}));
         // Every wait: exactly 500001 status reads, then the next register access.

@@ -1,0 +1,169 @@
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "analysis/readdataform.h"
+#include "board/port.h"
+#include "registers/modeform.h"
+#include "tests/support/scripted_messages.h"
+#include "tests/support/sim_bench.h"
+#include "ui/board_runner.h"
+
+using kx::sim::Fault;
+
+namespace {
+
+const char* const Title = "KX3105 Evaluation Software";
+
+int ThreadCount() {
+    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// A simulated board that keeps wall-clock time, converting continuously at filter word FF
+// (5.35 Hz: a conversion every 187 ms).
+struct RealTimeBench {
+    kx::sim::SimulatedBoard board{kx::sim::SimSettings{1, kx::sim::Speed::RealTime, 2.0, {}, {}}};
+    RealTimeBench() {
+        kx::ResetGlobals();
+        PortAddress = 0x378;
+        ReferenceVoltage = 2.5f;
+        SetPortBackend(&board);
+        WriteRegister(0x03, 8, 0xFF);
+        WriteRegister(0x01, 8, 0x03);
+    }
+    ~RealTimeBench() {
+        SetPortBackend(nullptr);
+        kx::ResetGlobals();
+    }
+};
+
+}  // namespace
+
+class BoardWorkTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The worker holds the port while it works and hands it back; its messages and reports reach
+    // this thread in order, the messages only once the work has ended.
+    void runnerHandsOverThePort() {
+        SimBench bench;
+        ScriptedMessages shown;
+        kx::BoardRunner runner;
+        bool workerOwned = false;
+        bool ownedHereDuring = true;
+        QStringList order;
+        std::vector<kx::Message> handed;
+        runner.start(
+            [&](kx::BoardWork& work) {
+                workerOwned = PortOwnedHere();
+                kx::ShowMessage("first", kx::Icon::Warning);
+                work.report([&] {
+                    order << "report";
+                    ownedHereDuring = PortOwnedHere();
+                });
+                kx::ShowMessage("second");
+            },
+            [&](std::vector<kx::Message> messages, bool closing) {
+                order << (closing ? "closing" : "finished");
+                handed = std::move(messages);
+            });
+        QVERIFY(!runner.start([](kx::BoardWork&) {}, {}));
+        QTRY_VERIFY(!runner.running());
+        QVERIFY(workerOwned && !ownedHereDuring && PortOwnedHere());
+        QCOMPARE(order, (QStringList{"report", "finished"}));
+        QVERIFY(shown.shown.empty());
+        QCOMPARE(handed, (std::vector<kx::Message>{{"first", Title, kx::Icon::Warning},
+                                                   {"second", Title, kx::Icon::None}}));
+    }
+
+    // A stop during a real-time read at 5.35 Hz ends the wait for the next conversion at once:
+    // the codes read so far stay, and no further code is read.
+    void stopDuringRealTimeRead_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Stop button") << "StopButton";
+        QTest::newRow("a key") << "key";
+    }
+    void stopDuringRealTimeRead() {
+        QFETCH(QString, how);
+        RealTimeBench bench;
+        ScriptedMessages shown;
+        ReadDataForm form;
+        form.show();
+        form.findChild<QLineEdit*>("NumCodesText")->setText("50");
+        QElapsedTimer sinceStop;
+        qint64 stopToEnd = -1;
+        connect(&form, &ReadDataForm::codeRead, &form, [&](int count) {
+            if (count != 2) return;
+            sinceStop.start();
+            if (how == "key")
+                QTest::keyClick(form.findChild<QLineEdit*>("Text1"), Qt::Key_Q);
+            else
+                form.findChild<QPushButton*>("StopButton")->click();
+        });
+        connect(&form.runner(), &kx::BoardRunner::finished, &form,
+                [&] { stopToEnd = sinceStop.elapsed(); });
+        form.findChild<QPushButton*>("Command1")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.runner().running(), 5000);
+        // The next conversion was 187 ms away: a read that waited for it would show here.
+        QVERIFY2(stopToEnd >= 0 && stopToEnd < 50, qPrintable(QString::number(stopToEnd)));
+        QCOMPARE(int{CodeCount}, 2);
+        QVERIFY(SampleBuffer[1] != 0 && SampleBuffer[2] != 0 && SampleBuffer[3] == 0);
+        QCOMPARE(
+            shown.shown,
+            (std::vector<kx::Message>{{"User Interruption of Reading", Title, kx::Icon::Warning}}));
+    }
+
+    // Closing the window during a read stops it, joins the worker and then closes: no thread
+    // left, the port with this thread again, the codes read kept. Likewise during a calibration
+    // wait, which then reports nothing.
+    void closingDuringBoardWork_data() {
+        QTest::addColumn<bool>("calibration");
+        QTest::newRow("read for analysis") << false;
+        QTest::newRow("mode screen calibration") << true;
+    }
+    void closingDuringBoardWork() {
+        QFETCH(bool, calibration);
+        RealTimeBench bench;
+        ScriptedMessages shown;
+        int threads = 0;
+        QElapsedTimer closing;
+        if (calibration) {
+            bench.board.setFault(Fault::ReadyStuck, true);  // the wait would take a second
+            ModeForm form;
+            form.show();
+            QTest::qWait(20);
+            threads = ThreadCount();
+            form.findChild<QRadioButton*>("OptMD4")->click();
+            QVERIFY(form.runner().running() && !PortOwnedHere());
+            QTest::qWait(50);
+            closing.start();
+            QVERIFY(form.close());
+            QVERIFY(closing.elapsed() < 50);
+            QVERIFY(!form.runner().running());
+        } else {
+            ReadDataForm form;
+            form.show();
+            int codes = 0;
+            connect(&form, &ReadDataForm::codeRead, &form, [&](int n) { codes = n; });
+            QTest::qWait(20);
+            threads = ThreadCount();
+            form.findChild<QPushButton*>("Command1")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(codes >= 1, 2000);
+            QVERIFY(!PortOwnedHere());
+            closing.start();
+            QVERIFY(form.close());
+            QVERIFY(closing.elapsed() < 50);
+            QVERIFY(!form.isVisible() && !form.runner().running());
+            QCOMPARE(int{CodeCount}, codes);
+        }
+        QVERIFY(PortOwnedHere());
+        QCOMPARE(ThreadCount(), threads);
+        QVERIFY(shown.shown.empty());
+    }
+};
+
+QTEST_MAIN(BoardWorkTest)
+#include "tst_board_work.moc"
