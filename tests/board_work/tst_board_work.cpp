@@ -22,10 +22,16 @@ int ThreadCount() {
     return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
+kx::sim::SimSettings RealTimeSettings() {
+    kx::sim::SimSettings settings;
+    settings.speed = kx::sim::Speed::RealTime;
+    return settings;
+}
+
 // A simulated board that keeps wall-clock time, converting continuously at filter word FF
 // (5.35 Hz: a conversion every 187 ms).
 struct RealTimeBench {
-    kx::sim::SimulatedBoard board{kx::sim::SimSettings{1, kx::sim::Speed::RealTime, 2.0, {}, {}}};
+    kx::sim::SimulatedBoard board{RealTimeSettings()};
     RealTimeBench() {
         kx::ResetGlobals();
         PortAddress = 0x378;
