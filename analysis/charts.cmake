@@ -11,8 +11,9 @@ add_library(kx3105_histogram STATIC histogram.cpp chart_run.cpp)
 target_link_libraries(kx3105_histogram PUBLIC kx3105_analysis)
 kx_target_defaults(kx3105_histogram)
 
-add_library(kx3105_spectrum_view STATIC spectrum_view.cpp spectrum_compute.cpp)
-target_link_libraries(kx3105_spectrum_view PUBLIC kx3105_histogram kx3105_register_logic)
+add_library(kx3105_spectrum_view STATIC spectrum_view.cpp)
+target_link_libraries(kx3105_spectrum_view PUBLIC kx3105_histogram kx3105_register_logic
+                                                  kx3105_spectrum)
 kx_target_defaults(kx3105_spectrum_view)
 
 add_library(kx3105_charts STATIC chart_setup.cpp chart_interaction.cpp spectrum_chart.cpp)

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "analysis/chart_run.h"
+#include "analysis/spectrum.h"
 #include "board/registers.h"
 #include "core/globals.h"
 #include "registers/adc_control_fields.h"
@@ -19,7 +20,7 @@ std::string Printf(const char* format, double value) {
     return text;
 }
 
-std::string WindowName(const std::string& window) {
+std::string DisplayWindowName(const std::string& window) {
     if (window == "hann") return "Hann";
     if (window == "blackman-harris") return "Blackman-Harris";
     return window;
@@ -36,9 +37,35 @@ std::optional<double> BoardUpdateRate() {
     return UpdateRate(word, ChopEnabledIn(modeValue));
 }
 
-std::optional<SpectrumView> SharedRunSpectrum() {
+std::optional<SpectrumView> ComputeRunSpectrum(const std::vector<double>& codes, double rateHz,
+                                               const noise::Scaling& scaling, std::string& error) {
+    const auto result = spectrum::AnalyseSpectrum(codes, scaling.lsbNanovolts * 1e-9, rateHz,
+                                                  spectrum::WelchOptions{}, error);
+    if (!result) return std::nullopt;
+    const spectrum::Density& density = result->density;
+    SpectrumView view;
+    view.rateHz = density.rateHz;
+    view.segment = density.segment;
+    view.window = spectrum::WindowName(density.window);
+    for (const spectrum::DensityRow& row : spectrum::DensityRows(density)) {
+        view.frequencyHz.push_back(row.hz);
+        view.nsdNvPerRtHz.push_back(row.nvPerRtHz);
+    }
+    view.whiteNsdNvPerRtHz = result->figures.whiteNvPerRtHz;
+    for (const spectrum::Spur& spur : result->figures.spurs)
+        view.spurs.push_back({spur.hz, spur.uvRms});
+    if (const auto& t = result->figures.tone)
+        view.tone =
+            SpectrumTone{t->hz, t->uvRms, t->snrDb, t->thdDb, t->sinadDb, t->sfdrDb, t->enob};
+    return view;
+}
+
+std::optional<SpectrumView> SharedRunSpectrum(std::string& error) {
     const std::optional<double> rate = BoardUpdateRate();
-    if (!rate) return std::nullopt;
+    if (!rate) {
+        error = "Error Reading from KX3105";
+        return std::nullopt;
+    }
     std::optional<noise::Scaling> scaling = SharedScaling();
     if (!scaling) {
         Register control = Register::For(RegisterMap::AdcControl);
@@ -46,7 +73,10 @@ std::optional<SpectrumView> SharedRunSpectrum() {
         scaling =
             noise::ScalingFor(adc::RangeCode(value), adc::PolarityOf(value), ReferenceVoltage);
     }
-    return ComputeRunSpectrum(SharedRun(), *rate, *scaling);
+    std::string reason;
+    auto view = ComputeRunSpectrum(SharedRun(), *rate, *scaling, reason);
+    if (!view) error = "No spectrum: " + reason;
+    return view;
 }
 
 std::string SpectrumNumber(double value) {
@@ -59,7 +89,7 @@ std::vector<SpectrumFigure> SpectrumFigures(const SpectrumView& view) {
     std::vector<SpectrumFigure> figures{
         {"RateLabel", "Update Rate", SpectrumNumber(view.rateHz) + " Hz"},
         {"SegmentLabel", "Segment",
-         std::to_string(view.segment) + " points, " + WindowName(view.window)},
+         std::to_string(view.segment) + " points, " + DisplayWindowName(view.window)},
         {"WhiteLabel", "White Noise", SpectrumNumber(view.whiteNsdNvPerRtHz) + " nV/rtHz"}};
     for (size_t i = 0; i < 5; ++i) {
         std::string text;

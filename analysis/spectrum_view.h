@@ -44,14 +44,16 @@ struct SpectrumView {
 // register reads 0 (no rate; the filter screen reports that as a failed read).
 std::optional<double> BoardUpdateRate();
 
-// The spectrum of a run of codes taken at rateHz, in volts by the scaling.
-SpectrumView ComputeRunSpectrum(const std::vector<double>& codes, double rateHz,
-                                const noise::Scaling& scaling);
+// The spectrum of a run of codes taken at rateHz, in volts by the scaling: the density with the
+// default segment and the Hann window, and its figures. nullopt, with a one-line reason in error,
+// for a run the spectrum refuses (fewer than 64 codes, a failed read in it).
+std::optional<SpectrumView> ComputeRunSpectrum(const std::vector<double>& codes, double rateHz,
+                                               const noise::Scaling& scaling, std::string& error);
 
 // The spectrum of the shared run at the board's update rate, scaled as the noise analysis last
-// scaled it (the ADC control register read when there was none). nullopt when the board gives no
-// update rate.
-std::optional<SpectrumView> SharedRunSpectrum();
+// scaled it (the ADC control register read when there was none). nullopt, with the message for
+// the user in error, when the board gives no update rate or the run is refused.
+std::optional<SpectrumView> SharedRunSpectrum(std::string& error);
 
 // One figure beside the chart: the value label's object name, its caption and its text.
 struct SpectrumFigure {

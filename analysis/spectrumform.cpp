@@ -109,12 +109,13 @@ namespace kx {
 
 void OpenSpectrum(QWidget* parent) {
     std::optional<SpectrumView> view;
+    std::string error;
     {
         BusyPointer busy;
-        view = SharedRunSpectrum();
+        view = SharedRunSpectrum(error);
     }
     if (!view) {
-        ShowMessage("Error Reading from KX3105");
+        ShowMessage(error, Icon::Warning);
         return;
     }
     SpectrumForm form(std::move(*view), parent);

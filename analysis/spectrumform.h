@@ -27,7 +27,8 @@ private:
 namespace kx {
 
 // Opens the Spectrum window of the shared run over parent, modally, with the busy pointer while
-// it computes; when the board gives no update rate, "Error Reading from KX3105" instead.
+// it computes; a warning instead when the board gives no update rate ("Error Reading from
+// KX3105") or the run gives no spectrum ("No spectrum: " and the reason).
 void OpenSpectrum(QWidget* parent);
 
 }  // namespace kx
