@@ -1,6 +1,7 @@
 // Dev-only: reads a run from the simulated board (or spreads one over the whole 24-bit range) and
-// shows the noise plot or the histogram for it, non-modally, until the window is closed.
-//   kx3105_chart_preview graph|hist [count] [quiet|full-span] [cursor]
+// shows the noise plot, the histogram or the spectrum for it, non-modally, until the window is
+// closed. The volts axis is scaled as bipolar 2.56 V at 2.5 V; input 0 carries a 5 Hz tone.
+//   kx3105_chart_preview graph|hist|spectrum [count] [quiet|full-span] [cursor]
 // "cursor" moves the pointer over the middle of the plot once the window shows, so a screenshot
 // shows the readout.
 
@@ -10,11 +11,13 @@
 #include <QCursor>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
 #include "analysis/graphform.h"
 #include "analysis/histform.h"
+#include "analysis/spectrumform.h"
 #include "board/port.h"
 #include "board/registers.h"
 #include "board/serial.h"
@@ -24,11 +27,16 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const bool hist = argc > 1 && std::strcmp(argv[1], "hist") == 0;
+    const bool spectrum = argc > 1 && std::strcmp(argv[1], "spectrum") == 0;
     const int count = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 32767) : 5000;
     const bool fullSpan = argc > 3 && std::strcmp(argv[3], "full-span") == 0;
 
     kx::sim::SimulatedBoard board;
+    board.addTone({0, 5.0, 20.0});
     PortAddress = 0x378;
+    InputRange = 2.56f;
+    Polarity = 2;
+    ReferenceVoltage = 2.5f;
     SetPortBackend(&board);
     WriteSerial(0x01, PortAddress, 8);  // mode register: continuous conversion
     WriteSerial(0x03, PortAddress, 8);
@@ -45,7 +53,12 @@ int main(int argc, char** argv) {
     MaxCode = static_cast<int32_t>(*highest);
 
     std::unique_ptr<QDialog> form;
-    if (hist)
+    std::string error;
+    if (spectrum) {
+        auto view = kx::SharedRunSpectrum(error);
+        if (!view) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
+        form = std::make_unique<SpectrumForm>(std::move(*view));
+    } else if (hist)
         form = std::make_unique<HistForm>();
     else
         form = std::make_unique<GraphForm>();

@@ -12,4 +12,18 @@ std::vector<double> SharedRun() {
     return {SampleBuffer.begin() + (n ? 1 : 0), SampleBuffer.begin() + (n ? 1 + n : 0)};
 }
 
+std::optional<noise::Scaling> SharedScaling() {
+    if ((Polarity != 1 && Polarity != 2) || !(ReferenceVoltage > 0.0f)) return std::nullopt;
+    for (int rangeCode = 0; rangeCode < 8; ++rangeCode) {
+        const noise::Scaling s = noise::ScalingFor(rangeCode, Polarity, ReferenceVoltage);
+        if (s.inputRange == InputRange) return s;
+    }
+    return std::nullopt;
+}
+
+double CodeToVolts(double code, const noise::Scaling& scaling) {
+    const double zero = scaling.polarity == 2 ? 8388608.0 : 0.0;
+    return (code - zero) * scaling.lsbNanovolts * 1e-9;
+}
+
 }  // namespace kx

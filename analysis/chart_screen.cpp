@@ -44,7 +44,8 @@ QLabel* ValueLabel(const char* name, const QString& caption, QWidget* parent) {
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setMinimumWidth(110);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setAccessibleDescription(caption);
+    // Empty until the mouse first moves: the caption names it for a screen reader.
+    label->setAccessibleName(caption);
     return label;
 }
 

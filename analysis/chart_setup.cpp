@@ -7,10 +7,13 @@
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "files/safe_file.h"
+
+#include "analysis/chart_run.h"
 
 namespace kx {
 namespace {
@@ -33,6 +36,12 @@ struct Bands {
 void ClearPlot(QCustomPlot* plot) {
     plot->clearItems();
     plot->clearPlottables();
+    // A volts axis belongs to the run it was added for.
+    for (QCPAxis* second : {plot->xAxis2, plot->yAxis2}) {
+        second->setVisible(false);
+        QObject::disconnect(plot->xAxis, nullptr, second, nullptr);
+        QObject::disconnect(plot->yAxis, nullptr, second, nullptr);
+    }
 }
 
 // Lays the chart out as a 3 x 3 grid around the one axis rect, so the caption bands scale with
@@ -96,6 +105,38 @@ void AddCaptions(QCustomPlot* plot, const std::vector<Caption>& captions) {
         item->setFont(font);
     }
 }
+
+// Volts in the unit that suits the span in view, with as many decimals as one tick step needs:
+// a zoom into a few codes at 1.2 V reads 1200001.5 uV, not 1.2 six times over.
+class VoltsTicker : public QCPAxisTicker {
+public:
+    double unit = 1.0;
+    int decimals = 0;
+
+    // Returns the unit's name.
+    QString FitTo(const QCPRange& volts) {
+        static const std::pair<double, const char*> units[] = {
+            {1.0, "V"}, {1e-3, "mV"}, {1e-6, "uV"}, {1e-9, "nV"}};
+        const double span = volts.size();
+        const char* name = "nV";
+        unit = 1e-9;
+        for (const auto& [size, unitName] : units) {
+            if (span >= size) {
+                unit = size;
+                name = unitName;
+                break;
+            }
+        }
+        const double step = span / unit / std::max(tickCount(), 1);
+        decimals = step > 0 ? std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 6) : 0;
+        return QString::fromLatin1(name);
+    }
+
+protected:
+    QString getTickLabel(double tick, const QLocale& locale, QChar, int) override {
+        return locale.toString(tick / unit, 'f', decimals);
+    }
+};
 
 constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
 
@@ -162,6 +203,25 @@ CodeHistogram SetupHistogram(QCustomPlot* plot, const double* runCodes, int coun
                                        .arg(histogram.codes.size())
                                        .arg(histogram.peak));
     return histogram;
+}
+
+void AddVoltsAxis(QCPAxis* codeAxis, const noise::Scaling& scaling) {
+    QCPAxisRect* rect = codeAxis->axisRect();
+    const bool vertical = codeAxis->orientation() == Qt::Vertical;
+    QCPAxis* volts = rect->axis(vertical ? QCPAxis::atRight : QCPAxis::atTop);
+    QObject::disconnect(codeAxis, nullptr, volts, nullptr);
+    auto ticker = QSharedPointer<VoltsTicker>::create();
+    volts->setTicker(ticker);
+    volts->setVisible(true);
+    volts->setTickLabels(true);
+    rect->setAutoMargins(rect->autoMargins() | (vertical ? QCP::msRight : QCP::msTop));
+    const auto follow = [volts, ticker, scaling](const QCPRange& codes) {
+        const QCPRange range(CodeToVolts(codes.lower, scaling), CodeToVolts(codes.upper, scaling));
+        volts->setLabel(QStringLiteral("Input (%1)").arg(ticker->FitTo(range)));
+        volts->setRange(range);
+    };
+    QObject::connect(codeAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), volts, follow);
+    follow(codeAxis->range());
 }
 
 void SetChartGrid(QCustomPlot* plot, bool on) {

@@ -5,7 +5,9 @@
 #include <cstdint>
 
 #include "analysis/histogram.h"
+#include "analysis/noise_stats.h"
 
+class QCPAxis;
 class QCustomPlot;
 
 // One setup function per chart: it turns a run into a configured QCustomPlot, the same for the
@@ -29,6 +31,11 @@ void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t m
 // the table drawn (for a cursor readout).
 CodeHistogram SetupHistogram(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
                              int32_t maxCode);
+
+// A second axis in volts opposite the code axis (the right of the noise plot's code axis, the top
+// of the histogram's), kept on the same codes as that axis follows zoom and pan. Its unit (V, mV,
+// uV, nV) follows the span in view; the volts of a code are CodeToVolts of the scaling.
+void AddVoltsAxis(QCPAxis* codeAxis, const noise::Scaling& scaling);
 
 // The grid of both axes on or off; redraws a plot that is shown.
 void SetChartGrid(QCustomPlot* plot, bool on);

@@ -2,17 +2,22 @@
 
 #include <qcustomplot.h>
 
+#include <QAction>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "analysis/chart_interaction.h"
 #include "analysis/chart_run.h"
 #include "analysis/chart_setup.h"
 #include "analysis/histogram.h"
 #include "core/globals.h"
 #include "core/numtext.h"
 
-GraphForm::GraphForm(QWidget* parent) : ScreenDialog(parent), run_(kx::SharedRun()) {
+GraphForm::GraphForm(QWidget* parent) : GraphForm(nullptr, parent) {}
+
+GraphForm::GraphForm(std::function<void(QWidget*)> openSpectrum, QWidget* parent)
+    : ScreenDialog(parent), run_(kx::SharedRun()) {
     setObjectName(QStringLiteral("GraphForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Noise Plot"));
     const int count = static_cast<int>(run_.size());
@@ -21,6 +26,16 @@ GraphForm::GraphForm(QWidget* parent) : ScreenDialog(parent), run_(kx::SharedRun
         [this] { return kx::NoisePlotText(run_.data(), static_cast<int>(run_.size())); },
         QStringLiteral("noise_plot.png"));
     kx::SetupNoisePlot(parts_.strip, run_.data(), count, MinCode, MaxCode);
+    if (const auto scaling = kx::SharedScaling()) kx::AddVoltsAxis(parts_.strip->yAxis, *scaling);
+    kx::EnableChartNavigation(parts_.strip);
+
+    if (openSpectrum) {
+        auto* spectrum = new QAction(QStringLiteral("&Spectrum"), parts_.strip);
+        spectrum->setObjectName(QStringLiteral("SpectrumAction"));
+        parts_.strip->addAction(spectrum);
+        connect(spectrum, &QAction::triggered, this,
+                [this, open = std::move(openSpectrum)] { open(this); });
+    }
 
     connect(parts_.gridOn, &QPushButton::clicked, this, &GraphForm::Command2_Click);
     connect(parts_.gridOff, &QPushButton::clicked, this, &GraphForm::Command3_Click);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "analysis/chart_screen.h"
@@ -12,8 +13,11 @@ class QMouseEvent;
 class GraphForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
-    // Reads SampleBuffer, CodeCount, MinCode and MaxCode as they stand.
+    // Reads SampleBuffer, CodeCount, MinCode and MaxCode as they stand, and the volts axis from
+    // the scaling the noise analysis left. openSpectrum, when given, is the "&Spectrum" entry of
+    // the right-click menu.
     explicit GraphForm(QWidget* parent = nullptr);
+    explicit GraphForm(std::function<void(QWidget*)> openSpectrum, QWidget* parent = nullptr);
 
 private:
     void Command2_Click();

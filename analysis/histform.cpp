@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "analysis/chart_interaction.h"
 #include "analysis/chart_run.h"
 #include "analysis/chart_setup.h"
 #include "core/globals.h"
@@ -34,6 +35,8 @@ HistForm::HistForm(QWidget* parent) : ScreenDialog(parent) {
     const std::vector<double> run = kx::SharedRun();
     histogram_ = kx::SetupHistogram(parts_.strip, run.data(), static_cast<int>(run.size()), MinCode,
                                     MaxCode);
+    if (const auto scaling = kx::SharedScaling()) kx::AddVoltsAxis(parts_.strip->xAxis, *scaling);
+    kx::EnableChartNavigation(parts_.strip);
 
     connect(parts_.gridOn, &QPushButton::clicked, this, &HistForm::Command2_Click);
     connect(parts_.gridOff, &QPushButton::clicked, this, &HistForm::Command3_Click);

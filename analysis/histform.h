@@ -10,7 +10,8 @@ class QMouseEvent;
 class HistForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
-    // Reads SampleBuffer, CodeCount, MinCode and MaxCode as they stand; shows the busy pointer
+    // Reads SampleBuffer, CodeCount, MinCode and MaxCode as they stand, and the volts axis from
+    // the scaling the noise analysis left; shows the busy pointer
     // while it counts and draws.
     explicit HistForm(QWidget* parent = nullptr);
 

@@ -79,6 +79,7 @@ NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
 
     QPushButton* graph = kx::NamedButton("Command1", QStringLiteral("Plot &Graph"), this);
     QPushButton* histogram = kx::NamedButton("Command2", QStringLiteral("Plot &Histogram"), this);
+    QPushButton* spectrum = kx::NamedButton("CommandSpectrum", QStringLiteral("Spectrum"), this);
     QPushButton* back = kx::NamedButton("Command3", QStringLiteral("B&ack"), this);
 
     auto* frames = new QHBoxLayout;
@@ -95,6 +96,7 @@ NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(graph);
     buttons->addWidget(histogram);
+    buttons->addWidget(spectrum);
     buttons->addStretch();
     buttons->addWidget(back);
     auto* layout = new QVBoxLayout(this);
@@ -105,6 +107,7 @@ NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
 
     kx::WireOpener(graph, this, openers_.graph);
     kx::WireOpener(histogram, this, openers_.histogram);
+    kx::WireOpener(spectrum, this, openers_.spectrum);
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
 
     // Range and polarity as the converter holds them now, whatever they were when the codes

@@ -10,10 +10,10 @@ class QLabel;
 
 namespace kx {
 
-// How the noise analysis opens the plot and the histogram; an empty opener leaves its button
-// disabled.
+// How the noise analysis opens the plot, the histogram and the spectrum; an empty opener leaves
+// its button disabled.
 struct NoiseOpeners {
-    std::function<void(QWidget*parent)> graph, histogram;
+    std::function<void(QWidget*parent)> graph, histogram, spectrum;
 };
 
 }  // namespace kx

@@ -6,6 +6,7 @@
 #include "analysis/histform.h"
 #include "analysis/noiseform.h"
 #include "analysis/readdataform.h"
+#include "analysis/spectrumform.h"
 #include "app/aboutform.h"
 #include "app/resetform.h"
 #include "files/readfileform.h"
@@ -29,8 +30,12 @@ void Open(QWidget* parent) {
     Form form(parent);
     form.exec();
 }
+void OpenGraph(QWidget* parent) {
+    GraphForm form(OpenSpectrum, parent);
+    form.exec();
+}
 void OpenNoise(QWidget* parent) {
-    NoiseForm form(NoiseOpeners{Open<GraphForm>, Open<HistForm>}, parent);
+    NoiseForm form(NoiseOpeners{OpenGraph, Open<HistForm>, OpenSpectrum}, parent);
     form.exec();
 }
 

@@ -136,16 +136,19 @@ private slots:
                  "Effective Resolution (bits) " + Labels(form, {"EffResLabel"}));
     }
 
-    // The plot buttons open their screens over the analysis; Back closes it.
+    // The plot and spectrum buttons open their screens over the analysis; Back closes it.
     void buttons() {
         SimBench bench;
         LoadWorkedExample();
-        QList<QWidget*> graph, histogram;
-        NoiseForm form({[&](QWidget* p) { graph << p; }, [&](QWidget* p) { histogram << p; }});
+        QList<QWidget*> graph, histogram, spectrum;
+        NoiseForm form({[&](QWidget* p) { graph << p; }, [&](QWidget* p) { histogram << p; },
+                        [&](QWidget* p) { spectrum << p; }});
         form.findChild<QPushButton*>("Command1")->click();
         form.findChild<QPushButton*>("Command2")->click();
+        form.findChild<QPushButton*>("CommandSpectrum")->click();
         QCOMPARE(graph, QList<QWidget*>{&form});
         QCOMPARE(histogram, QList<QWidget*>{&form});
+        QCOMPARE(spectrum, QList<QWidget*>{&form});
         form.show();
         form.findChild<QPushButton*>("Command3")->click();
         QVERIFY(!form.isVisible());
