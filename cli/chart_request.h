@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// What a plot or histogram command asks the chart renderer for. Plain C++.
+
+namespace kx::cli {
+
+enum class Chart { NoisePlot, Histogram };
+
+struct ChartRequest {
+    Chart chart = Chart::NoisePlot;
+    std::string input;  // a run file, "-" for standard input
+    bool hex = false;
+    std::string output;  // .png, .pdf or .csv; "-" is PNG on standard output
+    int width = 800;
+    int height = 500;
+    std::optional<std::string> title;
+};
+
+}  // namespace kx::cli
