@@ -51,23 +51,22 @@ std::string AnalysisJson(const noise::NoiseAnalysis& a, int count, double ref) {
         {"code_span", t.span},   {"max_code", t.max},           {"min_code", t.min},
         {"rms_noise", t.rms},    {"pk_pk_noise", t.pkPk},       {"average_value", t.avValue}};
     const double lsb = LsbVolts(a.adcControl, ref);
-    nlohmann::json values = {
-        {"codes", count},
-        {"mean_code", s.averageCode},
-        {"rms_codes", s.rmsExactCodes},
-        {"rms_codes_whole", s.rmsNoiseCodes},
-        {"peak_to_peak_codes", s.span},
-        {"min_code", s.minCode},
-        {"max_code", s.maxCode},
-        {"lsb_volts", lsb},
-        {"rms_volts", s.rmsExactCodes * lsb},
-        {"peak_to_peak_volts", static_cast<double>(s.span) * lsb},
-        {"mean_volts", CodeVolts(s.averageCode, a.adcControl, ref)},
-        {"range_volts", 0.02 * (1 << adc::RangeCode(a.adcControl))},
-        {"bipolar", !adc::IsUnipolar(a.adcControl)},
-        {"ref_volts", ref},
-        {"effective_resolution_bits", Number(s.effectiveResolutionBits)},
-        {"noise_free_bits", Number(s.noiseFreeBits)}};
+    nlohmann::json values = {{"codes", count},
+                             {"mean_code", s.averageCode},
+                             {"rms_codes", s.rmsExactCodes},
+                             {"rms_codes_whole", s.rmsNoiseCodes},
+                             {"peak_to_peak_codes", s.span},
+                             {"min_code", s.minCode},
+                             {"max_code", s.maxCode},
+                             {"lsb_volts", lsb},
+                             {"rms_volts", s.rmsExactCodes * lsb},
+                             {"peak_to_peak_volts", static_cast<double>(s.span) * lsb},
+                             {"mean_volts", CodeVolts(s.averageCode, a.adcControl, ref)},
+                             {"range_volts", 0.02 * (1 << adc::RangeCode(a.adcControl))},
+                             {"bipolar", !adc::IsUnipolar(a.adcControl)},
+                             {"ref_volts", ref},
+                             {"effective_resolution_bits", Number(s.effectiveResolutionBits)},
+                             {"noise_free_bits", Number(s.noiseFreeBits)}};
     return nlohmann::json{{"labels", labels}, {"values", values}}.dump(2) + "\n";
 }
 
@@ -82,8 +81,7 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
     if (o.adcControl) {
         optionByte = ParseHexValue(*o.adcControl, 0xFF);
         if (!optionByte)
-            throw UsageError{"--adc-control takes a hexadecimal byte, not '" + *o.adcControl +
-                             "'"};
+            throw UsageError{"--adc-control takes a hexadecimal byte, not '" + *o.adcControl + "'"};
     }
     SettingOptions named;
     named.range = o.range;

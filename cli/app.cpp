@@ -7,8 +7,7 @@
 namespace kx::cli {
 
 bool GlobalOptions::wantsSimulation() const {
-    return simulate || simSeed || !simFaults.empty() || simSpeed || !simInputs.empty() ||
-           simState;
+    return simulate || simSeed || !simFaults.empty() || simSpeed || !simInputs.empty() || simState;
 }
 
 namespace {
@@ -53,8 +52,7 @@ Tool::Tool() : app_("Drives a KX3105 evaluation board from a shell or a script."
         for (size_t i = 0; i < subcommands_.size(); ++i)
             if (subcommands_[i] == app)
                 return "Usage: kx3105-cli [board options] " +
-                       std::string(commands_[i].first.synopsis) + "\n" +
-                       commands_[i].first.help;
+                       std::string(commands_[i].first.synopsis) + "\n" + commands_[i].first.help;
         return GeneralHelp();
     });
 }

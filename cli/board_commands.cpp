@@ -14,7 +14,6 @@
 
 namespace kx::cli {
 
-
 const RegisterInfo* FindRegister(const std::string& name) {
     for (const auto& r : NamedRegisters)
         if (name == r.name) return r.info;

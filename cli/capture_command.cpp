@@ -114,9 +114,9 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
         sigaction(SIGTERM, &action, nullptr);
         std::vector<int32_t> codes;
         std::vector<double> seconds;
-        const CaptureEnd end = Capture(count, keepReading, codes,
-                                       format == RunFormat::Csv ? &seconds : nullptr,
-                                       TerminalProgress());
+        const CaptureEnd end =
+            Capture(count, keepReading, codes, format == RunFormat::Csv ? &seconds : nullptr,
+                    TerminalProgress());
         signal(SIGINT, SIG_DFL);
         signal(SIGTERM, SIG_DFL);
         // A failed capture leaves an existing output as it was.
@@ -126,11 +126,11 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
         if (toStdout) {
             if (WriteStdout(text) != ExitOk) return ExitFailure;
         } else if (!file.Write(text) || !file.Commit()) {
-            return Failure("Error Creating File: cannot write " + *o.output + ": " +
-                           file.error());
+            return Failure("Error Creating File: cannot write " + *o.output + ": " + file.error());
         }
         if (format == RunFormat::Dat && codes.size() > static_cast<size_t>(datafile::MaxCodes))
-            Remark(std::to_string(codes.size()) + " codes written; the program's Read from File "
+            Remark(std::to_string(codes.size()) +
+                   " codes written; the program's Read from File "
                    "takes at most 5000");
         if (end == CaptureEnd::Interrupted) {
             Note("interrupted after " + std::to_string(codes.size()) + " codes");

@@ -38,8 +38,7 @@ void Retitle(QCustomPlot& plot, const QString& from, const QString& to) {
 
 int RenderChart(const ChartRequest& request) {
     LoadedRun run;
-    std::string why;
-    if (!LoadRun(request.input, request.hex, run, why)) return Failure(why);
+    if (!LoadChartRun(request, run)) return ExitFailure;
 
     // No display is needed, or looked for.
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -75,7 +74,7 @@ int RenderChart(const ChartRequest& request) {
         return Failure("cannot draw the chart");
     const std::string_view bytes(png.constData(), static_cast<size_t>(png.size()));
     if (request.output == "-") return WriteStdout(bytes);
-    why = files::SaveAtomically(request.output, bytes);
+    const std::string why = files::SaveAtomically(request.output, bytes);
     return why.empty() ? ExitOk : Failure("cannot write " + request.output + ": " + why);
 }
 

@@ -54,7 +54,8 @@ std::string ChartCsv(Chart chart, const LoadedRun& run) {
 
 int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
     const char* name = chart == Chart::NoisePlot ? "plot" : "histogram";
-    if (!o.output) throw UsageError{std::string(name) + " needs -o OUT (a .png, .pdf or .csv file)"};
+    if (!o.output)
+        throw UsageError{std::string(name) + " needs -o OUT (a .png, .pdf or .csv file)"};
     const std::string& out = *o.output;
     const bool csv = EndsWith(out, ".csv");
     if (out != "-" && !csv && !EndsWith(out, ".png") && !EndsWith(out, ".pdf"))
@@ -71,8 +72,8 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
         char extra = 0;
         if (std::sscanf(o.size->c_str(), "%dx%d%c", &w, &h, &extra) != 2 || w < 50 || h < 50 ||
             w > 10000 || h > 10000)
-            throw UsageError{"--size takes WIDTHxHEIGHT in pixels (50 to 10000), not '" +
-                             *o.size + "'"};
+            throw UsageError{"--size takes WIDTHxHEIGHT in pixels (50 to 10000), not '" + *o.size +
+                             "'"};
         request.width = w;
         request.height = h;
     }
@@ -82,48 +83,63 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
         if (!files::IsSaveTarget(out, &why))
             return Failure("cannot write " + out + (why.empty() ? "" : ": " + why));
     }
+    // Standard input is read once: by the renderer, when it draws.
+    if (!csv && o.file == "-") return charts(request);
     LoadedRun run;
-    std::string why;
-    if (!LoadRun(o.file, o.hex, run, why)) return Failure(why);
-    if (run.count < MinChartCodes)
-        return Failure(std::string(name) + " needs at least 10 codes, " +
-                       (o.file == "-" ? std::string("standard input") : o.file) + " holds " +
-                       std::to_string(run.count));
+    if (!LoadChartRun(request, run)) return ExitFailure;
     if (!csv) return charts(request);
     const std::string text = ChartCsv(chart, run);
     if (out == "-") return WriteStdout(text);
-    why = files::SaveAtomically(out, text);
+    const std::string why = files::SaveAtomically(out, text);
     return why.empty() ? ExitOk : Failure("cannot write " + out + ": " + why);
 }
+
+}  // namespace
+
+bool LoadChartRun(const ChartRequest& request, LoadedRun& run) {
+    std::string why;
+    if (!LoadRun(request.input, request.hex, run, why)) {
+        Note(why);
+        return false;
+    }
+    if (run.count >= MinChartCodes) return true;
+    Note(std::string(request.chart == Chart::NoisePlot ? "plot" : "histogram") +
+         " needs at least 10 codes, " +
+         (request.input == "-" ? std::string("standard input") : request.input) + " holds " +
+         std::to_string(run.count));
+    return false;
+}
+
+namespace {
 
 void AddChart(Tool& tool, Chart chart, const ChartRunner& charts) {
     static ChartOptions options[2];
     ChartOptions& o = options[chart == Chart::NoisePlot ? 0 : 1];
     const bool plot = chart == Chart::NoisePlot;
     CLI::App* c = tool.Add(
-        plot ? CommandText{"plot", "plot FILE [--hex] -o OUT [--size WxH] [--title TEXT]",
-                           "noise plot of a run, PNG, PDF or CSV",
-                           "Draws the noise plot of a run (code against read number) as the plot\n"
-                           "screen does, to OUT: PDF when its name ends in .pdf, PNG when in .png\n"
-                           "or when OUT is - (standard output); a name ending in .csv gets the\n"
-                           "plotted data instead, read,code. FILE is a data file or a capture of\n"
-                           "any length, - for standard input.\n"
-                           "\n"
-                           "  --hex          the data file holds hexadecimal codes\n"
-                           "  --size WxH     picture size in pixels (default 800x500)\n"
-                           "  --title TEXT   the chart's title\n"}
-             : CommandText{"histogram",
-                           "histogram FILE [--hex] -o OUT [--size WxH] [--title TEXT]",
-                           "histogram of a run, PNG, PDF or CSV",
-                           "Draws the histogram of a run as the histogram screen does, to OUT: PDF\n"
-                           "when its name ends in .pdf, PNG when in .png or when OUT is -\n"
-                           "(standard output); a name ending in .csv gets the plotted data\n"
-                           "instead, code,count for each code that occurs. FILE is a data file or\n"
-                           "a capture of any length, - for standard input.\n"
-                           "\n"
-                           "  --hex          the data file holds hexadecimal codes\n"
-                           "  --size WxH     picture size in pixels (default 800x500)\n"
-                           "  --title TEXT   the chart's title\n"},
+        plot
+            ? CommandText{"plot", "plot FILE [--hex] -o OUT [--size WxH] [--title TEXT]",
+                          "noise plot of a run, PNG, PDF or CSV",
+                          "Draws the noise plot of a run (code against read number) as the plot\n"
+                          "screen does, to OUT: PDF when its name ends in .pdf, PNG when in .png\n"
+                          "or when OUT is - (standard output); a name ending in .csv gets the\n"
+                          "plotted data instead, read,code. FILE is a data file or a capture of\n"
+                          "any length, - for standard input.\n"
+                          "\n"
+                          "  --hex          the data file holds hexadecimal codes\n"
+                          "  --size WxH     picture size in pixels (default 800x500)\n"
+                          "  --title TEXT   the chart's title\n"}
+            : CommandText{"histogram", "histogram FILE [--hex] -o OUT [--size WxH] [--title TEXT]",
+                          "histogram of a run, PNG, PDF or CSV",
+                          "Draws the histogram of a run as the histogram screen does, to OUT: PDF\n"
+                          "when its name ends in .pdf, PNG when in .png or when OUT is -\n"
+                          "(standard output); a name ending in .csv gets the plotted data\n"
+                          "instead, code,count for each code that occurs. FILE is a data file or\n"
+                          "a capture of any length, - for standard input.\n"
+                          "\n"
+                          "  --hex          the data file holds hexadecimal codes\n"
+                          "  --size WxH     picture size in pixels (default 800x500)\n"
+                          "  --title TEXT   the chart's title\n"},
         [chart, &o, charts] { return RunChart(chart, o, charts); });
     c->add_option("FILE", o.file)->required();
     c->add_flag("--hex", o.hex);

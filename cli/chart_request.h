@@ -19,4 +19,9 @@ struct ChartRequest {
     std::optional<std::string> title;
 };
 
+struct LoadedRun;
+
+// Loads the run to draw (at least 10 codes, as for the analysis); false after saying why.
+bool LoadChartRun(const ChartRequest& request, LoadedRun& run);
+
 }  // namespace kx::cli

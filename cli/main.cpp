@@ -45,9 +45,8 @@ int main(int argc, char** argv) {
 #ifdef KX3105_CLI_CHARTS
     RegisterCommands(tool, RenderChart);
 #else
-    RegisterCommands(tool, [&tool](const ChartRequest&) {
-        return RunChartRenderer(tool.arguments());
-    });
+    RegisterCommands(tool,
+                     [&tool](const ChartRequest&) { return RunChartRenderer(tool.arguments()); });
 #endif
     return tool.Run(argc, argv);
 }

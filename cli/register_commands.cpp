@@ -37,11 +37,10 @@ nlohmann::json Fields(const RegisterInfo* info, int32_t v, int32_t modeValue) {
                     {"ERR", (v & 0x08) != 0},
                     {"LOCK", (v & 0x01) != 0}};
     if (info == &RegisterMap::Mode) {
-        static const char* const modes[] = {
-            "Power Down Mode",          "Idle Mode",
-            "Single Conversion",        "Continuous Conversion",
-            "Internal Zero Scale Cal.", "Internal Full Scale Cal.",
-            "System Zero Scale Cal.",   "System Full Scale Cal."};
+        static const char* const modes[] = {"Power Down Mode",          "Idle Mode",
+                                            "Single Conversion",        "Continuous Conversion",
+                                            "Internal Zero Scale Cal.", "Internal Full Scale Cal.",
+                                            "System Zero Scale Cal.",   "System Full Scale Cal."};
         return json{{"mode", v & mode::CodeMask},
                     {"mode_name", Captions(modes, v & mode::CodeMask)},
                     {"chopping", (v & mode::ChopBit) ? "disabled" : "enabled"},
@@ -87,7 +86,8 @@ int PrintRegisters(bool withData, bool asJson) {
     for (const auto& r : NamedRegisters) {
         if (r.info == &RegisterMap::Data && !withData) continue;
         const int32_t value = ReadNamed(*r.info);
-        all[r.name] = {{"value", value}, {"hex", Hex(value)}, {"fields", Fields(r.info, value, modeValue)}};
+        all[r.name] = {
+            {"value", value}, {"hex", Hex(value)}, {"fields", Fields(r.info, value, modeValue)}};
     }
     return WriteStdout(all.dump(2) + "\n");
 }
@@ -119,15 +119,15 @@ void RegisterRegisterCommands(Tool& tool) {
     regs->add_flag("--json", json);
 
     static std::string readName;
-    CLI::App* read = tool.Add(
-        {"read", "read REGISTER", "one register's value in hexadecimal",
-         "Reads one register and prints its value in upper-case hexadecimal.\n"
-         "REGISTER: status, mode, adc-control, filter, data, offset, gain, io-control.\n"},
-        [&tool] {
-            const RegisterInfo& info = RegisterNamed(readName);
-            return WithBoard(tool.global(),
-                             [&] { return WriteStdout(Hex(ReadNamed(info)) + "\n"); });
-        });
+    CLI::App* read =
+        tool.Add({"read", "read REGISTER", "one register's value in hexadecimal",
+                  "Reads one register and prints its value in upper-case hexadecimal.\n"
+                  "REGISTER: status, mode, adc-control, filter, data, offset, gain, io-control.\n"},
+                 [&tool] {
+                     const RegisterInfo& info = RegisterNamed(readName);
+                     return WithBoard(tool.global(),
+                                      [&] { return WriteStdout(Hex(ReadNamed(info)) + "\n"); });
+                 });
     read->add_option("REGISTER", readName)->required();
 
     static std::string writeName;
@@ -184,9 +184,10 @@ void RegisterRegisterCommands(Tool& tool) {
         [&tool] {
             const int code = CalibrationCode(calibration);
             if (code == 0)
-                throw UsageError{"calibrate takes internal-zero, internal-full, system-zero or "
-                                 "system-full, not '" +
-                                 calibration + "'"};
+                throw UsageError{
+                    "calibrate takes internal-zero, internal-full, system-zero or "
+                    "system-full, not '" +
+                    calibration + "'"};
             return WithBoard(tool.global(), [code] { return Calibrate(code); });
         });
     calibrate->add_option("KIND", calibration)->required();

@@ -42,14 +42,13 @@ std::string FilterText(int32_t filter) {
 
 std::string CsvText(const std::vector<int32_t>& codes, const std::vector<double>& seconds,
                     const CaptureSettings& s) {
-    std::string text = "# kx3105 capture: range=" + RangeName(adc::RangeCode(s.adcControl)) +
-                       ", polarity=" + PolarityName(s.adcControl) +
-                       ", ref=" + FormatDouble("%g", s.ref) +
-                       ", rate_hz=" + FormatDouble("%.2f", RateOf(s)) +
-                       ", filter=" + FilterText(s.filter) +
-                       ", chop=" + (ChopEnabledIn(s.mode) ? "on" : "off") +
-                       ", channel=" + ChannelName(adc::ChannelCode(s.adcControl)) +
-                       ", started=" + s.started + "\n";
+    std::string text =
+        "# kx3105 capture: range=" + RangeName(adc::RangeCode(s.adcControl)) +
+        ", polarity=" + PolarityName(s.adcControl) + ", ref=" + FormatDouble("%g", s.ref) +
+        ", rate_hz=" + FormatDouble("%.2f", RateOf(s)) + ", filter=" + FilterText(s.filter) +
+        ", chop=" + (ChopEnabledIn(s.mode) ? "on" : "off") +
+        ", channel=" + ChannelName(adc::ChannelCode(s.adcControl)) + ", started=" + s.started +
+        "\n";
     text += "index,time_s,code,volts\n";
     for (size_t i = 0; i < codes.size(); ++i) {
         const double t = i < seconds.size() ? seconds[i] : 0.0;
@@ -226,14 +225,15 @@ bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why
         }
     } else {
         std::istringstream in(text);
-        auto result = datafile::ParseLongRun(in, hex ? datafile::Form::Hex
-                                                     : datafile::Form::Decimal);
+        auto result =
+            datafile::ParseLongRun(in, hex ? datafile::Form::Hex : datafile::Form::Decimal);
         if (result.status == datafile::ReadStatus::BadLine) {
             why = "Error Reading File: " + name + " line " + std::to_string(result.badLine) +
                   " is not a " + (hex ? "hexadecimal" : "decimal") + " code";
             return false;
         }
-        if (result.status == datafile::ReadStatus::Loaded) run.buffer = std::move(result.run.buffer);
+        if (result.status == datafile::ReadStatus::Loaded)
+            run.buffer = std::move(result.run.buffer);
     }
     run.count = static_cast<int>(run.buffer.size()) - 1;
     if (run.count == 0) {

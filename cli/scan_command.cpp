@@ -57,15 +57,18 @@ void ParseSpec(const std::string& spec, std::array<RowSetting, multi::ChannelCou
     for (int r = 0; r < multi::ChannelCount; ++r)
         if (code && multi::ChannelTable[static_cast<size_t>(r)].channelCode == *code) row = r;
     if (row == multi::NoRow)
-        throw UsageError{"scan takes the channels AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2, "
-                         "AIN3-AIN4, AIN5-AIN6, AIN7-AIN8, not '" +
-                         parts[0] + "'"};
+        throw UsageError{
+            "scan takes the channels AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2, "
+            "AIN3-AIN4, AIN5-AIN6, AIN7-AIN8, not '" +
+            parts[0] + "'"};
     RowSetting& s = rows[static_cast<size_t>(row)];
     if (s.checked) throw UsageError{parts[0] + " is named twice"};
     for (const int partner : multi::ChannelTable[static_cast<size_t>(row)].partners)
         if (partner != multi::NoRow && rows[static_cast<size_t>(partner)].checked)
-            throw UsageError{parts[0] + " and " + ChannelName(multi::ChannelTable[static_cast<size_t>(partner)].channelCode) +
-                             " cannot be scanned together"};
+            throw UsageError{
+                parts[0] + " and " +
+                ChannelName(multi::ChannelTable[static_cast<size_t>(partner)].channelCode) +
+                " cannot be scanned together"};
     const int rangeCode = parts.size() > 1 ? RangeCodeByName(parts[1]).value_or(-1) : 7;
     if (rangeCode < 0) throw UsageError{"'" + parts[1] + "' is no input range"};
     const auto unipolar = parts.size() > 2 ? UnipolarByName(parts[2]) : std::optional(false);
@@ -84,8 +87,8 @@ void ParseSpec(const std::string& spec, std::array<RowSetting, multi::ChannelCou
 
 class ScanView final : public multi::ReadView {
 public:
-    ScanView(multi::MultiChannelState& state, const std::array<RowSetting, multi::ChannelCount>& rows,
-             int passes)
+    ScanView(multi::MultiChannelState& state,
+             const std::array<RowSetting, multi::ChannelCount>& rows, int passes)
         : state_(state), rows_(rows), passes_(passes) {
         for (const auto& r : rows)
             checked_ += r.checked ? 1 : 0;
@@ -99,7 +102,8 @@ public:
     }
     void ShowCode(int row, const std::string& code) override {
         const auto value = ParseHex(code);
-        readings.push_back({(turns_ - 1) / checked_ + 1, row, static_cast<int32_t>(value.value_or(0))});
+        readings.push_back(
+            {(turns_ - 1) / checked_ + 1, row, static_cast<int32_t>(value.value_or(0))});
     }
     std::vector<Reading> readings;
 
@@ -123,14 +127,17 @@ std::string Output(const std::vector<Reading>& readings,
     if (format == "json") {
         nlohmann::json all = nlohmann::json::array();
         for (const auto& r : readings)
-            all.push_back({{"pass", r.pass}, {"channel", name(r)}, {"code", r.code}, {"volts", volts(r)}});
+            all.push_back(
+                {{"pass", r.pass}, {"channel", name(r)}, {"code", r.code}, {"volts", volts(r)}});
         return all.dump(2) + "\n";
     }
-    std::string text = format == "csv" ? "pass,channel,code,volts\n" : "pass  channel        code      volts\n";
+    std::string text =
+        format == "csv" ? "pass,channel,code,volts\n" : "pass  channel        code      volts\n";
     for (const auto& r : readings) {
         char line[128];
         if (format == "csv")
-            std::snprintf(line, sizeof line, "%d,%s,%d,%.9g\n", r.pass, name(r).c_str(), r.code, volts(r));
+            std::snprintf(line, sizeof line, "%d,%s,%d,%.9g\n", r.pass, name(r).c_str(), r.code,
+                          volts(r));
         else
             std::snprintf(line, sizeof line, "%-5d %-14s %-9s %.6f V\n", r.pass, name(r).c_str(),
                           Hex(r.code).c_str(), volts(r));
@@ -165,7 +172,8 @@ int RunScan(const GlobalOptions& global, const ScanOptions& o) {
 void RegisterScan(Tool& tool) {
     static ScanOptions o;
     CLI::App* c = tool.Add(
-        {"scan", "scan CHANNEL[:RANGE[:POLARITY[:FILTER]]]... [--passes N] [--format table|csv|json]",
+        {"scan",
+         "scan CHANNEL[:RANGE[:POLARITY[:FILTER]]]... [--passes N] [--format table|csv|json]",
          "the multi-channel read: each channel's code and volts, pass after pass",
          "Reads the channels named as the multi-channel screen's \"Read Data for Display\" does:\n"
          "the converter is put into power-down with CHCON cleared, then in each pass every\n"

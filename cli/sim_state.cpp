@@ -18,9 +18,9 @@ namespace kx::cli {
 namespace {
 
 const std::set<std::string>& StateNames() {
-    static const std::set<std::string> names{"mode",   "adc-control", "filter",
-                                             "io-control", "offset",  "gain",
-                                             "register12", "register13", "data"};
+    static const std::set<std::string> names{"mode",       "adc-control", "filter",
+                                             "io-control", "offset",      "gain",
+                                             "register12", "register13",  "data"};
     return names;
 }
 
