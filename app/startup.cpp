@@ -23,10 +23,15 @@ std::string Usage(const std::string& program) {
            "  --simulate             use the simulated KX3105 board\n"
            "  --trace FILE           write every port access to FILE\n"
            "  --sim-seed N           noise seed of the simulated board\n"
-           "  --sim-fault NAME       ready-stuck, ignore-writes or no-board (repeatable)\n"
+           "  --sim-fault NAME[@N]   ready-stuck, ignore-writes or no-board (repeatable);\n"
+           "                         @N: once the board has made N conversion results\n"
            "  --sim-speed SPEED      realtime or fast\n"
            "  --sim-input CH=VOLTS[,NOISE_UV]\n"
-           "                         input of channel code CH (0-15), repeatable\n"
+           "                         input of channel code CH (0-15), repeatable; NOISE_UV\n"
+           "                         is the RMS at 19.79 Hz, growing with the square root of\n"
+           "                         the update rate\n"
+           "  --sim-tone CH=HZ,UV    a sine of HZ hertz, UV microvolts RMS, added to input CH\n"
+           "                         (repeatable)\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "  --                     end of the options\n"
@@ -127,10 +132,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
             simOption = true;
         } else if (arg == "--sim-fault") {
             if (!value(v)) return result;
-            auto fault = sim::ParseFault(v);
-            if (!fault)
-                return fail("unknown fault '" + v + "' (ready-stuck, ignore-writes, no-board)");
-            o.sim.faults.insert(*fault);
+            sim::Fault fault{};
+            std::optional<uint64_t> after;
+            std::string why;
+            if (!sim::ParseFaultSetting(v, fault, after, why))
+                return fail("--sim-fault " + v + ": " + why);
+            if (after)
+                o.sim.faultsAfterResults[fault] = *after;
+            else
+                o.sim.faults.insert(fault);
             simOption = true;
         } else if (arg == "--sim-speed") {
             if (!value(v)) return result;
@@ -146,6 +156,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
             if (!sim::ParseInputSetting(v, channel, setting, why))
                 return fail("--sim-input " + v + ": " + why);
             o.sim.inputs[channel] = setting;
+            simOption = true;
+        } else if (arg == "--sim-tone") {
+            if (!value(v)) return result;
+            sim::ToneSetting tone;
+            std::string why;
+            if (!sim::ParseToneSetting(v, tone, why)) return fail("--sim-tone " + v + ": " + why);
+            o.sim.tones.push_back(tone);
             simOption = true;
         } else {
             return fail("unknown option " + arg);

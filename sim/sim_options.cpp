@@ -25,6 +25,15 @@ std::optional<double> WholeNumber(std::string_view text, std::string& why) {
     return value;
 }
 
+// A channel code 0..15, the whole of text.
+std::optional<int> ChannelCode(std::string_view text) {
+    int ch = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), ch);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || ch < 0 || ch > 15)
+        return std::nullopt;
+    return ch;
+}
+
 }  // namespace
 
 std::optional<Fault> ParseFault(std::string_view name) {
@@ -69,11 +78,8 @@ bool ParseInputSetting(std::string_view text, int& channel, InputSetting& settin
     const std::string_view channelText = text.substr(0, equals);
     std::string_view rest = text.substr(equals + 1);
 
-    int ch = -1;
-    const auto [chEnd, chEc] =
-        std::from_chars(channelText.data(), channelText.data() + channelText.size(), ch);
-    if (channelText.empty() || chEc != std::errc() ||
-        chEnd != channelText.data() + channelText.size() || ch < 0 || ch > 15) {
+    const auto ch = ChannelCode(channelText);
+    if (!ch) {
         error = "the channel code must be 0 to 15";
         return false;
     }
@@ -104,8 +110,57 @@ bool ParseInputSetting(std::string_view text, int& channel, InputSetting& settin
         }
         parsed.noiseMicrovolts = *noise;
     }
-    channel = ch;
+    channel = *ch;
     setting = parsed;
+    return true;
+}
+
+bool ParseFaultSetting(std::string_view text, Fault& fault, std::optional<uint64_t>& afterResults,
+                       std::string& error) {
+    const auto at = text.find('@');
+    const std::string_view name = text.substr(0, at);
+    const auto parsed = ParseFault(name);
+    if (!parsed) {
+        error = "unknown fault '" + std::string(name) + "' (ready-stuck, ignore-writes, no-board)";
+        return false;
+    }
+    std::optional<uint64_t> after;
+    if (at != std::string_view::npos) {
+        after = ParseSeed(text.substr(at + 1));
+        if (!after) {
+            error = "after '@' comes the number of conversion results, a whole number";
+            return false;
+        }
+    }
+    fault = *parsed;
+    afterResults = after;
+    return true;
+}
+
+bool ParseToneSetting(std::string_view text, ToneSetting& tone, std::string& error) {
+    const auto equals = text.find('=');
+    const auto comma = text.find(',', equals == std::string_view::npos ? 0 : equals);
+    if (equals == std::string_view::npos || comma == std::string_view::npos) {
+        error = "not CH=HZ,UV";
+        return false;
+    }
+    const auto ch = ChannelCode(text.substr(0, equals));
+    if (!ch) {
+        error = "the channel code must be 0 to 15";
+        return false;
+    }
+    std::string why;
+    const auto hertz = WholeNumber(text.substr(equals + 1, comma - equals - 1), why);
+    if (!hertz || *hertz < 0) {
+        error = "the frequency must be a number of hertz, 0 or more";
+        return false;
+    }
+    const auto microvolts = WholeNumber(text.substr(comma + 1), why);
+    if (!microvolts || *microvolts < 0) {
+        error = "the amplitude must be a number of microvolts RMS, 0 or more";
+        return false;
+    }
+    tone = ToneSetting{*ch, *hertz, *microvolts};
     return true;
 }
 

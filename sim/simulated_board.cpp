@@ -50,6 +50,9 @@ constexpr double ReferenceVolts = 2.5;
 constexpr uint64_t PicosecondsPerFilterStep = 244140625;
 constexpr uint32_t SmallestFilterWord = 3;
 constexpr uint64_t CalibrationPeriods = 2;
+// The update period at which an input's noise figure holds: filter word 0x45, chopping enabled
+// (19.79 Hz), in filter-word steps.
+constexpr double NoiseFigureSteps = 0x45 * 3;
 
 // Ahead of the wall clock by more than this, real-time mode sleeps, and wakes with PaceLead still
 // in hand: a sleep can wake milliseconds late on a loaded or virtual machine, and the lead absorbs
@@ -126,9 +129,13 @@ SimulatedBoard::SimulatedBoard(SimSettings settings)
       wallAnchor_(std::chrono::steady_clock::now()) {
     for (const auto& [channel, input] : settings_.inputs)
         setInput(channel, input);
+    for (const ToneSetting& tone : settings_.tones)
+        addTone(tone);
     for (const Fault fault : settings_.faults)
         faults_[static_cast<size_t>(fault)] = true;
     powerOn();
+    for (const auto& [fault, results] : settings_.faultsAfterResults)
+        armFaultAfterResults(fault, results);
 }
 
 int32_t SimulatedBoard::GetParallelPortCount() {
@@ -432,9 +439,19 @@ void SimulatedBoard::runEvents() {
     reschedule();
 }
 
-double SimulatedBoard::measureInput() {
-    const auto& input = inputs_[regs_.adcControl >> 4];
-    const double volts = input.volts + noise_.next() * input.noiseMicrovolts * 1e-6;
+double SimulatedBoard::measureInput(Picoseconds at) {
+    const size_t channel = regs_.adcControl >> 4;
+    const auto& input = inputs_[channel];
+    // White noise through the digital filter: its RMS grows with the square root of the rate.
+    const double noiseScale =
+        std::sqrt(NoiseFigureSteps * PicosecondsPerFilterStep / static_cast<double>(period()));
+    double volts = input.volts + noise_.next() * input.noiseMicrovolts * 1e-6 * noiseScale;
+    const double seconds = static_cast<double>(at) * 1e-12;
+    for (const ToneSetting& tone : tones_[channel]) {
+        const double cycles = tone.hertz * seconds;
+        volts += std::numbers::sqrt2 * tone.microvoltsRms * 1e-6 *
+                 std::sin(2.0 * std::numbers::pi * (cycles - std::floor(cycles)));
+    }
     const int gain = 1 << (7 - (regs_.adcControl & 0x07));
     const double fullScale = 1.024 * ReferenceVolts / gain;
     return volts / fullScale;
@@ -442,7 +459,7 @@ double SimulatedBoard::measureInput() {
 
 void SimulatedBoard::produceResult() {
     const double offset = (static_cast<double>(regs_.zeroScale) - ZeroScaleMid) / TwoTo23;
-    const double y = (measureInput() - offset) * (regs_.fullScale / NominalGain);
+    const double y = (measureInput(nextResult_) - offset) * (regs_.fullScale / NominalGain);
     const double code =
         std::floor(((regs_.adcControl & Unipolar) ? y * TwoTo24 : TwoTo23 + y * TwoTo23) + 0.5);
     clamped_ = code < 0 || code > Mask24;
@@ -473,10 +490,10 @@ void SimulatedBoard::finishCalibration() {
             regs_.fullScale = gainFor(1.0 - offset);
             break;
         case SystemZero:
-            regs_.zeroScale = Clamp24(ZeroScaleMid + measureInput() * TwoTo23);
+            regs_.zeroScale = Clamp24(ZeroScaleMid + measureInput(now_) * TwoTo23);
             break;
         case SystemFull:
-            regs_.fullScale = gainFor(measureInput() - offset);
+            regs_.fullScale = gainFor(measureInput(now_) - offset);
             break;
         default:
             break;
@@ -575,6 +592,11 @@ void SimulatedBoard::armFaultAfterResults(Fault fault, uint64_t results) {
 void SimulatedBoard::setInput(int channel, InputSetting setting) {
     if (channel < 0 || channel >= static_cast<int>(inputs_.size())) return;
     inputs_[static_cast<size_t>(channel)] = setting;
+}
+
+void SimulatedBoard::addTone(ToneSetting tone) {
+    if (tone.channel < 0 || tone.channel >= static_cast<int>(tones_.size())) return;
+    tones_[static_cast<size_t>(tone.channel)].push_back(tone);
 }
 
 void SimulatedBoard::setPinInputs(bool p1High, bool p2High) {

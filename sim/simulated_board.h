@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "board/port.h"
 #include "sim/sim_options.h"
@@ -39,6 +40,7 @@ public:
     // Switches the fault on once resultsProduced() reaches results (at once if it already has).
     void armFaultAfterResults(Fault fault, uint64_t results);
     void setInput(int channel, InputSetting setting);  // channel code 0..15; others are ignored
+    void addTone(ToneSetting tone);                    // channel code 0..15; others are ignored
     void setPinInputs(bool p1High, bool p2High);       // levels of P1/P2 while they are inputs
     // Lets simulated time pass without a port access (in real-time mode it is not slept off).
     void advanceTime(uint64_t nanoseconds);
@@ -107,7 +109,9 @@ private:
     void checkArms();
 
     Picoseconds period() const;
-    double measureInput();  // normalised to full scale, noise included
+    // The selected input at simulated time `at`, noise and tones included, normalised to full
+    // scale.
+    double measureInput(Picoseconds at);
     bool readyLineHigh() const { return !(unread_ || readHoldsReady_); }
     uint32_t statusRegister() const;
     uint32_t ioControlRead() const;
@@ -117,6 +121,7 @@ private:
     SimSettings settings_;
     Picoseconds accessTime_;
     std::array<InputSetting, 16> inputs_{};
+    std::array<std::vector<ToneSetting>, 16> tones_{};
     std::array<bool, 3> faults_{};
     std::map<Fault, uint64_t> arms_;
     Gaussian noise_;

@@ -70,6 +70,10 @@ private slots:
         QTest::newRow("speed") << QStringList{"--sim-speed", "fast"} << "simulate, fast";
         QTest::newRow("inputs") << QStringList{"--sim-input", "3=1.25,5", "--sim-input", "0=-0.5"}
                                 << "simulate, input 0=-0.5,0.6, input 3=1.25,5";
+        QTest::newRow("tones, a fault armed")
+            << QStringList{"--sim-tone", "0=50,20", "--sim-tone=0=1315.3,2", "--sim-fault",
+                           "ready-stuck@5"}
+            << "simulate, fault ready-stuck after 5, tone 0=50,20, tone 0=1315.3,2";
     }
     void goodCommandLines() {
         QFETCH(QStringList, args);
@@ -89,6 +93,13 @@ private slots:
         if (o.sim.speed == Speed::Fast) set << "fast";
         for (kx::sim::Fault f : o.sim.faults)
             set << "fault " + text(kx::sim::FaultName(f));
+        for (const auto& [f, results] : o.sim.faultsAfterResults)
+            set << QString("fault %1 after %2").arg(text(kx::sim::FaultName(f))).arg(results);
+        for (const auto& tone : o.sim.tones)
+            set << QString("tone %1=%2,%3")
+                       .arg(tone.channel)
+                       .arg(tone.hertz)
+                       .arg(tone.microvoltsRms);
         for (const auto& [channel, input] : o.sim.inputs)
             set << QString("input %1=%2,%3")
                        .arg(channel)
@@ -107,6 +118,10 @@ private slots:
         QTest::newRow("bad seed") << QStringList{"--sim-seed", "x1"} << "--sim-seed";
         QTest::newRow("negative seed") << QStringList{"--sim-seed", "-1"} << "--sim-seed";
         QTest::newRow("unknown fault") << QStringList{"--sim-fault", "smoke"} << "smoke";
+        QTest::newRow("fault count not a number")
+            << QStringList{"--sim-fault", "no-board@x"} << "--sim-fault no-board@x: after '@'";
+        QTest::newRow("tone without amplitude")
+            << QStringList{"--sim-tone", "0=50"} << "--sim-tone 0=50: not CH=HZ,UV";
         QTest::newRow("unknown speed") << QStringList{"--sim-speed", "slow"} << "slow";
         QTest::newRow("bad input") << QStringList{"--sim-input", "16=0"} << "--sim-input";
         QTest::newRow("port and simulator")

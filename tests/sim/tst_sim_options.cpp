@@ -1,6 +1,11 @@
 #include <QtTest>
 
+#include "board/port.h"
+#include "board/registers.h"
+#include "board/serial.h"
+#include "core/globals.h"
 #include "sim/sim_options.h"
+#include "sim/simulated_board.h"
 
 using kx::sim::Fault;
 using kx::sim::InputSetting;
@@ -31,6 +36,87 @@ private slots:
             QCOMPARE(int(*parsed), fault);
             QCOMPARE(kx::sim::FaultName(*parsed), text);
         }
+    }
+
+    void faultSettings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("fault");        // -1: refused
+        QTest::addColumn<qlonglong>("after");  // -1: from the start
+        QTest::newRow("plain name") << "no-board" << int(Fault::NoBoard) << -1LL;
+        QTest::newRow("after 5 results") << "ready-stuck@5" << int(Fault::ReadyStuck) << 5LL;
+        QTest::newRow("after 0 results") << "ignore-writes@0" << int(Fault::IgnoreWrites) << 0LL;
+        QTest::newRow("no count") << "ready-stuck@" << -1 << 0LL;
+        QTest::newRow("negative count") << "ready-stuck@-1" << -1 << 0LL;
+        QTest::newRow("count with a unit") << "ready-stuck@5s" << -1 << 0LL;
+        QTest::newRow("unknown name") << "smoke@3" << -1 << 0LL;
+    }
+    void faultSettings() {
+        QFETCH(QString, text);
+        QFETCH(int, fault);
+        QFETCH(qlonglong, after);
+        Fault parsed = Fault::NoBoard;
+        std::optional<uint64_t> results;
+        std::string error;
+        QCOMPARE(kx::sim::ParseFaultSetting(text.toStdString(), parsed, results, error),
+                 fault >= 0);
+        if (fault < 0) {
+            QVERIFY(!error.empty());
+            if (text.startsWith("smoke")) QVERIFY(error.find("'smoke'") != std::string::npos);
+            return;
+        }
+        QCOMPARE(int(parsed), fault);
+        QCOMPARE(results.has_value(), after >= 0);
+        if (results) QCOMPARE(qlonglong(*results), after);
+    }
+
+    // ready-stuck@5 from the settings: five results are read, the sixth read times out.
+    void faultArmedAfterResults() {
+        kx::sim::SimSettings settings;
+        settings.faultsAfterResults[Fault::ReadyStuck] = 5;
+        kx::sim::SimulatedBoard board(settings);
+        kx::ResetGlobals();
+        PortAddress = 0x378;
+        SetPortBackend(&board);
+        Register mode{8, 0x83, 0x41, 0x01};  // continuous, chopping disabled
+        mode.WriteReg();
+        ReadData data{24, 0x44};
+        for (int i = 1; i <= 5; ++i) {
+            QVERIFY(!board.faultOn(Fault::ReadyStuck));
+            QVERIFY(data.Read() != TimeoutMarker);
+        }
+        QVERIFY(board.faultOn(Fault::ReadyStuck));
+        QCOMPARE(data.Read(), TimeoutMarker);
+        QCOMPARE(board.resultsProduced(), uint64_t(5));
+        SetPortBackend(nullptr);
+    }
+
+    void toneSettings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("50 Hz, 20 uV on channel 0") << "0=50,20" << true;
+        QTest::newRow("fractions, channel 15") << "15=0.5,1e-1" << true;
+        QTest::newRow("channel 16") << "16=50,20" << false;
+        QTest::newRow("no amplitude") << "0=50" << false;
+        QTest::newRow("negative frequency") << "0=-1,20" << false;
+        QTest::newRow("negative amplitude") << "0=50,-20" << false;
+        QTest::newRow("third field") << "0=50,20,3" << false;
+        QTest::newRow("no channel") << "50,20" << false;
+    }
+    void toneSettings() {
+        QFETCH(QString, text);
+        QFETCH(bool, ok);
+        kx::sim::ToneSetting tone{9, 9, 9};
+        std::string error;
+        QCOMPARE(kx::sim::ParseToneSetting(text.toStdString(), tone, error), ok);
+        QCOMPARE(error.empty(), ok);
+        if (!ok) {
+            QCOMPARE(tone.channel, 9);
+            return;
+        }
+        const auto parts = text.split(QRegularExpression("[=,]"));
+        QCOMPARE(tone.channel, parts[0].toInt());
+        QCOMPARE(tone.hertz, parts[1].toDouble());
+        QCOMPARE(tone.microvoltsRms, parts[2].toDouble());
     }
 
     void speedsAndSeeds() {

@@ -528,7 +528,7 @@ private slots:
             SimSettings s;
             s.seed = seed;
             Bench b(s);
-            Write(Mode, 0x83);
+            Write(Mode, 0x03);  // the power-on rate, where the noise figure holds
             std::vector<int32_t> out;
             for (int i = 0; i < 400; ++i)
                 out.push_back(Convert());
@@ -546,6 +546,38 @@ private slots:
         const double mean = sum / a.size();
         const double rms = std::sqrt(squares / a.size() - mean * mean);
         QVERIFY2(std::abs(mean) < 0.5 && rms > 1.7 && rms < 2.3, qPrintable(QString::number(rms)));
+    }
+
+    // The noise figure is the RMS at 19.79 Hz (0x45, chopping enabled); it grows with the square
+    // root of the update rate.
+    void noiseGrowsWithRate_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<double>("factor");
+        QTest::newRow("19.79 Hz") << 0x03 << 0x45 << 1.0;
+        QTest::newRow("3x: chopping disabled") << 0x83 << 0x45 << std::sqrt(3.0);
+        QTest::newRow("about 4x: 0x11, 80.3 Hz") << 0x03 << 0x11 << std::sqrt(0x45 / 17.0);
+        QTest::newRow("69x: 0x03, 1365.33 Hz") << 0x83 << 0x03 << std::sqrt(0x45 * 3 / 3.0);
+    }
+    void noiseGrowsWithRate() {
+        QFETCH(int, mode);
+        QFETCH(int, filter);
+        QFETCH(double, factor);
+        SimSettings s;
+        s.inputs[0] = {0.0, 30.0};  // about 100 codes: rounding does not matter
+        Bench b(s);
+        Write(Filter, filter);
+        Write(Mode, mode);
+        const int n = 3000;
+        double sum = 0, squares = 0;
+        for (int i = 0; i < n; ++i) {
+            const double uv = (Convert() - 0x800000) * 0.30517578125;
+            sum += uv;
+            squares += uv * uv;
+        }
+        const double rms = std::sqrt((squares - sum * sum / n) / (n - 1));
+        // Within 5 %: about four standard errors of an RMS over 3000 samples.
+        QVERIFY2(std::abs(rms / (30 * factor) - 1) < 0.05, qPrintable(QString::number(rms)));
     }
 
     void settingsChooseInputsAndFaults() {

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/allan.h"
+#include "analysis/noise_stats.h"
+
+// The steps of a data-sheet noise sweep and of a drift log, on the board behind the port layer:
+// registers changed through Register with read-back and the register screens' messages, codes
+// read with ReadData as the read for analysis reads them. They return figures only; printing is
+// the caller's. Each looks at a stop flag between codes, so a signal handler can end a long run.
+
+namespace kx::characterise {
+
+// The update rate in hertz of a filter word under a mode register value (its CHOP bit), as the
+// filter screen computes it; nullopt for filter word 0, which sets no rate.
+std::optional<double> UpdateRateOf(int32_t modeValue, int32_t filterWord);
+
+// One point of a sweep: what to program and how many codes to take.
+struct SweepSetting {
+    int channelCode = 0;  // ADC control bits 7..4
+    int rangeCode = 7;    // ADC control bits 2..0
+    bool unipolar = false;
+    bool chopEnabled = true;  // mode bit 7 clear
+    int filterWord = 0x45;
+    // The word was worked out from a rate in hertz: a mismatch is then worded as the filter
+    // screen's rate entry words it ("Error Programming KX3105"), else as its word entry does.
+    bool filterFromRate = false;
+    int settle = 3;    // results discarded after programming
+    int count = 1000;  // codes captured, at least 1
+    float referenceVolts = 2.5f;
+};
+
+struct SweepRow {
+    double rateHz = 0;
+    int filterWord = 0;
+    int rangeCode = 0;
+    bool unipolar = false;
+    int codes = 0;
+    double meanCode = 0;
+    double rmsCodes = 0;  // sample standard deviation, exact
+    double rmsMicrovolts = 0;
+    double pkPkMicrovolts = 0;
+    // log2(2^24 / rmsCodes) and log2(2^24 / (max - min)); none when the run does not vary.
+    std::optional<double> effectiveResolutionBits;
+    std::optional<double> noiseFreeBits;
+};
+
+enum class StepResult { Done, ProgrammingFailed, TimedOut, Stopped };
+
+struct SweepOutcome {
+    StepResult result = StepResult::Done;
+    std::string message;          // the message shown, when a register or a read failed
+    std::optional<SweepRow> row;  // with Done
+};
+
+// Programs the ADC control register (channel, range, coding), the filter word and the mode
+// register (chopping, then continuous conversion), each read back, a mismatch shown in the
+// register screen's words and the point abandoned; then discards `settle` results and captures
+// `count` codes. A time-out shows "Error Reading Data from KX3105". `stop` is looked at before
+// every code; `progress` (may be empty) is called after every captured code.
+SweepOutcome SweepPoint(const SweepSetting& setting, const std::atomic<bool>& stop,
+                        const std::function<void(int read, int count)>& progress = {});
+
+// The row's figures from captured codes (a sweep point's last step, on its own for callers that
+// have the codes already).
+SweepRow SweepFigures(const std::vector<int32_t>& codes, const SweepSetting& setting);
+
+// One line of a drift log. A failed read ends the line early, with the read's message as its
+// status (shown nowhere else: the log goes on); the figures then cover the codes read before.
+struct LogLine {
+    allan::Clock::time_point time;   // when the line's first read began
+    int codes = 0;                   // codes averaged
+    std::optional<double> meanCode;  // none without a code
+    std::optional<double> volts;     // the mean code as input voltage
+    std::optional<double> rmsCodes;  // sample standard deviation; none below two codes
+    std::string status;              // "ok" or the message
+};
+
+// Reads `average` codes (at least 1) and averages them; volts from the scaling (the range,
+// polarity and reference of noise::ScalingFor): bipolar code 0x800000 is 0 V. nullopt when
+// `stop` was set before the line was complete.
+std::optional<LogLine> TakeLogLine(int average, const noise::Scaling& scaling,
+                                   const std::atomic<bool>& stop);
+
+}  // namespace kx::characterise
