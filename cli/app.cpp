@@ -7,7 +7,8 @@
 namespace kx::cli {
 
 bool GlobalOptions::wantsSimulation() const {
-    return simulate || simSeed || !simFaults.empty() || simSpeed || !simInputs.empty() || simState;
+    return simulate || simSeed || !simFaults.empty() || simSpeed || !simInputs.empty() ||
+           !simTones.empty() || simState;
 }
 
 namespace {
@@ -18,10 +19,13 @@ const char* const BoardOptionsHelp =
     "  --simulate             use the simulated KX3105 board\n"
     "  --trace FILE           write every port access to FILE\n"
     "  --sim-seed N           noise seed of the simulated board\n"
-    "  --sim-fault NAME       ready-stuck, ignore-writes or no-board (repeatable)\n"
+    "  --sim-fault NAME[@N]   ready-stuck, ignore-writes or no-board (repeatable);\n"
+    "                         @N: once the board has made N conversion results\n"
     "  --sim-speed SPEED      fast (the default here) or realtime\n"
     "  --sim-input CH=VOLTS[,NOISE_UV]\n"
     "                         input of channel code CH (0-15), repeatable\n"
+    "  --sim-tone CH=HZ,UV    a sine of HZ hertz, UV microvolts RMS, added to input CH\n"
+    "                         (repeatable)\n"
     "  --sim-state FILE       load the simulated board's registers from FILE when it exists\n"
     "                         and save them there at exit, so that several calls see one\n"
     "                         board; calls on one FILE wait for each other\n"
@@ -44,6 +48,7 @@ Tool::Tool() : app_("Drives a KX3105 evaluation board from a shell or a script."
     app_.add_option("--sim-fault", global_.simFaults)->allow_extra_args(false);
     app_.add_option("--sim-speed", global_.simSpeed);
     app_.add_option("--sim-input", global_.simInputs)->allow_extra_args(false);
+    app_.add_option("--sim-tone", global_.simTones)->allow_extra_args(false);
     app_.add_option("--sim-state", global_.simState);
     app_.add_flag("--no-board-check", global_.noBoardCheck);
     app_.add_flag("--quiet", global_.quiet);
@@ -103,6 +108,8 @@ std::vector<std::string> BoardArguments(const GlobalOptions& g) {
     if (g.simSpeed) args.push_back("--sim-speed=" + *g.simSpeed);
     for (const auto& i : g.simInputs)
         args.push_back("--sim-input=" + i);
+    for (const auto& t : g.simTones)
+        args.push_back("--sim-tone=" + t);
     return args;
 }
 
@@ -152,6 +159,10 @@ void RegisterCommands(Tool& tool, const ChartRunner& charts) {
     RegisterAnalyse(tool);
     RegisterCharts(tool, charts);
     RegisterScan(tool);
+    RegisterSpectrum(tool, charts);
+    RegisterSweep(tool);
+    RegisterLog(tool);
+    RegisterDrift(tool, charts);
 }
 
 }  // namespace kx::cli

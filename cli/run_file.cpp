@@ -101,6 +101,23 @@ bool SettingsFrom(const std::optional<std::string>& range,
     return true;
 }
 
+// The rate a capture was taken at: exact from its filter word and chop state, else its rounded
+// rate_hz. A rate of 0 (no filter word) says nothing.
+void RateFrom(const std::optional<std::string>& filter, const std::optional<std::string>& chop,
+              const std::optional<std::string>& rate, LoadedRun& run) {
+    const auto word = filter ? ParseHexValue(*filter, MaxFilterWord) : std::nullopt;
+    if (word && *word > 0 && chop && (*chop == "on" || *chop == "off")) {
+        run.rateHz = UpdateRate(static_cast<int>(*word), *chop == "on");
+        return;
+    }
+    if (!rate) return;
+    try {
+        const double hz = std::stod(*rate);
+        if (hz > 0 && std::isfinite(hz)) run.rateHz = hz;
+    } catch (const std::exception&) {
+    }
+}
+
 bool LoadCsv(const std::string& text, LoadedRun& run) {
     std::istringstream lines(text);
     std::string line;
@@ -119,6 +136,8 @@ bool LoadCsv(const std::string& text, LoadedRun& run) {
             }
             if (!SettingsFrom(CsvSetting(line, "range"), CsvSetting(line, "polarity"), ref, run))
                 return false;
+            RateFrom(CsvSetting(line, "filter"), CsvSetting(line, "chop"),
+                     CsvSetting(line, "rate_hz"), run);
             continue;
         }
         if (!header) {
@@ -157,6 +176,10 @@ bool LoadJson(const std::string& text, LoadedRun& run) {
     };
     std::optional<double> ref;
     if (j.contains("ref") && j["ref"].is_number()) ref = j["ref"].get<double>();
+    std::optional<std::string> rate;
+    if (j.contains("rate_hz") && j["rate_hz"].is_number())
+        rate = std::to_string(j["rate_hz"].get<double>());
+    RateFrom(text_of("filter"), text_of("chop"), rate, run);
     return SettingsFrom(text_of("range"), text_of("polarity"), ref, run);
 }
 

@@ -36,6 +36,7 @@ struct LoadedRun {
     int count = 0;
     std::optional<int32_t> adcControl;  // from a CSV or JSON capture
     std::optional<float> ref;
+    std::optional<double> rateHz;  // from a CSV or JSON capture taken at a known rate
 };
 
 // Reads a run from a file, "-" being standard input, in whichever format it is written: JSON when

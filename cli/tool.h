@@ -40,6 +40,7 @@ struct GlobalOptions {
     std::vector<std::string> simFaults;
     std::optional<std::string> simSpeed;
     std::vector<std::string> simInputs;
+    std::vector<std::string> simTones;
     std::optional<std::string> simState;
     bool noBoardCheck = false;
     bool quiet = false;
