@@ -37,6 +37,7 @@ void Retitle(QCustomPlot& plot, const QString& from, const QString& to) {
 }  // namespace
 
 int RenderChart(const ChartRequest& request) {
+    if (request.chart == Chart::Curve) return RenderCurve(request);
     LoadedRun run;
     if (!LoadChartRun(request, run)) return ExitFailure;
 

@@ -10,5 +10,7 @@ namespace kx::cli {
 // Loads the run and draws the chart: PNG to standard output for "-", PDF for a name ending in
 // .pdf, else PNG. Returns an exit status.
 int RenderChart(const ChartRequest& request);
+// The same for Chart::Curve (curve_chart.cpp).
+int RenderCurve(const ChartRequest& request);
 
 }  // namespace kx::cli

@@ -1,13 +1,24 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What a plot or histogram command asks the chart renderer for. Plain C++.
 
 namespace kx::cli {
 
-enum class Chart { NoisePlot, Histogram };
+enum class Chart { NoisePlot, Histogram, Curve };
+
+// A curve on log axes (the noise spectrum, the Allan deviation): points with x > 0 and y > 0.
+struct CurveData {
+    std::string title;
+    std::string xLabel;
+    std::string yLabel;
+    std::vector<double> x;
+    std::vector<double> y;
+};
 
 struct ChartRequest {
     Chart chart = Chart::NoisePlot;
@@ -17,6 +28,9 @@ struct ChartRequest {
     int width = 800;
     int height = 500;
     std::optional<std::string> title;
+    // Chart::Curve: run by the renderer to make the curve (the command's own work, its printing
+    // included); its exit status, 0 when `curve` was filled.
+    std::function<int(CurveData& curve)> makeCurve;
 };
 
 struct LoadedRun;

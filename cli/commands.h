@@ -14,6 +14,10 @@ void RegisterCapture(Tool& tool);
 void RegisterAnalyse(Tool& tool);
 void RegisterScan(Tool& tool);
 void RegisterCharts(Tool& tool, const ChartRunner& charts);  // plot, histogram
+void RegisterSpectrum(Tool& tool, const ChartRunner& charts);
+void RegisterSweep(Tool& tool);
+void RegisterLog(Tool& tool);
+void RegisterDrift(Tool& tool, const ChartRunner& charts);
 
 // --ref: a positive number of volts, taken to two decimals as the read screen stores it.
 // Throws UsageError for anything else.
