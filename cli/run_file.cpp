@@ -1,9 +1,12 @@
 #include "cli/run_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -183,6 +186,67 @@ bool LoadJson(const std::string& text, LoadedRun& run) {
     return SettingsFrom(text_of("range"), text_of("polarity"), ref, run);
 }
 
+// The file in one read where it can: a million-code run is read for a spectrum in well under the
+// time a stream takes.
+bool ReadWhole(const std::string& path, size_t sizeHint, std::string& text) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    text.clear();
+    text.resize(sizeHint + 1);
+    size_t used = 0;
+    for (;;) {
+        if (used == text.size()) text.resize(text.size() * 2);
+        const ssize_t n = read(fd, text.data() + used, text.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = errno;
+            close(fd);
+            text.resize(used);
+            errno = error;
+            return n == 0;
+        }
+        used += static_cast<size_t>(n);
+    }
+}
+
+// The data file as the tool and the program write it (blanks, a sign, up to ten digits, LF or
+// CR LF ends), in one pass over the text. False for anything else, which the data file's own
+// reader then takes line by line (and explains); where both read a file they read the same.
+bool FastDecimalRun(std::string_view text, std::vector<double>& buffer) {
+    std::vector<double> codes{0.0};
+    codes.reserve(text.size() / 8 + 1);
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        size_t stop = end;
+        if (stop > at && text[stop - 1] == '\r') --stop;
+        if (stop == at) {
+            if (codes.size() == 1) return false;
+            break;  // an empty line ends the run
+        }
+        size_t i = at;
+        while (i < stop && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        const bool negative = i < stop && text[i] == '-';
+        if (i < stop && (text[i] == '-' || text[i] == '+')) ++i;
+        const size_t first = i;
+        int64_t value = 0;
+        while (i < stop && text[i] >= '0' && text[i] <= '9' && i - first < 10)
+            value = value * 10 + (text[i++] - '0');
+        if (i == first) return false;
+        while (i < stop && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        if (i != stop) return false;
+        if (negative) value = -value;
+        if (value < INT32_MIN || value > INT32_MAX) return false;
+        codes.push_back(static_cast<double>(value));
+        at = end + 1;
+    }
+    buffer = std::move(codes);
+    return true;
+}
+
 }  // namespace
 
 double LsbVolts(int32_t adcControl, double ref) {
@@ -227,14 +291,10 @@ bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why
             why = "cannot open " + path + ": not a regular file";
             return false;
         }
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
+        if (!ReadWhole(path, static_cast<size_t>(info.st_size), text)) {
             why = "cannot open " + path + ": " + SystemReason(errno);
             return false;
         }
-        std::ostringstream all;
-        all << in.rdbuf();
-        text = all.str();
     }
 
     run = LoadedRun{};
@@ -247,6 +307,10 @@ bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why
             return false;
         }
     } else {
+        if (!hex && FastDecimalRun(text, run.buffer)) {
+            run.count = static_cast<int>(run.buffer.size()) - 1;
+            return true;  // never empty
+        }
         std::istringstream in(text);
         auto result =
             datafile::ParseLongRun(in, hex ? datafile::Form::Hex : datafile::Form::Decimal);

@@ -199,6 +199,45 @@ private slots:
         QVERIFY(cli.bytes("adev.png").startsWith("\x89PNG"));
     }
 
+    // Data files of a million codes are read in one pass; every other form still reads as the
+    // data file's own reader reads it.
+    void dataFileForms_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("codes");  // the codes read, or the failure
+        const QByteArray ten = " 1\r\n 2\r\n 3\r\n 4\r\n 5\r\n 6\r\n 7\r\n 8\r\n";
+        QTest::newRow("blanks, signs, both line ends")
+            << QByteArray(" 8388608\r\n-2\n+3\n\t4 \n2147483647\n-2147483648\n-0\n") + ten
+            << "8388608 -2 3 4 2147483647 -2147483648 0 1 2 3 4 5 6 7 8";
+        QTest::newRow("an empty line ends the run") << ten + " 9\r\n 10\r\n\r\n 99\r\n"
+                                                    << "1 2 3 4 5 6 7 8 9 10";
+        QTest::newRow("no line end at the last") << ten + " 9\r\n 10"
+                                                 << "1 2 3 4 5 6 7 8 9 10";
+        QTest::newRow("decimals round") << ten + " 8.5\r\n 1e1\r\n"
+                                        << "1 2 3 4 5 6 7 8 8 10";
+        QTest::newRow("beyond 32 bits") << ten + "2147483648\r\n 1\r\n"
+                                        << "line 9";
+        QTest::newRow("not a number") << QByteArray(" 1\r\n 2\r\n12a\r\n") + ten << "line 3";
+        QTest::newRow("empty first line") << QByteArray("\r\n") + ten << "line 1";
+    }
+
+    void dataFileForms() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, codes);
+        QVERIFY(cli.write("forms.dat", text));
+        const CliResult r = cli.run({"plot", "forms.dat", "-o", "forms.csv"});
+        if (codes.startsWith("line")) {
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains("forms.dat " + codes + " is not a decimal code"),
+                     qPrintable(r.err));
+            return;
+        }
+        QCOMPARE(r.exitCode, 0);
+        QStringList read;
+        for (const QByteArray& row : cli.bytes("forms.csv").trimmed().split('\n').mid(1))
+            read << QString(row.split(',')[1]);
+        QCOMPARE(read.join(' '), codes);
+    }
+
     void usageErrors_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("spectrum without a file") << QStringList{"spectrum"};
