@@ -125,6 +125,14 @@ private slots:
                            "640mV", "--polarity", "unipolar", "--rate", "50", "--chop", "off"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(onBoard("b4", {"read", "adc-control"}).out, QByteArray("2D\n"));
+        // A data file carries no range: the board's is taken and said, unless --quiet.
+        r = onBoard("b4", {"analyse", "s.dat"});
+        QCOMPARE(r.err,
+                 QString("kx3105-cli: range and polarity from the board: 640 mV, unipolar\n"));
+        QVERIFY(r.out.contains("Input Range: 640 mV\n"));
+        r = onBoard("b4", {"--quiet", "analyse", "s.dat"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QString());
         // 32768 / (8 * 50) = 81.92: filter word 51 hex; chopping off sets mode bit 7.
         QCOMPARE(onBoard("b4", {"read", "filter"}).out, QByteArray("51\n"));
         QCOMPARE(onBoard("b4", {"read", "mode"}).out, QByteArray("83\n"));
@@ -211,6 +219,15 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.out.startsWith("Usage: kx3105-cli [board options] capture COUNT"));
         QVERIFY(r.out.contains("\"Error Reading Data from KX3105\""));
+
+        // Output that does not arrive is a failure, said.
+        for (const QStringList& args : {QStringList{"--help"}, QStringList{"--simulate", "regs"}}) {
+            r = cli.run(args, {}, [](QProcess& p) { p.setStandardOutputFile("/dev/full"); });
+            QCOMPARE(r.exitCode, 1);
+            QCOMPARE(
+                r.err,
+                QString("kx3105-cli: cannot write standard output: No space left on device\n"));
+        }
     }
 
     // The figures that a single-precision mean got wrong, and the values against a computation

@@ -26,7 +26,15 @@ class CliRunsTest : public QObject {
     }
 
 private slots:
+    void captureEndedBySignal_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("SIGTERM") << SIGTERM << 143;
+        QTest::newRow("SIGINT") << SIGINT << 130;
+    }
     void captureEndedBySignal() {
+        QFETCH(int, signal);
+        QFETCH(int, status);
         // Real time at about 100 conversions a second: a second of it is many codes.
         QProcess p;
         CliRunner::Prepare(p, cli.dir());
@@ -34,9 +42,9 @@ private slots:
                              "100", "-o", "run.dat"});
         QVERIFY(p.waitForStarted());
         QTest::qWait(1000);
-        p.terminate();  // SIGTERM
+        ::kill(static_cast<pid_t>(p.processId()), signal);
         const CliResult r = CliRunner::finish(p);
-        QCOMPARE(r.exitCode, 143);
+        QCOMPARE(r.exitCode, status);
         const int codes = static_cast<int>(cli.bytes("run.dat").count("\r\n"));
         QVERIFY2(codes > 10 && codes < 200, qPrintable(QString::number(codes)));
         QCOMPARE(r.err, QString("kx3105-cli: interrupted after %1 codes\n").arg(codes));
