@@ -89,7 +89,7 @@ std::string Tool::GeneralHelp() const {
         "optional 0x.\n"
         "\n"
         "Exit status: 0 success, 1 the board or a file failed, 2 usage error, 130 and 143 a\n"
-        "capture ended by SIGINT or SIGTERM (its codes kept).\n"
+        "capture, sweep or log ended by SIGINT or SIGTERM (what it had read kept).\n"
         "'kx3105-cli COMMAND --help' explains a command; --version shows the version.\n";
     return text;
 }

@@ -225,9 +225,8 @@ void RegisterSpectrum(Tool& tool, const ChartRunner& charts) {
     static SpectrumOptions o;
     CLI::App* c = tool.Add(
         {"spectrum",
-         "spectrum FILE [--rate HZ] [--adc-control HEX | --range RANGE --polarity POL] "
-         "[--ref VOLTS] [--window hann|blackman-harris] [--segment N] [--json] "
-         "[-o OUT.png|.pdf|.csv]",
+         "spectrum FILE [--rate HZ] [--window hann|blackman-harris] [--segment N] [--json] "
+         "[-o OUT.png|.pdf|.csv] [scaling]",
          "noise spectral density of a run, its white level, spurs and tone figures",
          "Makes the noise spectral density of a run (at least 64 codes) by Welch's method:\n"
          "segments overlapping by half, each with its mean removed and windowed, one-sided, in\n"
@@ -241,7 +240,9 @@ void RegisterSpectrum(Tool& tool, const ChartRunner& charts) {
          "on standard error.\n"
          "\n"
          "  --rate HZ          update rate of the run in hertz\n"
+
          "  --hex              the data file holds hexadecimal codes\n"
+         "  scaling, as for analyse:\n"
          "  --adc-control HEX  the ADC control byte (range bits 2..0, unipolar bit 3)\n"
          "  --range RANGE      20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V\n"
          "  --polarity POL     bipolar or unipolar\n"

@@ -295,9 +295,8 @@ void RegisterSweep(Tool& tool) {
     static SweepOptions o;
     CLI::App* c = tool.Add(
         {"sweep",
-         "sweep [--ranges all|LIST] [--rates LIST|--filters LIST] [--chop on|off] "
-         "[--polarity bipolar|unipolar] [--channel NAME] [--count N] [--settle N] "
-         "[--format markdown|csv|json] [-o FILE]",
+         "sweep [--ranges all|LIST] [--rates LIST|--filters LIST] [--count N] [--settle N] "
+         "[--format markdown|csv|json] [-o FILE] [settings]",
          "the data sheet's table of RMS noise against update rate and range",
          "For each update rate and each range: programs the ADC control register (channel,\n"
          "range, coding), the filter word and the mode register (chopping, continuous\n"
@@ -314,9 +313,6 @@ void RegisterSweep(Tool& tool) {
          "                     screen finds it (within its limits for the chop state)\n"
          "  --filters LIST     filter words in hexadecimal: 45,0x0D\n"
          "                     (neither: the board's present filter word)\n"
-         "  --chop on|off      chopping\n"
-         "  --polarity POL     bipolar or unipolar\n"
-         "  --channel NAME     AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2 ... AIN7-AIN8, ...\n"
          "  --count N          codes per point (default 1000, at least 2)\n"
          "  --settle N         results discarded after each change (default 3)\n"
          "  --ref VOLTS        reference voltage for the uV (default 2.5)\n"
@@ -325,7 +321,11 @@ void RegisterSweep(Tool& tool) {
          "                     effective_resolution_bits, noise_free_bits}]}). Default: markdown\n"
          "                     on a terminal, csv otherwise; with -o, by the name's ending\n"
          "                     (.md, .json, else csv)\n"
-         "  -o FILE            write the table to FILE (replaced whole at the end)\n"},
+         "  -o FILE            write the table to FILE (replaced whole at the end)\n"
+         "  settings:\n"
+         "  --chop on|off      chopping\n"
+         "  --polarity POL     bipolar or unipolar\n"
+         "  --channel NAME     AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2 ... AIN7-AIN8, ...\n"},
         [&tool] { return RunSweep(tool.global(), o); });
     c->add_option("--ranges", o.ranges);
     c->add_option("--rates", o.rates);

@@ -79,6 +79,24 @@ private slots:
         QVERIFY(csv.err.isEmpty());
     }
 
+    void interruptedSweepPrintsRowsSoFar() {
+        // The first point is quick (1365 Hz), the second would take a long while (19.79 Hz).
+        QProcess p;
+        CliRunner::Prepare(p, cli.dir());
+        p.start(KX3105_CLI, {"--simulate", "sweep", "--ranges", "2.56V", "--chop", "off",
+                             "--filters", "3,45,45", "--count", "300000"});
+        QVERIFY(p.waitForStarted());
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("point 2 of 3"), 20000);
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        const CliResult r = CliRunner::finish(p);
+        QCOMPARE(r.exitCode, 130);
+        QVERIFY2(r.err.contains("interrupted after 1 rows"), qPrintable(r.err));
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[1].startsWith("1365.33,0x03,2.56V,"));
+    }
+
     void spectrumFindsTone() {
         // 20 uV RMS at 50 Hz on the input, converted at 1365.33 Hz.
         CliResult r = cli.run({"--simulate", "--sim-tone", "0=50,20", "capture", "8192", "--chop",
@@ -114,7 +132,6 @@ private slots:
         QVERIFY(rows.last().startsWith("682.66"));
 
         // A chart through the renderer; a plain data file takes its rate from the board.
-        QVERIFY(cli.write("white.dat", QByteArray().fill('\n', 0)));
         r = cli.run({"--simulate", "capture", "256", "-o", "white.dat"});
         QCOMPARE(r.exitCode, 0);
         r = cli.run({"--simulate", "spectrum", "white.dat", "-o", "nsd.png"});
@@ -163,6 +180,19 @@ private slots:
             QCOMPARE(line.count(','), 4);
             QVERIFY(line.endsWith(",ok"));
         }
+
+        // SIGTERM ends it between lines: every line it counted is in the file.
+        QVERIFY(cli.write("term.csv", ""));
+        p.start(KX3105_CLI,
+                {"--simulate", "log", "--every", "0.01", "--average", "4", "-o", "term.csv"});
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(logLines("term.csv").size() >= 3, 10000);
+        p.terminate();
+        const CliResult stopped = CliRunner::finish(p);
+        QCOMPARE(stopped.exitCode, 143);
+        QVERIFY2(stopped.err.endsWith(
+                     QString("stopped after %1 lines\n").arg(logLines("term.csv").size())),
+                 qPrintable(stopped.err));
 
         // Continued later: the header is not repeated, the lines go on after the old ones.
         const int before = static_cast<int>(logLines("killed.csv").size());
