@@ -6,10 +6,6 @@
 
 namespace kx::cli {
 
-bool GlobalOptions::wantsSimulation() const {
-    return simulate || simSeed || !simFaults.empty() || simSpeed || !simInputs.empty() || simState;
-}
-
 namespace {
 
 const char* const BoardOptionsHelp =
