@@ -6,11 +6,6 @@
 
 namespace kx::cli {
 
-bool GlobalOptions::wantsSimulation() const {
-    return simulate || simSeed || !simFaults.empty() || simSpeed || !simInputs.empty() ||
-           !simTones.empty() || simState;
-}
-
 namespace {
 
 const char* const BoardOptionsHelp =

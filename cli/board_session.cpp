@@ -57,25 +57,34 @@ int WithBoard(const GlobalOptions& global, const std::function<int()>& command) 
             return Failure("cannot write the trace " + *options.traceFile + ": " + error);
     }
 
-    // Start-up's own notes go to standard error with the tool's prefix.
+    // The port's own notes (why a port cannot be claimed) go to standard error as the tool's.
     std::ostringstream notes;
+    size_t notesShown = 0;
+    auto showNotes = [&] {
+        std::istringstream lines(notes.str().substr(notesShown));
+        notesShown = notes.str().size();
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("kx3105: ", 0) == 0) line.erase(0, 8);
+            if (!line.empty()) Note(line);
+        }
+    };
     Board board = OpenBoard(options, notes);
     auto* simulated = dynamic_cast<sim::SimulatedBoard*>(board.backend.get());
     SetPortBackend(board.backend.get());
     auto finish = [&](int status) {
+        showNotes();
         SetPortBackend(nullptr);
         StopPortTrace();
         return status;
     };
-    std::istringstream noteLines(notes.str());
-    for (std::string line; std::getline(noteLines, line);)
-        if (!line.empty()) Note(line);
+    showNotes();
 
     if (simulated) {
         std::string why;
         if (!state.LoadInto(*simulated, why)) return finish(Failure(why));
     }
     RunStartup(options);
+    showNotes();
     auto* port = dynamic_cast<const PpdevPort*>(board.backend.get());
     if (!simulated && (PortAddress == 0 || (port && !port->claimed())))
         return finish(Failure(BoardLine(board)));

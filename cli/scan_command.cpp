@@ -41,17 +41,17 @@ struct RowSetting {
 };
 
 // CHANNEL[:RANGE[:POLARITY[:FILTER]]], e.g. AIN1-AINCOM:2.56V:bipolar:45.
-void ParseSpec(const std::string& spec, std::array<RowSetting, multi::ChannelCount>& rows) {
+void ParseChannel(const std::string& text, std::array<RowSetting, multi::ChannelCount>& rows) {
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
-        const size_t colon = spec.find(':', start);
-        parts.push_back(spec.substr(start, colon - start));
+        const size_t colon = text.find(':', start);
+        parts.push_back(text.substr(start, colon - start));
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
     if (parts.size() > 4)
-        throw UsageError{"scan takes CHANNEL[:RANGE[:POLARITY[:FILTER]]], not '" + spec + "'"};
+        throw UsageError{"scan takes CHANNEL[:RANGE[:POLARITY[:FILTER]]], not '" + text + "'"};
     const auto code = ChannelCodeByName(parts[0]);
     int row = multi::NoRow;
     for (int r = 0; r < multi::ChannelCount; ++r)
@@ -148,8 +148,8 @@ std::string Output(const std::vector<Reading>& readings,
 
 int RunScan(const GlobalOptions& global, const ScanOptions& o) {
     std::array<RowSetting, multi::ChannelCount> rows{};
-    for (const auto& spec : o.channels)
-        ParseSpec(spec, rows);
+    for (const auto& channel : o.channels)
+        ParseChannel(channel, rows);
     int passes = 0;
     if (std::sscanf(o.passes.c_str(), "%d", &passes) != 1 || passes < 1 || passes > 1000000 ||
         std::to_string(passes) != o.passes)

@@ -48,8 +48,6 @@ struct GlobalOptions {
 
     // Filled after parsing by the program's own parser, which checks the values.
     StartupOptions board;
-    // Any simulated-board option given: no printer port is looked for.
-    bool wantsSimulation() const;
 };
 
 // What a command's help shows; the same texts as `kx3105-cli --help` lists.
