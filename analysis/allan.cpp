@@ -60,10 +60,11 @@ std::vector<AllanPoint> OverlappingDeviation(std::span<const double> readings, d
     const size_t n = readings.size();
     std::vector<AllanPoint> points;
     if (n < 3) return points;
-    // Running sums make each average a difference of two sums.
+    // Running sums make each average a difference of two sums; taken about the first reading so
+    // that a large offset (codes near mid-scale) costs no precision.
     std::vector<double> sums(n + 1, 0.0);
     for (size_t i = 0; i < n; ++i)
-        sums[i + 1] = sums[i] + readings[i];
+        sums[i + 1] = sums[i] + (readings[i] - readings[0]);
     for (size_t m = 1; 3 * m <= n; m *= 2) {
         const size_t terms = n - 2 * m + 1;
         double total = 0;

@@ -268,7 +268,8 @@ std::vector<Spur> LargestSpurs(const Density& density, size_t count) {
     const size_t last = p.size() - 1;
 
     const double nu = DegreesOfFreedom(density);
-    const auto noise = LocalNoise(p, first, last, ChiSquareQuantile(nu, 0.0));
+    const double share = ChiSquareQuantile(nu, 0.0);
+    const auto noise = LocalNoise(p, first, last, share);
     const double bins = static_cast<double>(last - first + 1);
     const double ratio =
         std::max(ChiSquareQuantile(nu, NormalDeviate(FalseAlarm / bins)), SpurMinimumRatio);
@@ -291,8 +292,17 @@ std::vector<Spur> LargestSpurs(const Density& density, size_t count) {
             if (next > std::min(end + 2 * lobe, last)) break;
             end = next;
         }
-        const size_t from = k > lobe ? k - lobe : 1;
+        const size_t from = k - lobe;
         const size_t to = std::min(end + lobe, last);
+        // Drift and noise rising towards DC are no spur: the peak must also stand clear of the
+        // bins just below its lobe (a spur within two lobes of DC has none to show).
+        const auto at = [&](size_t bin) { return p.begin() + static_cast<std::ptrdiff_t>(bin); };
+        const size_t below = std::max(lobe, from > 2 * lobe ? from - 2 * lobe : 0);
+        const double top = *std::max_element(at(k), at(end + 1));
+        if (from <= lobe || !(top > ratio * Median({at(below), at(from)}) / share)) {
+            k = to + 1;
+            continue;
+        }
         double power = 0, above = 0, moment = 0;
         for (size_t j = from; j <= to; ++j) {
             const double excess = p[j] - noise[j];
@@ -317,7 +327,7 @@ std::optional<Tone> ToneFigures(std::span<const double> codes, double lsbVolts, 
     const size_t n = codes.size();
     const size_t lobe = LobeBins(Window::BlackmanHarris);
     const size_t last = n / 2;
-    if (last < 4 * lobe) return std::nullopt;
+    if (last < 4 * lobe + 2) return std::nullopt;
 
     const auto w = MakeWindow(Window::BlackmanHarris, n);
     const double energy = std::inner_product(w.begin(), w.end(), w.begin(), 0.0);
@@ -332,13 +342,23 @@ std::optional<Tone> ToneFigures(std::span<const double> codes, double lsbVolts, 
     for (size_t k = 0; k <= last; ++k)
         s[k] = fft.power(k) * scale * OneSided(k, n);
 
-    const auto peak = std::max_element(s.begin() + static_cast<std::ptrdiff_t>(lobe + 1), s.end());
+    // The tone is looked for from two main lobes above DC, so that noise can be seen on both
+    // sides of it.
+    const size_t lowest = 2 * lobe + 2;
+    const auto peak = std::max_element(s.begin() + static_cast<std::ptrdiff_t>(lowest), s.end());
     const auto k0 = static_cast<size_t>(peak - s.begin());
-    // One transform: each noise bin's power is exponential, its median ln 2 times its mean.
+    // One transform: each noise bin's power is exponential, its median ln 2 times its mean. The
+    // peak must stand clear of the noise over the band and of the bins as far away on either
+    // side, so that drift or noise rising towards DC is not taken for a tone.
+    const double clear = std::log(static_cast<double>(last - lobe) / FalseAlarm);
     const double noiseMean =
         Median({s.begin() + static_cast<std::ptrdiff_t>(lobe + 1), s.end()}) / std::numbers::ln2;
-    const double clear = std::log(static_cast<double>(last - lobe) / FalseAlarm);
-    if (!(*peak > clear * noiseMean)) return std::nullopt;
+    const size_t reach = std::min(3 * lobe, k0 - lobe - 1);
+    std::vector<double> around;
+    for (size_t k = k0 - reach; k <= std::min(k0 + reach, last); ++k)
+        if (k + lobe < k0 || k > k0 + lobe) around.push_back(s[k]);
+    const double localMean = Median(std::move(around)) / std::numbers::ln2;
+    if (!(*peak > clear * std::max(noiseMean, localMean))) return std::nullopt;
 
     enum Kind : uint8_t { Noise, Dc, Fundamental, Harmonic };
     std::vector<uint8_t> kind(last + 1, Noise);

@@ -63,9 +63,10 @@ std::vector<DensityRow> DensityRows(const Density& density);
 // for the few percent by which the median of an averaged periodogram lies below its mean.
 double WhiteLevel(const Density& density);
 
-// A local peak of the density clearly above the local noise (the median of the bins around it):
-// neighbouring bins above the noise are one spur. Its amplitude is the power above the noise
-// under its bins; its frequency the centre of that power.
+// A local peak of the density clearly above the local noise (the median of the bins around it)
+// and above the bins just below it, so that drift rising towards DC is none: neighbouring bins
+// above the noise are one spur. A spur within two main lobes of DC is not told from drift. Its
+// amplitude is the power above the noise under its bins; its frequency the centre of that power.
 struct Spur {
     double hz = 0;
     double uvRms = 0;
@@ -75,10 +76,11 @@ struct Spur {
 std::vector<Spur> LargestSpurs(const Density& density, size_t count = 5);
 
 // The data-sheet figures of a test tone, from one Blackman-Harris windowed transform of the whole
-// run: the tone is the largest bin outside DC and its neighbours within the window's main lobe;
-// harmonics 2 to 6 are taken where they alias into the band; noise is every other bin except the
-// DC bins, with the tone's bins filled at the noise's mean. THD and SFDR are in dBc (THD
-// negative). THD is -infinity only when every harmonic falls on DC or the tone.
+// run: the tone is the largest bin from two main lobes (12 bins) above DC (a tone closer to DC is
+// not told from drift), its power that of its main lobe; harmonics 2 to 6 are taken where they
+// alias into the band; noise is every other bin except the DC bins, with the tone's bins filled
+// at the noise's mean. THD and SFDR are in dBc (THD negative). THD is -infinity only when every
+// harmonic falls on DC or the tone.
 struct Tone {
     double hz = 0;
     double uvRms = 0;

@@ -5,6 +5,7 @@
 
 #include "analysis/characterise.h"
 #include "analysis/spectrum.h"
+#include "tests/support/relative.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"
 
@@ -55,15 +56,12 @@ private slots:
         QVERIFY2(s, error.c_str());
         const double noiseUv = ModelRmsCodes(rate, lsb * 1e6) * lsb * 1e6;
         const double whiteNv = noiseUv * 1e3 * std::sqrt(2 / rate);
-        QVERIFY2(std::abs(s->figures.whiteNvPerRtHz / whiteNv - 1) < 0.10,
-                 qPrintable(QString::number(s->figures.whiteNvPerRtHz)));
+        KX_VERIFY_RELATIVE(s->figures.whiteNvPerRtHz, whiteNv, 0.10);
         const auto& tone = s->figures.tone;
         QVERIFY(tone);
-        QVERIFY2(std::abs(tone->hz - 50) <= rate / codes.size() / 2,
-                 qPrintable(QString::number(tone->hz)));
-        QVERIFY2(std::abs(tone->uvRms / 20 - 1) < 0.05, qPrintable(QString::number(tone->uvRms)));
-        const double snr = 20 * std::log10(20 / noiseUv);
-        QVERIFY2(std::abs(tone->snrDb - snr) < 1, qPrintable(QString::number(tone->snrDb)));
+        QVERIFY(std::abs(tone->hz - 50) <= rate / codes.size() / 2);  // in the 50 Hz bin
+        KX_VERIFY_RELATIVE(tone->uvRms, 20, 0.05);
+        QVERIFY(std::abs(tone->snrDb - 20 * std::log10(20 / noiseUv)) < 1);
     }
 
     // Two ranges by two rates, 1000 codes each: the RMS noise the model implies, within 10 %,
@@ -99,51 +97,36 @@ private slots:
             QCOMPARE(row.codes, 1000);
             QCOMPARE(row.rateHz, p.rate);
             const double expected = ModelRmsCodes(p.rate, p.lsbUv);
-            QVERIFY2(std::abs(row.rmsCodes / expected - 1) < 0.10,
-                     qPrintable(QString("range %1, %2 Hz: %3 codes, model %4")
-                                    .arg(p.range)
-                                    .arg(p.rate)
-                                    .arg(row.rmsCodes)
-                                    .arg(expected)));
+            KX_VERIFY_RELATIVE(row.rmsCodes, expected, 0.10);
             // The noise analysis's LSB, rounded to single precision.
-            QVERIFY(std::abs(row.rmsMicrovolts / (row.rmsCodes * p.lsbUv) - 1) < 1e-6);
+            KX_VERIFY_RELATIVE(row.rmsMicrovolts, row.rmsCodes * p.lsbUv, 1e-6);
             QVERIFY(row.pkPkMicrovolts > 4 * row.rmsMicrovolts);
             QCOMPARE(*row.effectiveResolutionBits, std::log2(16777216 / row.rmsCodes));
         }
         QVERIFY(messages.shown.empty());
     }
 
-    void sweepFailures_data() {
-        QTest::addColumn<int>("fault");  // -1: none, the stop flag set instead
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("icon");
-        QTest::newRow("write not taken")
-            << int(kx::sim::Fault::IgnoreWrites) << int(StepResult::ProgrammingFailed)
-            << "Error programming KX3105" << int(kx::Icon::Warning);
-        QTest::newRow("never ready") << int(kx::sim::Fault::ReadyStuck) << int(StepResult::TimedOut)
-                                     << "Error Reading Data from KX3105" << int(kx::Icon::None);
-        QTest::newRow("stopped") << -1 << int(StepResult::Stopped) << "" << 0;
-    }
+    // A write not taken, a converter never ready, a stop: no row, and the screens' message.
     void sweepFailures() {
-        QFETCH(int, fault);
-        QFETCH(int, result);
-        QFETCH(QString, message);
-        QFETCH(int, icon);
-        SimBench bench;
-        ScriptedMessages messages;
-        if (fault >= 0) bench.board.setFault(kx::sim::Fault(fault), true);
-        const std::atomic<bool> stop{fault < 0};
-        kx::characterise::SweepSetting setting;
-        setting.rangeCode = 3;
-        const auto outcome = kx::characterise::SweepPoint(setting, stop);
-        QCOMPARE(int(outcome.result), result);
-        QCOMPARE(QString::fromStdString(outcome.message), message);
-        QVERIFY(!outcome.row);
-        QCOMPARE(int(messages.shown.size()), message.isEmpty() ? 0 : 1);
-        if (!message.isEmpty()) {
-            QCOMPARE(QString::fromStdString(messages.shown[0].text), message);
-            QCOMPARE(int(messages.shown[0].icon), icon);
+        using kx::sim::Fault;
+        const std::tuple<int, StepResult, std::string, kx::Icon> cases[] = {
+            {int(Fault::IgnoreWrites), StepResult::ProgrammingFailed, "Error programming KX3105",
+             kx::Icon::Warning},
+            {int(Fault::ReadyStuck), StepResult::TimedOut, "Error Reading Data from KX3105",
+             kx::Icon::None},
+            {-1, StepResult::Stopped, "", kx::Icon::None}};
+        for (const auto& [fault, result, message, icon] : cases) {
+            SimBench bench;
+            ScriptedMessages messages;
+            if (fault >= 0) bench.board.setFault(Fault(fault), true);
+            const std::atomic<bool> stop{fault < 0};
+            const auto outcome = kx::characterise::SweepPoint({}, stop);
+            QCOMPARE(outcome.result, result);
+            QCOMPARE(outcome.message, message);
+            QVERIFY(!outcome.row);
+            const std::vector<kx::Message> shown{
+                {message, kx::ApplicationTitle, icon, kx::Buttons::Ok}};
+            QCOMPARE(messages.shown, message.empty() ? std::vector<kx::Message>{} : shown);
         }
     }
 

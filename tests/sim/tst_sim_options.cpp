@@ -38,35 +38,21 @@ private slots:
         }
     }
 
-    void faultSettings_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("fault");        // -1: refused
-        QTest::addColumn<qlonglong>("after");  // -1: from the start
-        QTest::newRow("plain name") << "no-board" << int(Fault::NoBoard) << -1LL;
-        QTest::newRow("after 5 results") << "ready-stuck@5" << int(Fault::ReadyStuck) << 5LL;
-        QTest::newRow("after 0 results") << "ignore-writes@0" << int(Fault::IgnoreWrites) << 0LL;
-        QTest::newRow("no count") << "ready-stuck@" << -1 << 0LL;
-        QTest::newRow("negative count") << "ready-stuck@-1" << -1 << 0LL;
-        QTest::newRow("count with a unit") << "ready-stuck@5s" << -1 << 0LL;
-        QTest::newRow("unknown name") << "smoke@3" << -1 << 0LL;
-    }
+    // NAME@N: the fault and the count; a count that is no whole number, or an unknown name, is
+    // refused with a reason.
     void faultSettings() {
-        QFETCH(QString, text);
-        QFETCH(int, fault);
-        QFETCH(qlonglong, after);
-        Fault parsed = Fault::NoBoard;
-        std::optional<uint64_t> results;
+        Fault fault = Fault::NoBoard;
+        std::optional<uint64_t> after;
         std::string error;
-        QCOMPARE(kx::sim::ParseFaultSetting(text.toStdString(), parsed, results, error),
-                 fault >= 0);
-        if (fault < 0) {
-            QVERIFY(!error.empty());
-            if (text.startsWith("smoke")) QVERIFY(error.find("'smoke'") != std::string::npos);
-            return;
-        }
-        QCOMPARE(int(parsed), fault);
-        QCOMPARE(results.has_value(), after >= 0);
-        if (results) QCOMPARE(qlonglong(*results), after);
+        QVERIFY(kx::sim::ParseFaultSetting("ready-stuck@5", fault, after, error));
+        QCOMPARE(fault, Fault::ReadyStuck);
+        QCOMPARE(after, std::optional<uint64_t>(5));
+        QVERIFY(kx::sim::ParseFaultSetting("ignore-writes", fault, after, error));
+        QCOMPARE(fault, Fault::IgnoreWrites);
+        QVERIFY(!after);
+        for (const char* bad : {"ready-stuck@", "ready-stuck@-1", "smoke@3"})
+            QVERIFY(!kx::sim::ParseFaultSetting(bad, fault, after, error) && !error.empty());
+        QVERIFY(error.find("'smoke'") != std::string::npos);
     }
 
     // ready-stuck@5 from the settings: five results are read, the sixth read times out.
@@ -90,33 +76,17 @@ private slots:
         SetPortBackend(nullptr);
     }
 
-    void toneSettings_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("50 Hz, 20 uV on channel 0") << "0=50,20" << true;
-        QTest::newRow("fractions, channel 15") << "15=0.5,1e-1" << true;
-        QTest::newRow("channel 16") << "16=50,20" << false;
-        QTest::newRow("no amplitude") << "0=50" << false;
-        QTest::newRow("negative frequency") << "0=-1,20" << false;
-        QTest::newRow("negative amplitude") << "0=50,-20" << false;
-        QTest::newRow("third field") << "0=50,20,3" << false;
-        QTest::newRow("no channel") << "50,20" << false;
-    }
     void toneSettings() {
-        QFETCH(QString, text);
-        QFETCH(bool, ok);
         kx::sim::ToneSetting tone{9, 9, 9};
         std::string error;
-        QCOMPARE(kx::sim::ParseToneSetting(text.toStdString(), tone, error), ok);
-        QCOMPARE(error.empty(), ok);
-        if (!ok) {
-            QCOMPARE(tone.channel, 9);
-            return;
+        QVERIFY(kx::sim::ParseToneSetting("15=50.5,2e1", tone, error));
+        QCOMPARE(tone.channel, 15);
+        QCOMPARE(tone.hertz, 50.5);
+        QCOMPARE(tone.microvoltsRms, 20.0);
+        for (const char* bad : {"16=50,20", "0=50", "0=-1,20", "0=50,20,3", "50,20"}) {
+            QVERIFY2(!kx::sim::ParseToneSetting(bad, tone, error) && !error.empty(), bad);
+            QCOMPARE(tone.channel, 15);  // untouched
         }
-        const auto parts = text.split(QRegularExpression("[=,]"));
-        QCOMPARE(tone.channel, parts[0].toInt());
-        QCOMPARE(tone.hertz, parts[1].toDouble());
-        QCOMPARE(tone.microvoltsRms, parts[2].toDouble());
     }
 
     void speedsAndSeeds() {
