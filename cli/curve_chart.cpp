@@ -48,10 +48,11 @@ void SetupCurve(QCustomPlot& plot, const CurveData& curve, const QString& title)
     graph->setPen(QPen(QColor(0, 0, 160), 1));
     if (x.size() < 64) graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, 5));
     plot.rescaleAxes();
-    // A flat curve still gets a decade to sit in.
+    // A flat curve still gets a decade to sit in; the end points keep clear of the frame.
     for (QCPAxis* axis : {plot.xAxis, plot.yAxis}) {
         const QCPRange r = axis->range();
-        if (r.upper <= r.lower * 1.01) axis->setRange(r.lower / 3, r.upper * 3);
+        const double margin = r.upper <= r.lower * 1.01 ? 3.0 : 1.1;
+        axis->setRange(r.lower / margin, r.upper * margin);
     }
 }
 
