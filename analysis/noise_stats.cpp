@@ -161,4 +161,15 @@ NoiseAnalysis AnalyseSharedRun(int32_t adcControl) {
     return a;
 }
 
+NoiseAnalysis AnalyseRun(const std::vector<double>& buffer, int count, int32_t adcControl,
+                         float referenceVoltage) {
+    NoiseAnalysis a;
+    a.adcControl = adcControl;
+    const int rangeCode = adc::RangeCode(adcControl);
+    a.stats = ComputeNoiseStatistics(buffer, count);
+    a.scaling = ScalingFor(rangeCode, adc::PolarityOf(adcControl), referenceVoltage);
+    a.texts = NoiseResultTexts(a.stats, a.scaling, referenceVoltage, count);
+    return a;
+}
+
 }  // namespace kx::noise

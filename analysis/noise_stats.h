@@ -97,4 +97,9 @@ NoiseAnalysis AnalyseSharedRun(int32_t adcControl);
 // (WriteSerial 0x42, ReadSerial 8 bits at PortAddress), the byte taken as it comes.
 NoiseAnalysis AnalyseSharedRun();
 
+// The same analysis of codes buffer[1..count], any count, with the reference given: the globals
+// are left alone, so a run longer than the 16-bit CodeCount can be analysed.
+NoiseAnalysis AnalyseRun(const std::vector<double>& buffer, int count, int32_t adcControl,
+                         float referenceVoltage);
+
 }  // namespace kx::noise

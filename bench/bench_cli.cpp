@@ -149,13 +149,14 @@ void BM_CaptureRealTimeInProcess(benchmark::State& state) {
         std::atomic<bool> keepReading{true};
 
         const auto start = std::chrono::steady_clock::now();
-        const int status = kx::cli::Capture(CaptureCount, keepReading, {});
+        std::vector<int32_t> codes;
+        const auto end = kx::cli::Capture(CaptureCount, keepReading, codes, nullptr, {});
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
         state.SetIterationTime(elapsed.count());
         elapsedTotal += elapsed.count();
         missed += board.resultsReplaced() - replacedBefore;
-        if (status != 0 || CodeCount != CaptureCount) ++shortRuns;
+        if (end != kx::cli::CaptureEnd::Done || codes.size() != CaptureCount) ++shortRuns;
         SetPortBackend(nullptr);
     }
     const double runs = static_cast<double>(state.iterations());

@@ -1,104 +1,170 @@
-#include "cli/analyse_command.h"
-
-#include <charconv>
 #include <cmath>
+#include <nlohmann/json.hpp>
 
+#include "analysis/noise_stats.h"
 #include "analysis/read_run.h"
-#include "core/globals.h"
+#include "board/registers.h"
+#include "cli/board_session.h"
+#include "cli/commands.h"
+#include "cli/output.h"
+#include "cli/run_file.h"
+#include "cli/settings.h"
+#include "registers/adc_control_fields.h"
+#include "registers/register_update.h"
+
+// `analyse`: the noise analysis screen's results for a run of any length, as text or JSON.
 
 namespace kx::cli {
 
 namespace {
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            static constexpr char digits[] = "0123456789abcdef";
-            out += "\\u00";
-            out += digits[u >> 4];
-            out += digits[u & 0xF];
-        } else {
-            out += c;  // UTF-8 passes as it is ("±")
-        }
-    }
-    return out + "\"";
+constexpr int MinAnalysisCodes = 10;
+
+struct AnalyseOptions {
+    std::string file;
+    bool hex = false;
+    bool json = false;
+    std::optional<std::string> adcControl;
+    std::optional<std::string> range;
+    std::optional<std::string> polarity;
+    std::optional<std::string> ref;
+};
+
+std::string AnalysisText(const noise::NoiseTexts& t) {
+    return "Ref. Voltage: " + t.ref + "\nLSB Size: " + t.lsb + "\nInput Range: " + t.range +
+           "\nCodes Read: " + t.codes + "\nRMS Noise: " + t.rmsLsb +
+           " Hex\nAverage Code: " + t.average + " Hex\nCode Span: " + t.span +
+           " Hex\nMax Code: " + t.max + " Hex\nMin Code: " + t.min + " Hex\nRMS Noise: " + t.rms +
+           "\nPk to Pk Noise: " + t.pkPk + "\nAverage Value: " + t.avValue + "\n";
 }
 
-// The shortest text that reads back as the same double.
-std::string JsonNumber(std::optional<double> value) {
-    if (!value || !std::isfinite(*value)) return "null";
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, *value);
-    return std::string(buffer, result.ptr);
+nlohmann::json Number(double value) {
+    return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json(nullptr);
+}
+
+std::string AnalysisJson(const noise::NoiseAnalysis& a, int count, double ref) {
+    const noise::NoiseStatistics& s = a.stats;
+    const noise::NoiseTexts& t = a.texts;
+    nlohmann::json labels = {
+        {"ref_voltage", t.ref},  {"lsb_size", t.lsb},           {"input_range", t.range},
+        {"codes_read", t.codes}, {"rms_noise_codes", t.rmsLsb}, {"average_code", t.average},
+        {"code_span", t.span},   {"max_code", t.max},           {"min_code", t.min},
+        {"rms_noise", t.rms},    {"pk_pk_noise", t.pkPk},       {"average_value", t.avValue}};
+    const double lsb = LsbVolts(a.adcControl, ref);
+    nlohmann::json values = {{"codes", count},
+                             {"mean_code", s.averageCode},
+                             {"rms_codes", s.rmsExactCodes},
+                             {"rms_codes_whole", s.rmsNoiseCodes},
+                             {"peak_to_peak_codes", s.span},
+                             {"min_code", s.minCode},
+                             {"max_code", s.maxCode},
+                             {"lsb_volts", lsb},
+                             {"rms_volts", s.rmsExactCodes * lsb},
+                             {"peak_to_peak_volts", static_cast<double>(s.span) * lsb},
+                             {"mean_volts", CodeVolts(s.averageCode, a.adcControl, ref)},
+                             {"range_volts", 0.02 * (1 << adc::RangeCode(a.adcControl))},
+                             {"bipolar", !adc::IsUnipolar(a.adcControl)},
+                             {"ref_volts", ref},
+                             {"effective_resolution_bits", Number(s.effectiveResolutionBits)},
+                             {"noise_free_bits", Number(s.noiseFreeBits)}};
+    return nlohmann::json{{"labels", labels}, {"values", values}}.dump(2) + "\n";
+}
+
+// The byte read from the board, as the noise analysis screen reads it.
+int32_t BoardAdcControl() {
+    Register control = Register::For(RegisterMap::AdcControl);
+    return ReadValue(control) & 0xFF;
+}
+
+int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
+    std::optional<int32_t> optionByte;
+    if (o.adcControl) {
+        optionByte = ParseHexValue(*o.adcControl, 0xFF);
+        if (!optionByte)
+            throw UsageError{"--adc-control takes a hexadecimal byte, not '" + *o.adcControl + "'"};
+    }
+    SettingOptions named;
+    named.range = o.range;
+    named.polarity = o.polarity;
+    named.Check();
+    std::optional<float> ref;
+    if (o.ref) ref = ParseReferenceOption(*o.ref);
+
+    LoadedRun run;
+    std::string why;
+    if (!LoadRun(o.file, o.hex, run, why)) return Failure(why);
+    if (run.count < MinAnalysisCodes)
+        return Failure("analyse needs at least 10 codes, " +
+                       (o.file == "-" ? std::string("standard input") : o.file) + " holds " +
+                       std::to_string(run.count));
+
+    auto analyse = [&](int32_t byte) {
+        if (o.range) byte = (byte & ~adc::RangeMask) | *RangeCodeByName(*o.range);
+        if (o.polarity)
+            byte = *UnipolarByName(*o.polarity) ? (byte | adc::UnipolarBit)
+                                                : (byte & ~adc::UnipolarBit);
+        const float volts = ref.value_or(run.ref.value_or(2.5f));
+        const auto a = noise::AnalyseRun(run.buffer, run.count, byte, volts);
+        return WriteStdout(o.json ? AnalysisJson(a, run.count, volts) : AnalysisText(a.texts));
+    };
+    if (optionByte) return analyse(*optionByte);
+    if (run.adcControl) return analyse(*run.adcControl);
+    if (o.range && o.polarity) return analyse(0);
+    return WithBoard(global, [&] {
+        const int32_t byte = BoardAdcControl();
+        Remark("range and polarity from the board: " +
+               noise::RangeText(adc::RangeVolts(adc::RangeCode(byte)), adc::PolarityOf(byte)) +
+               ", " + (adc::IsUnipolar(byte) ? "unipolar" : "bipolar"));
+        return analyse(byte);
+    });
 }
 
 }  // namespace
 
-bool LoadRunForAnalysis(const std::string& path, datafile::Form form, std::ostream& errors) {
-    auto result = datafile::ReadRunFile(path, form);
-    const char* const formName = form == datafile::Form::Hex ? "hexadecimal" : "decimal";
-    switch (result.status) {
-        case datafile::ReadStatus::Loaded:
-            break;
-        case datafile::ReadStatus::CannotOpen:
-            errors << "kx3105-cli: cannot open " << path << "\n";
-            return false;
-        case datafile::ReadStatus::Empty:
-            errors << "kx3105-cli: " << path << " holds no codes\n";
-            return false;
-        case datafile::ReadStatus::TooManyCodes:
-            errors << "kx3105-cli: " << path << " holds more than " << datafile::MaxCodes
-                   << " codes\n";
-            return false;
-        case datafile::ReadStatus::BadLine:
-            errors << "Error Reading File: " << path << " line " << result.badLine << " is not a "
-                   << formName << " code\n";
-            return false;
-    }
-    datafile::UseRun(std::move(result.run));
-    return RunLengthGate(CodeCount);
+float ParseReferenceOption(const std::string& text) {
+    const auto ref = run::ParseReference(text);
+    if (!ref || !(*ref > 0))
+        throw UsageError{"--ref takes a positive number of volts, not '" + text + "'"};
+    return *ref;
 }
 
-noise::NoiseAnalysis AnalyseRun(std::optional<int32_t> adcControl) {
-    return adcControl ? noise::AnalyseSharedRun(*adcControl) : noise::AnalyseSharedRun();
-}
-
-void PrintAnalysis(const noise::NoiseAnalysis& analysis, std::ostream& out) {
-    const noise::NoiseTexts& t = analysis.texts;
-    out << "Ref. Voltage: " << t.ref << "\n"
-        << "LSB Size: " << t.lsb << "\n"
-        << "Input Range: " << t.range << "\n"
-        << "Codes Read: " << t.codes << "\n"
-        << "RMS Noise: " << t.rmsLsb << " Hex\n"
-        << "Average Code: " << t.average << " Hex\n"
-        << "Code Span: " << t.span << " Hex\n"
-        << "Max Code: " << t.max << " Hex\n"
-        << "Min Code: " << t.min << " Hex\n"
-        << "RMS Noise: " << t.rms << "\n"
-        << "Pk to Pk Noise: " << t.pkPk << "\n"
-        << "Average Value: " << t.avValue << "\n";
-}
-
-void PrintAnalysisJson(const noise::NoiseAnalysis& analysis, std::ostream& out) {
-    const noise::NoiseStatistics& s = analysis.stats;
-    const noise::NoiseTexts& t = analysis.texts;
-    const std::pair<const char*, const std::string*> texts[] = {
-        {"ref_voltage", &t.ref},  {"lsb_size", &t.lsb},           {"input_range", &t.range},
-        {"codes_read", &t.codes}, {"rms_noise_codes", &t.rmsLsb}, {"average_code", &t.average},
-        {"code_span", &t.span},   {"max_code", &t.max},           {"min_code", &t.min},
-        {"rms_noise", &t.rms},    {"pk_pk_noise", &t.pkPk},       {"average_value", &t.avValue},
-    };
-    out << "{";
-    for (const auto& [key, text] : texts)
-        out << JsonString(key) << ": " << JsonString(*text) << ", ";
-    out << "\"rms_noise_exact_codes\": " << JsonNumber(s.rmsExactCodes)
-        << ", \"effective_resolution_bits\": " << JsonNumber(s.effectiveResolutionBits)
-        << ", \"noise_free_bits\": " << JsonNumber(s.noiseFreeBits) << "}\n";
+void RegisterAnalyse(Tool& tool) {
+    static AnalyseOptions o;
+    CLI::App* c = tool.Add(
+        {"analyse",
+         "analyse FILE [--hex] [--adc-control HEX | --range RANGE --polarity POL] [--ref VOLTS] "
+         "[--json]",
+         "noise analysis of a data file or a capture",
+         "Loads a run of any length (at least 10 codes) from a data file, or from a CSV or JSON\n"
+         "capture, and prints the noise analysis screen's results, one line each as\n"
+         "'caption: text'. FILE - is standard input. Range and polarity come from\n"
+         "--adc-control or --range and --polarity, else from a capture's own settings, else\n"
+         "from the board's ADC control register, as the noise analysis screen reads them (said\n"
+         "on standard error).\n"
+         "\n"
+         "  --hex              the data file holds hexadecimal codes\n"
+         "  --adc-control HEX  the ADC control byte (range bits 2..0, unipolar bit 3); no board\n"
+         "  --range RANGE      20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V\n"
+         "  --polarity POL     bipolar or unipolar\n"
+         "  --ref VOLTS        reference voltage, a positive number rounded to two decimals\n"
+         "                     (default: the capture's, else 2.5)\n"
+         "  --json             one JSON object: \"labels\", the label texts under ref_voltage,\n"
+         "                     lsb_size, input_range, codes_read, rms_noise_codes, average_code,\n"
+         "                     code_span, max_code, min_code, rms_noise, pk_pk_noise,\n"
+         "                     average_value; and \"values\", numbers in base units: codes,\n"
+         "                     mean_code, rms_codes (sample standard deviation), rms_codes_whole,\n"
+         "                     peak_to_peak_codes, min_code, max_code, lsb_volts, rms_volts,\n"
+         "                     peak_to_peak_volts, mean_volts, range_volts, bipolar, ref_volts,\n"
+         "                     effective_resolution_bits and noise_free_bits (null when the run\n"
+         "                     does not vary)\n"},
+        [&tool] { return RunAnalyse(tool.global(), o); });
+    c->add_option("FILE", o.file)->required();
+    c->add_flag("--hex", o.hex);
+    c->add_flag("--json", o.json);
+    c->add_option("--adc-control", o.adcControl);
+    c->add_option("--range", o.range);
+    c->add_option("--polarity", o.polarity);
+    c->add_option("--ref", o.ref);
 }
 
 }  // namespace kx::cli

@@ -1,8 +1,11 @@
 #include "cli/board_commands.h"
 
+#include <chrono>
+
 #include "analysis/read_run.h"
 #include "board/calibration.h"
-#include "cli/invocation.h"
+#include "board/serial.h"
+#include "cli/tool.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "registers/mode_gates.h"
@@ -11,34 +14,10 @@
 
 namespace kx::cli {
 
-namespace {
-
-int32_t ReadOnce(const RegisterInfo& info) {
-    Register reg = Register::For(info);
-    return ReadValue(reg);
-}
-
-}  // namespace
-
 const RegisterInfo* FindRegister(const std::string& name) {
     for (const auto& r : NamedRegisters)
         if (name == r.name) return r.info;
     return nullptr;
-}
-
-int PrintRegisters(std::ostream& out, bool withData) {
-    for (const auto& r : NamedRegisters) {
-        if (r.info == &RegisterMap::Data && !withData) continue;
-        std::string name = r.name;
-        name.resize(12, ' ');
-        out << name << Hex(ReadOnce(*r.info)) << '\n';
-    }
-    return ExitOk;
-}
-
-int ReadRegister(const RegisterInfo& reg, std::ostream& out) {
-    out << Hex(ReadOnce(reg)) << '\n';
-    return ExitOk;
 }
 
 int WriteRegister(const RegisterInfo& info, uint32_t value) {
@@ -67,8 +46,9 @@ int Calibrate(int modeCode) {
     return ExitFailure;
 }
 
-int Capture(int count, const std::atomic<bool>& keepReading,
-            const std::function<void(int read, int count)>& progress) {
+CaptureEnd Capture(int count, const std::atomic<bool>& keepReading, std::vector<int32_t>& codes,
+                   std::vector<double>* seconds,
+                   const std::function<void(int read, int count)>& progress) {
     Register mode = Register::For(RegisterMap::Mode);
     const int32_t modeValue = ReadValue(mode);
     if (!IsContinuousConversion(modeValue)) {
@@ -77,21 +57,22 @@ int Capture(int count, const std::atomic<bool>& keepReading,
         mode.WriteReg();
     }
     ReadData reader = ReadData::ForDataRegister();
-    run::AnalysisRead read(count);
-    for (;;) {
-        const bool keep = keepReading.load();
-        const run::ReadStep step = read.Step(reader, keep);
-        if (progress && read.codesRead() > 0) progress(read.codesRead(), count);
-        switch (step) {
-            case run::ReadStep::Continue:
-                continue;
-            case run::ReadStep::Done:
-                return ExitOk;
-            case run::ReadStep::TimedOut:
-            case run::ReadStep::Interrupted:
-                return ExitFailure;
+    codes.reserve(static_cast<size_t>(count));
+    std::chrono::steady_clock::time_point first;
+    for (int i = 0; i < count; ++i) {
+        if (!keepReading.load()) return CaptureEnd::Interrupted;
+        const int32_t code = reader.Read();
+        if (code == TimeoutMarker) {
+            ShowMessage(run::ReadErrorMessage, Icon::Warning);
+            return CaptureEnd::TimedOut;
         }
+        const auto now = std::chrono::steady_clock::now();
+        if (i == 0) first = now;
+        codes.push_back(code);
+        if (seconds) seconds->push_back(std::chrono::duration<double>(now - first).count());
+        if (progress) progress(i + 1, count);
     }
+    return CaptureEnd::Done;
 }
 
 }  // namespace kx::cli

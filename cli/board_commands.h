@@ -5,12 +5,13 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "board/registers.h"
 
 // The tool's board commands, on the board installed behind PortIn/PortOut at PortAddress. The
 // screens' messages (read-back mismatch, calibration or read time-out) go through
-// kx::ShowMessage. Each returns an exit status (invocation.h). Plain C++.
+// kx::ShowMessage. Each returns an exit status (tool.h). Plain C++.
 
 namespace kx::cli {
 
@@ -29,12 +30,6 @@ inline constexpr NamedRegister NamedRegisters[] = {
 // A register by the tool's name; nullptr for any other name.
 const RegisterInfo* FindRegister(const std::string& name);
 
-// `regs`: "name value" lines, values in upper-case hex; the data register only when asked.
-int PrintRegisters(std::ostream& out, bool withData);
-
-// `read`: the value in upper-case hex, one line. The register must be readable.
-int ReadRegister(const RegisterInfo& reg, std::ostream& out);
-
 // `write`: writes value (which must fit the register), reads it back, "Error Programming
 // KX3105" on a difference. The register must be writable.
 int WriteRegister(const RegisterInfo& reg, uint32_t value);
@@ -46,11 +41,14 @@ int Calibrate(int modeCode);
 // The mode code of a calibration name, 0 for any other name.
 int CalibrationCode(const std::string& name);
 
-// `capture`: puts the converter into continuous conversion when it is not, then reads count
-// codes (1..32767) into the shared run as the read for analysis does. `keepReading` is looked at
-// before each code; `progress` (may be empty) is called after each code with the number read.
-// Exit status 1 after a time-out or an interruption; the run then holds the codes read so far.
-int Capture(int count, const std::atomic<bool>& keepReading,
-            const std::function<void(int read, int count)>& progress);
+// `capture`: puts the converter into continuous conversion when it is not, then reads up to count
+// codes into `codes` (and, when given, the seconds since the first conversion into `seconds`).
+// `keepReading` is looked at before each code; `progress` (may be empty) is called after each
+// code with the number read. A time-out shows "Error Reading Data from KX3105"; the codes read
+// before it stay.
+enum class CaptureEnd { Done, TimedOut, Interrupted };
+CaptureEnd Capture(int count, const std::atomic<bool>& keepReading, std::vector<int32_t>& codes,
+                   std::vector<double>* seconds,
+                   const std::function<void(int read, int count)>& progress);
 
 }  // namespace kx::cli

@@ -2,12 +2,16 @@
 
 #include <qcustomplot.h>
 #include <QApplication>
+#include <QBuffer>
+#include <QFileInfo>
 #include <iostream>
 
 #include "analysis/chart_setup.h"
 #include "analysis/noise_stats.h"
-#include "cli/invocation.h"
-#include "core/globals.h"
+#include "cli/output.h"
+#include "cli/run_file.h"
+#include "cli/tool.h"
+#include "files/safe_file.h"
 
 namespace kx::cli {
 
@@ -20,9 +24,23 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
         std::cerr << message.toLocal8Bit().constData() << std::endl;
 }
 
+void Retitle(QCustomPlot& plot, const QString& from, const QString& to) {
+    for (int i = 0; i < plot.itemCount(); ++i)
+        if (auto* text = qobject_cast<QCPItemText*>(plot.item(i)); text && text->text() == from)
+            text->setText(to);
+    for (int i = 0; i < plot.plotLayout()->elementCount(); ++i)
+        if (auto* text = qobject_cast<QCPTextElement*>(plot.plotLayout()->elementAt(i));
+            text && text->text() == from)
+            text->setText(to);
+}
+
 }  // namespace
 
-int RenderChart(Chart chart, const std::string& path) {
+int RenderChart(const ChartRequest& request) {
+    if (request.chart == Chart::Curve) return RenderCurve(request);
+    LoadedRun run;
+    if (!LoadChartRun(request, run)) return ExitFailure;
+
     // No display is needed, or looked for.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietQt);
@@ -31,20 +49,34 @@ int RenderChart(Chart chart, const std::string& path) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
 
-    // The extremes as the noise analysis leaves them for its charts.
-    const auto stats = noise::ComputeNoiseStatistics(SampleBuffer, CodeCount);
-    MaxCode = stats.maxCode;
-    MinCode = stats.minCode;
-
+    const auto stats = noise::ComputeNoiseStatistics(run.buffer, run.count);
     QCustomPlot plot;
-    const double* codes = SampleBuffer.data() + 1;
-    if (chart == Chart::NoisePlot)
-        SetupNoisePlot(&plot, codes, CodeCount, MinCode, MaxCode);
+    const double* codes = run.buffer.data() + 1;
+    const bool isPlot = request.chart == Chart::NoisePlot;
+    if (isPlot)
+        SetupNoisePlot(&plot, codes, run.count, stats.minCode, stats.maxCode);
     else
-        SetupHistogram(&plot, codes, CodeCount, MinCode, MaxCode);
-    if (SaveChart(&plot, QString::fromStdString(path))) return ExitOk;
-    std::cerr << "kx3105-cli: cannot write " << path << "\n";
-    return ExitFailure;
+        SetupHistogram(&plot, codes, run.count, stats.minCode, stats.maxCode);
+    if (request.title)
+        Retitle(plot, isPlot ? NoisePlotTitle : HistogramTitle,
+                QString::fromStdString(*request.title));
+
+    const QString path = QString::fromStdString(request.output);
+    if (request.output != "-" &&
+        QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0) {
+        if (SaveChart(&plot, path, request.width, request.height)) return ExitOk;
+        return Failure("cannot write " + request.output);
+    }
+    // PNG is drawn in memory, then written whole.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!plot.toPixmap(request.width, request.height).save(&buffer, "PNG"))
+        return Failure("cannot draw the chart");
+    const std::string_view bytes(png.constData(), static_cast<size_t>(png.size()));
+    if (request.output == "-") return WriteStdout(bytes);
+    const std::string why = files::SaveAtomically(request.output, bytes);
+    return why.empty() ? ExitOk : Failure("cannot write " + request.output + ": " + why);
 }
 
 }  // namespace kx::cli

@@ -1,16 +1,16 @@
 #pragma once
 
-#include <string>
+#include "cli/chart_request.h"
 
-// The plot and histogram commands: the only ones that start a GUI platform (offscreen), to draw
-// the charts exactly as their screens set them up.
+// The plot and histogram pictures: the only part of the tool that starts a GUI platform
+// (offscreen), to draw the charts exactly as their screens set them up.
 
 namespace kx::cli {
 
-enum class Chart { NoisePlot, Histogram };
-
-// Draws the chart of the shared run (SampleBuffer, CodeCount), between its smallest and largest
-// code, to path: PDF for a name ending in .pdf, else PNG. Returns an exit status.
-int RenderChart(Chart chart, const std::string& path);
+// Loads the run and draws the chart: PNG to standard output for "-", PDF for a name ending in
+// .pdf, else PNG. Returns an exit status.
+int RenderChart(const ChartRequest& request);
+// The same for Chart::Curve (curve_chart.cpp).
+int RenderCurve(const ChartRequest& request);
 
 }  // namespace kx::cli

@@ -162,6 +162,36 @@ ReadResult ReadRunFile(const std::filesystem::path& path, Form form) {
     return ParseRun(in, form);
 }
 
+ReadResult ParseLongRun(std::istream& in, Form form) {
+    ReadResult result;
+    std::streambuf* source = in.rdbuf();
+    if (!source) {
+        result.status = ReadStatus::CannotOpen;
+        return result;
+    }
+    std::vector<double> codes{0.0};
+    std::string line;
+    bool tooLong = false;
+    int lines = 0;
+    while (ReadLine(*source, line, tooLong)) {
+        if (line.empty() && lines > 0) break;
+        ++lines;
+        const std::optional<double> code =
+            tooLong ? std::nullopt : (form == Form::Hex ? HexCode(line) : DecimalCode(line));
+        if (!code) {
+            result.badLine = lines;
+            result.status = ReadStatus::BadLine;
+            result.lineCount = lines;
+            return result;
+        }
+        codes.push_back(*code);
+    }
+    result.lineCount = lines;
+    result.status = lines == 0 ? ReadStatus::Empty : ReadStatus::Loaded;
+    if (lines > 0) result.run.buffer = std::move(codes);
+    return result;
+}
+
 void UseRun(Run run) {
     SampleBuffer = std::move(run.buffer);
     CodeCount = run.count;

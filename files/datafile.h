@@ -72,6 +72,10 @@ ReadResult ParseRun(std::string_view text, Form form);
 // Opens the file and parses it; CannotOpen when it cannot be opened or is no plain file.
 ReadResult ReadRunFile(const std::filesystem::path& path, Form form);
 
+// The same lines without the MaxCodes limit, for the command-line tool: codes in
+// run.buffer[1..], as many as the input holds; run.count is left 0 (it is 16 bits).
+ReadResult ParseLongRun(std::istream& in, Form form);
+
 // Makes a loaded run the program's run (SampleBuffer and CodeCount). Call only with the run of a
 // result whose status is Loaded: a failed read must leave the previous run in place.
 void UseRun(Run run);

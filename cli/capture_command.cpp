@@ -1,0 +1,184 @@
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <ctime>
+
+#include "board/registers.h"
+#include "cli/board_commands.h"
+#include "cli/board_session.h"
+#include "cli/commands.h"
+#include "cli/output.h"
+#include "cli/run_file.h"
+#include "cli/settings.h"
+#include "core/globals.h"
+#include "files/datafile.h"
+#include "files/safe_file.h"
+#include "registers/register_update.h"
+
+// `capture`: codes from the board into a data file, a CSV or a JSON capture, or standard output.
+
+namespace kx::cli {
+
+namespace {
+
+constexpr int MaxCaptureCount = 10'000'000;
+
+std::atomic<bool> keepReading{true};
+volatile std::sig_atomic_t stopSignal = 0;
+
+void Stop(int signal) {
+    stopSignal = signal;
+    keepReading = false;
+}
+
+struct CaptureOptions {
+    std::string count;
+    bool hex = false;
+    std::optional<std::string> output;
+    std::string format = "dat";
+    std::optional<std::string> ref;
+    SettingOptions settings;
+};
+
+std::string StartedNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+CaptureSettings BoardSettingsNow(float ref) {
+    CaptureSettings s;
+    for (auto [info, slot] : {std::pair{&RegisterMap::Mode, &s.mode},
+                              std::pair{&RegisterMap::AdcControl, &s.adcControl},
+                              std::pair{&RegisterMap::Filter, &s.filter}}) {
+        Register reg = Register::For(*info);
+        *slot = ReadValue(reg);
+    }
+    s.ref = ref;
+    s.started = StartedNow();
+    return s;
+}
+
+std::function<void(int, int)> TerminalProgress() {
+    if (!isatty(STDERR_FILENO)) return {};
+    return [last = std::chrono::steady_clock::time_point()](int read, int count) mutable {
+        const auto now = std::chrono::steady_clock::now();
+        if (read != count && now - last < std::chrono::milliseconds(100)) return;
+        last = now;
+        Progress("Reading code " + std::to_string(read) + " of " + std::to_string(count));
+    };
+}
+
+int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
+    int count = 0;
+    try {
+        size_t used = 0;
+        count = std::stoi(o.count, &used);
+        if (used != o.count.size()) count = 0;
+    } catch (const std::exception&) {
+        count = 0;
+    }
+    if (count < 1 || count > MaxCaptureCount)
+        throw UsageError{"COUNT must be a whole number from 1 to 10000000, not '" + o.count + "'"};
+    const RunFormat format = o.format == "csv"    ? RunFormat::Csv
+                             : o.format == "json" ? RunFormat::Json
+                                                  : RunFormat::Dat;
+    if (o.hex && format != RunFormat::Dat) throw UsageError{"--hex is for the dat format only"};
+    float ref = 2.5f;
+    if (o.ref) {
+        const auto value = ParseReferenceOption(*o.ref);
+        ref = value;
+    }
+    o.settings.Check();
+
+    // The output is created before the first conversion, so a bad name fails at once; it takes
+    // the name only when the capture is whole (or ended by a signal).
+    const bool toStdout = !o.output || *o.output == "-";
+    files::AtomicFile file;
+    if (!toStdout && !file.Open(*o.output))
+        return Failure("Error creating File: cannot create " + *o.output + ": " + file.error());
+
+    return WithBoard(global, [&] {
+        if (!o.settings.Apply()) return ExitFailure;
+        const CaptureSettings settings = BoardSettingsNow(ref);
+
+        struct sigaction action {};
+        action.sa_handler = Stop;
+        action.sa_flags = SA_RESETHAND;  // a second signal ends the tool at once
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+        std::vector<int32_t> codes;
+        std::vector<double> seconds;
+        const CaptureEnd end =
+            Capture(count, keepReading, codes, format == RunFormat::Csv ? &seconds : nullptr,
+                    TerminalProgress());
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
+        // A failed capture leaves an existing output as it was.
+        if (end == CaptureEnd::TimedOut) return ExitFailure;
+
+        const std::string text = RunText(format, o.hex, codes, seconds, settings);
+        if (toStdout) {
+            if (WriteStdout(text) != ExitOk) return ExitFailure;
+        } else if (!file.Write(text) || !file.Commit()) {
+            return Failure("Error Creating File: cannot write " + *o.output + ": " + file.error());
+        }
+        if (format == RunFormat::Dat && codes.size() > static_cast<size_t>(datafile::MaxCodes))
+            Remark(std::to_string(codes.size()) +
+                   " codes written; the program's Read from File "
+                   "takes at most 5000");
+        if (end == CaptureEnd::Interrupted) {
+            Note("interrupted after " + std::to_string(codes.size()) + " codes");
+            return stopSignal == SIGTERM ? ExitSigterm : ExitSigint;
+        }
+        return ExitOk;
+    });
+}
+
+}  // namespace
+
+void RegisterCapture(Tool& tool) {
+    static CaptureOptions o;
+    CLI::App* c = tool.Add(
+        {"capture", "capture COUNT [--format dat|csv|json] [--hex] [-o FILE] [settings]",
+         "read COUNT codes into a data file, a CSV or a JSON capture",
+         "Reads COUNT codes (1 to 10000000) as the read for analysis does, after writing the\n"
+         "settings given (each read back) and putting the converter into continuous conversion\n"
+         "when it is not (mode field 3, the other mode bits kept). The output file is created\n"
+         "before the first conversion and takes its name only when the capture ends: a time-out\n"
+         "(\"Error Reading Data from KX3105\", exit 1) leaves an existing file as it was. SIGINT\n"
+         "and SIGTERM end the capture with the codes read so far written (\"interrupted after N\n"
+         "codes\", exit 130 and 143). Progress goes to standard error when it is a terminal.\n"
+         "\n"
+         "  --format FORMAT    dat (the default): the data file, one code per line, decimal or\n"
+         "                     with --hex hexadecimal, CR LF line ends; more than 5000 codes is\n"
+         "                     more than the program's Read from File takes.\n"
+         "                     csv: '# kx3105 capture: range=..., polarity=..., ref=...,\n"
+         "                     rate_hz=..., filter=0x.., chop=on|off, channel=..., started=...',\n"
+         "                     then index,time_s,code,volts (time from the first conversion).\n"
+         "                     json: one object with those settings and the array codes.\n"
+         "  --hex              write hexadecimal codes (dat)\n"
+         "  -o FILE            write to FILE (replaced without asking); - or none: standard\n"
+         "                     output\n"
+         "  --ref VOLTS        reference voltage for the volts of csv (default 2.5)\n"
+         "  --channel NAME     AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2 ... AIN7-AIN8, ...\n"
+         "  --range RANGE      20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V\n"
+         "  --polarity POL     bipolar or unipolar\n"
+         "  --rate HZ          the filter word nearest the rate, as the filter screen finds it\n"
+         "  --filter HEX       the filter word\n"
+         "  --chop on|off      chopping\n"},
+        [&tool] { return RunCapture(tool.global(), o); });
+    c->add_option("COUNT", o.count)->required();
+    c->add_option("--format", o.format)->check(CLI::IsMember({"dat", "csv", "json"}));
+    c->add_flag("--hex", o.hex);
+    c->add_option("-o,--output", o.output);
+    c->add_option("--ref", o.ref);
+    o.settings.AddTo(c);
+}
+
+}  // namespace kx::cli

@@ -1,0 +1,333 @@
+#include "cli/run_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/output.h"
+#include "cli/settings.h"
+#include "files/datafile.h"
+#include "registers/adc_control_fields.h"
+#include "registers/filter_logic.h"
+
+namespace kx::cli {
+
+namespace {
+
+std::string FormatDouble(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string PolarityName(int32_t adcControl) {
+    return adc::IsUnipolar(adcControl) ? "unipolar" : "bipolar";
+}
+
+double RateOf(const CaptureSettings& s) {
+    return s.filter > 0 ? UpdateRate(s.filter, ChopEnabledIn(s.mode)) : 0.0;
+}
+
+std::string FilterText(int32_t filter) {
+    char word[8];
+    std::snprintf(word, sizeof word, "0x%02X", static_cast<unsigned>(filter & 0xFF));
+    return word;
+}
+
+std::string CsvText(const std::vector<int32_t>& codes, const std::vector<double>& seconds,
+                    const CaptureSettings& s) {
+    std::string text =
+        "# kx3105 capture: range=" + RangeName(adc::RangeCode(s.adcControl)) +
+        ", polarity=" + PolarityName(s.adcControl) + ", ref=" + FormatDouble("%g", s.ref) +
+        ", rate_hz=" + FormatDouble("%.2f", RateOf(s)) + ", filter=" + FilterText(s.filter) +
+        ", chop=" + (ChopEnabledIn(s.mode) ? "on" : "off") +
+        ", channel=" + ChannelName(adc::ChannelCode(s.adcControl)) + ", started=" + s.started +
+        "\n";
+    text += "index,time_s,code,volts\n";
+    for (size_t i = 0; i < codes.size(); ++i) {
+        const double t = i < seconds.size() ? seconds[i] : 0.0;
+        text += std::to_string(i + 1) + "," + FormatDouble("%.6f", t) + "," +
+                std::to_string(codes[i]) + "," +
+                FormatDouble("%.9g", CodeVolts(codes[i], s.adcControl, s.ref)) + "\n";
+    }
+    return text;
+}
+
+std::string JsonText(const std::vector<int32_t>& codes, const CaptureSettings& s) {
+    nlohmann::json j;
+    j["range"] = RangeName(adc::RangeCode(s.adcControl));
+    j["polarity"] = PolarityName(s.adcControl);
+    j["ref"] = static_cast<double>(s.ref);
+    j["rate_hz"] = RateOf(s);
+    j["filter"] = FilterText(s.filter);
+    j["chop"] = ChopEnabledIn(s.mode) ? "on" : "off";
+    j["channel"] = ChannelName(adc::ChannelCode(s.adcControl));
+    j["started"] = s.started;
+    j["codes"] = codes;
+    return j.dump() + "\n";
+}
+
+// A "name=value" setting from a CSV capture's first line.
+std::optional<std::string> CsvSetting(const std::string& line, const std::string& name) {
+    const std::string key = name + "=";
+    size_t at = line.find(key);
+    while (at != std::string::npos && at > 0 && line[at - 1] != ' ' && line[at - 1] != ':')
+        at = line.find(key, at + 1);
+    if (at == std::string::npos) return std::nullopt;
+    const size_t start = at + key.size();
+    const size_t end = line.find(',', start);
+    return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool SettingsFrom(const std::optional<std::string>& range,
+                  const std::optional<std::string>& polarity, const std::optional<double>& ref,
+                  LoadedRun& run) {
+    if (range && polarity) {
+        const auto code = RangeCodeByName(*range);
+        const auto unipolar = UnipolarByName(*polarity);
+        if (!code || !unipolar) return false;
+        run.adcControl = *code | (*unipolar ? adc::UnipolarBit : 0);
+    }
+    if (ref) {
+        if (!(*ref > 0) || !std::isfinite(*ref)) return false;
+        run.ref = static_cast<float>(*ref);
+    }
+    return true;
+}
+
+// The rate a capture was taken at: exact from its filter word and chop state, else its rounded
+// rate_hz. A rate of 0 (no filter word) says nothing.
+void RateFrom(const std::optional<std::string>& filter, const std::optional<std::string>& chop,
+              const std::optional<std::string>& rate, LoadedRun& run) {
+    const auto word = filter ? ParseHexValue(*filter, MaxFilterWord) : std::nullopt;
+    if (word && *word > 0 && chop && (*chop == "on" || *chop == "off")) {
+        run.rateHz = UpdateRate(static_cast<int>(*word), *chop == "on");
+        return;
+    }
+    if (!rate) return;
+    try {
+        const double hz = std::stod(*rate);
+        if (hz > 0 && std::isfinite(hz)) run.rateHz = hz;
+    } catch (const std::exception&) {
+    }
+}
+
+bool LoadCsv(const std::string& text, LoadedRun& run) {
+    std::istringstream lines(text);
+    std::string line;
+    bool header = false;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (line[0] == '#') {
+            std::optional<double> ref;
+            if (auto r = CsvSetting(line, "ref")) {
+                try {
+                    ref = std::stod(*r);
+                } catch (const std::exception&) {
+                    return false;
+                }
+            }
+            if (!SettingsFrom(CsvSetting(line, "range"), CsvSetting(line, "polarity"), ref, run))
+                return false;
+            RateFrom(CsvSetting(line, "filter"), CsvSetting(line, "chop"),
+                     CsvSetting(line, "rate_hz"), run);
+            continue;
+        }
+        if (!header) {
+            if (line.rfind("index,", 0) != 0) return false;
+            header = true;
+            continue;
+        }
+        // index,time_s,code,volts
+        std::istringstream fields(line);
+        std::string field;
+        for (int i = 0; i < 3 && std::getline(fields, field, ','); ++i) {
+        }
+        try {
+            size_t used = 0;
+            const long long code = std::stoll(field, &used);
+            if (used != field.size()) return false;
+            run.buffer.push_back(static_cast<double>(code));
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LoadJson(const std::string& text, LoadedRun& run) {
+    const auto j = nlohmann::json::parse(text, nullptr, false);
+    if (j.is_discarded() || !j.is_object() || !j.contains("codes") || !j["codes"].is_array())
+        return false;
+    for (const auto& code : j["codes"]) {
+        if (!code.is_number_integer()) return false;
+        run.buffer.push_back(code.get<double>());
+    }
+    auto text_of = [&](const char* key) -> std::optional<std::string> {
+        if (j.contains(key) && j[key].is_string()) return j[key].get<std::string>();
+        return std::nullopt;
+    };
+    std::optional<double> ref;
+    if (j.contains("ref") && j["ref"].is_number()) ref = j["ref"].get<double>();
+    std::optional<std::string> rate;
+    if (j.contains("rate_hz") && j["rate_hz"].is_number())
+        rate = std::to_string(j["rate_hz"].get<double>());
+    RateFrom(text_of("filter"), text_of("chop"), rate, run);
+    return SettingsFrom(text_of("range"), text_of("polarity"), ref, run);
+}
+
+// The file in one read where it can: a million-code run is read for a spectrum in well under the
+// time a stream takes.
+bool ReadWhole(const std::string& path, size_t sizeHint, std::string& text) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    text.clear();
+    text.resize(sizeHint + 1);
+    size_t used = 0;
+    for (;;) {
+        if (used == text.size()) text.resize(text.size() * 2);
+        const ssize_t n = read(fd, text.data() + used, text.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = errno;
+            close(fd);
+            text.resize(used);
+            errno = error;
+            return n == 0;
+        }
+        used += static_cast<size_t>(n);
+    }
+}
+
+// The data file as the tool and the program write it (blanks, a sign, up to ten digits, LF or
+// CR LF ends), in one pass over the text. False for anything else, which the data file's own
+// reader then takes line by line (and explains); where both read a file they read the same.
+bool FastDecimalRun(std::string_view text, std::vector<double>& buffer) {
+    std::vector<double> codes{0.0};
+    codes.reserve(text.size() / 8 + 1);
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        size_t stop = end;
+        if (stop > at && text[stop - 1] == '\r') --stop;
+        if (stop == at) {
+            if (codes.size() == 1) return false;
+            break;  // an empty line ends the run
+        }
+        size_t i = at;
+        while (i < stop && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        const bool negative = i < stop && text[i] == '-';
+        if (i < stop && (text[i] == '-' || text[i] == '+')) ++i;
+        const size_t first = i;
+        int64_t value = 0;
+        while (i < stop && text[i] >= '0' && text[i] <= '9' && i - first < 10)
+            value = value * 10 + (text[i++] - '0');
+        if (i == first) return false;
+        while (i < stop && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        if (i != stop) return false;
+        if (negative) value = -value;
+        if (value < INT32_MIN || value > INT32_MAX) return false;
+        codes.push_back(static_cast<double>(value));
+        at = end + 1;
+    }
+    buffer = std::move(codes);
+    return true;
+}
+
+}  // namespace
+
+double LsbVolts(int32_t adcControl, double ref) {
+    const int gain = adc::RangeGain(adc::RangeCode(adcControl));
+    return ref * 1.024 * adc::PolarityOf(adcControl) / (gain * 16777216.0);
+}
+
+double CodeVolts(double code, int32_t adcControl, double ref) {
+    const double offset = adc::IsUnipolar(adcControl) ? 0.0 : 8388608.0;
+    return (code - offset) * LsbVolts(adcControl, ref);
+}
+
+std::string RunText(RunFormat format, bool hex, const std::vector<int32_t>& codes,
+                    const std::vector<double>& seconds, const CaptureSettings& settings) {
+    if (format == RunFormat::Csv) return CsvText(codes, seconds, settings);
+    if (format == RunFormat::Json) return JsonText(codes, settings);
+    const auto form = hex ? datafile::Form::Hex : datafile::Form::Decimal;
+    std::string text;
+    text.reserve(codes.size() * 10);
+    for (const int32_t code : codes) {
+        text += datafile::CodeLine(code, form);
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why) {
+    const std::string name = path == "-" ? "standard input" : path;
+    std::string text;
+    if (path == "-") {
+        std::ostringstream all;
+        all << std::cin.rdbuf();
+        text = all.str();
+    } else {
+        // Devices and pipes can be endless: only plain files (or links to them) are runs.
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0) {
+            why = "cannot open " + path + ": " + SystemReason(errno);
+            return false;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            why = "cannot open " + path + ": not a regular file";
+            return false;
+        }
+        if (!ReadWhole(path, static_cast<size_t>(info.st_size), text)) {
+            why = "cannot open " + path + ": " + SystemReason(errno);
+            return false;
+        }
+    }
+
+    run = LoadedRun{};
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    const bool json = first != std::string::npos && text[first] == '{';
+    const bool csv = text.rfind("# kx3105 capture", 0) == 0 || text.rfind("index,", 0) == 0;
+    if (json || csv) {
+        if (!(json ? LoadJson(text, run) : LoadCsv(text, run))) {
+            why = name + " is not a whole kx3105 " + (json ? "JSON" : "CSV") + " capture";
+            return false;
+        }
+    } else {
+        if (!hex && FastDecimalRun(text, run.buffer)) {
+            run.count = static_cast<int>(run.buffer.size()) - 1;
+            return true;  // never empty
+        }
+        std::istringstream in(text);
+        auto result =
+            datafile::ParseLongRun(in, hex ? datafile::Form::Hex : datafile::Form::Decimal);
+        if (result.status == datafile::ReadStatus::BadLine) {
+            why = "Error Reading File: " + name + " line " + std::to_string(result.badLine) +
+                  " is not a " + (hex ? "hexadecimal" : "decimal") + " code";
+            return false;
+        }
+        if (result.status == datafile::ReadStatus::Loaded)
+            run.buffer = std::move(result.run.buffer);
+    }
+    run.count = static_cast<int>(run.buffer.size()) - 1;
+    if (run.count == 0) {
+        why = name + " holds no codes";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kx::cli

@@ -1,0 +1,198 @@
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "cli/board_session.h"
+#include "cli/commands.h"
+#include "cli/output.h"
+#include "cli/run_file.h"
+#include "cli/settings.h"
+#include "core/hex.h"
+#include "core/numtext.h"
+#include "multichannel/channel_table.h"
+#include "multichannel/multi_read.h"
+#include "multichannel/multi_state.h"
+#include "registers/adc_control_fields.h"
+
+// `scan`: the multi-channel screen's "Read Data for Display" from a shell, for a given number of
+// passes, with each code and its volts printed.
+
+namespace kx::cli {
+
+namespace {
+
+struct ScanOptions {
+    std::vector<std::string> channels;
+    std::string passes = "1";
+    std::string format = "table";
+    std::optional<std::string> ref;
+};
+
+struct Reading {
+    int pass;
+    int row;
+    int32_t code;
+};
+
+// A row's settings as the multi-channel screen's controls would hold them.
+struct RowSetting {
+    bool checked = false;
+    multi::RowControls controls;
+    int32_t adcControl = 0;  // for the volts
+};
+
+// CHANNEL[:RANGE[:POLARITY[:FILTER]]], e.g. AIN1-AINCOM:2.56V:bipolar:45.
+void ParseChannel(const std::string& text, std::array<RowSetting, multi::ChannelCount>& rows) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t colon = text.find(':', start);
+        parts.push_back(text.substr(start, colon - start));
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    if (parts.size() > 4)
+        throw UsageError{"scan takes CHANNEL[:RANGE[:POLARITY[:FILTER]]], not '" + text + "'"};
+    const auto code = ChannelCodeByName(parts[0]);
+    int row = multi::NoRow;
+    for (int r = 0; r < multi::ChannelCount; ++r)
+        if (code && multi::ChannelTable[static_cast<size_t>(r)].channelCode == *code) row = r;
+    if (row == multi::NoRow)
+        throw UsageError{
+            "scan takes the channels AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2, "
+            "AIN3-AIN4, AIN5-AIN6, AIN7-AIN8, not '" +
+            parts[0] + "'"};
+    RowSetting& s = rows[static_cast<size_t>(row)];
+    if (s.checked) throw UsageError{parts[0] + " is named twice"};
+    for (const int partner : multi::ChannelTable[static_cast<size_t>(row)].partners)
+        if (partner != multi::NoRow && rows[static_cast<size_t>(partner)].checked)
+            throw UsageError{
+                parts[0] + " and " +
+                ChannelName(multi::ChannelTable[static_cast<size_t>(partner)].channelCode) +
+                " cannot be scanned together"};
+    const int rangeCode = parts.size() > 1 ? RangeCodeByName(parts[1]).value_or(-1) : 7;
+    if (rangeCode < 0) throw UsageError{"'" + parts[1] + "' is no input range"};
+    const auto unipolar = parts.size() > 2 ? UnipolarByName(parts[2]) : std::optional(false);
+    if (!unipolar) throw UsageError{"'" + parts[2] + "' is neither bipolar nor unipolar"};
+    std::string filter = parts.size() > 3 ? parts[3] : multi::DefaultFilterText;
+    if (filter.size() > 2 && (filter[1] == 'x' || filter[1] == 'X')) filter.erase(0, 2);
+
+    s.checked = true;
+    s.controls.checked = true;
+    for (const auto& item : multi::RangeItems)
+        if (item.code == rangeCode) s.controls.range = item.text;
+    s.controls.polarity = *unipolar ? multi::UnipolarItem : multi::BipolarItem;
+    s.controls.filter = filter;
+    s.adcControl = rangeCode | (*unipolar ? adc::UnipolarBit : 0);
+}
+
+class ScanView final : public multi::ReadView {
+public:
+    ScanView(multi::MultiChannelState& state,
+             const std::array<RowSetting, multi::ChannelCount>& rows, int passes)
+        : state_(state), rows_(rows), passes_(passes) {
+        for (const auto& r : rows)
+            checked_ += r.checked ? 1 : 0;
+    }
+    multi::RowControls Row(int row) override { return rows_[static_cast<size_t>(row)].controls; }
+    void ShowStopCaption(const std::string&) override {}
+    bool TurnEventLoop() override {
+        // The pass in which the read is told to stop runs to its end: tell it in the last one.
+        if (turns_++ == (passes_ - 1) * checked_) state_.KeepReading = 0;
+        return true;
+    }
+    void ShowCode(int row, const std::string& code) override {
+        const auto value = ParseHex(code);
+        readings.push_back(
+            {(turns_ - 1) / checked_ + 1, row, static_cast<int32_t>(value.value_or(0))});
+    }
+    std::vector<Reading> readings;
+
+private:
+    multi::MultiChannelState& state_;
+    const std::array<RowSetting, multi::ChannelCount>& rows_;
+    int passes_;
+    int checked_ = 0;
+    int turns_ = 0;
+};
+
+std::string Output(const std::vector<Reading>& readings,
+                   const std::array<RowSetting, multi::ChannelCount>& rows, double ref,
+                   const std::string& format) {
+    auto volts = [&](const Reading& r) {
+        return CodeVolts(r.code, rows[static_cast<size_t>(r.row)].adcControl, ref);
+    };
+    auto name = [](const Reading& r) {
+        return ChannelName(multi::ChannelTable[static_cast<size_t>(r.row)].channelCode);
+    };
+    if (format == "json") {
+        nlohmann::json all = nlohmann::json::array();
+        for (const auto& r : readings)
+            all.push_back(
+                {{"pass", r.pass}, {"channel", name(r)}, {"code", r.code}, {"volts", volts(r)}});
+        return all.dump(2) + "\n";
+    }
+    std::string text =
+        format == "csv" ? "pass,channel,code,volts\n" : "pass  channel        code      volts\n";
+    for (const auto& r : readings) {
+        char line[128];
+        if (format == "csv")
+            std::snprintf(line, sizeof line, "%d,%s,%d,%.9g\n", r.pass, name(r).c_str(), r.code,
+                          volts(r));
+        else
+            std::snprintf(line, sizeof line, "%-5d %-14s %-9s %.6f V\n", r.pass, name(r).c_str(),
+                          Hex(r.code).c_str(), volts(r));
+        text += line;
+    }
+    return text;
+}
+
+int RunScan(const GlobalOptions& global, const ScanOptions& o) {
+    std::array<RowSetting, multi::ChannelCount> rows{};
+    for (const auto& channel : o.channels)
+        ParseChannel(channel, rows);
+    int passes = 0;
+    if (std::sscanf(o.passes.c_str(), "%d", &passes) != 1 || passes < 1 || passes > 1000000 ||
+        std::to_string(passes) != o.passes)
+        throw UsageError{"--passes takes a whole number from 1 to 1000000, not '" + o.passes + "'"};
+    const float ref = o.ref ? ParseReferenceOption(*o.ref) : 2.5f;
+    return WithBoard(global, [&] {
+        multi::MultiChannelState state;
+        state.Open();
+        ScanView view(state, rows, passes);
+        multi::RunRead(state, view);
+        const size_t expected = static_cast<size_t>(passes) * o.channels.size();
+        const int written = WriteStdout(Output(view.readings, rows, ref, o.format));
+        // A failed read has said why; the codes read before it are printed all the same.
+        return view.readings.size() == expected ? written : ExitFailure;
+    });
+}
+
+}  // namespace
+
+void RegisterScan(Tool& tool) {
+    static ScanOptions o;
+    CLI::App* c = tool.Add(
+        {"scan",
+         "scan CHANNEL[:RANGE[:POLARITY[:FILTER]]]... [--passes N] [--format table|csv|json]",
+         "the multi-channel read: each channel's code and volts, pass after pass",
+         "Reads the channels named as the multi-channel screen's \"Read Data for Display\" does:\n"
+         "the converter is put into power-down with CHCON cleared, then in each pass every\n"
+         "channel, in the screen's order, gets its filter word, ADC control byte and continuous\n"
+         "conversion (each read back), one conversion, and idle mode again. One row per channel\n"
+         "and pass: the code and its volts.\n"
+         "CHANNEL: AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2, AIN3-AIN4, AIN5-AIN6, AIN7-AIN8; a\n"
+         "pair and its own halves cannot be scanned together. RANGE: 20mV ... 2.56V (default\n"
+         "2.56V); POLARITY: bipolar (default) or unipolar; FILTER: the filter word in\n"
+         "hexadecimal (default 45).\n"
+         "\n"
+         "  --passes N         passes over the channels (default 1)\n"
+         "  --format FORMAT    table (the default), csv (pass,channel,code,volts) or json\n"
+         "  --ref VOLTS        reference voltage for the volts (default 2.5)\n"},
+        [&tool] { return RunScan(tool.global(), o); });
+    c->add_option("CHANNEL", o.channels)->required();
+    c->add_option("--passes", o.passes);
+    c->add_option("--format", o.format)->check(CLI::IsMember({"table", "csv", "json"}));
+    c->add_option("--ref", o.ref);
+}
+
+}  // namespace kx::cli
