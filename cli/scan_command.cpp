@@ -87,32 +87,26 @@ void ParseChannel(const std::string& text, std::array<RowSetting, multi::Channel
 
 class ScanView final : public multi::ReadView {
 public:
-    ScanView(multi::MultiChannelState& state,
-             const std::array<RowSetting, multi::ChannelCount>& rows, int passes)
-        : state_(state), rows_(rows), passes_(passes) {
+    ScanView(const std::array<RowSetting, multi::ChannelCount>& rows, int passes)
+        : rows_(rows), passes_(passes) {
         for (const auto& r : rows)
             checked_ += r.checked ? 1 : 0;
     }
     multi::RowControls Row(int row) override { return rows_[static_cast<size_t>(row)].controls; }
     void ShowStopCaption(const std::string&) override {}
-    bool TurnEventLoop() override {
-        // The pass in which the read is told to stop runs to its end: tell it in the last one.
-        if (turns_++ == (passes_ - 1) * checked_) state_.KeepReading = 0;
-        return true;
-    }
+    // Asked before each pass and each conversion: the read ends once every pass is read.
+    bool GoOn() override { return readings.size() < static_cast<size_t>(passes_ * checked_); }
     void ShowCode(int row, const std::string& code) override {
         const auto value = ParseHex(code);
-        readings.push_back(
-            {(turns_ - 1) / checked_ + 1, row, static_cast<int32_t>(value.value_or(0))});
+        const int pass = static_cast<int>(readings.size()) / checked_ + 1;
+        readings.push_back({pass, row, static_cast<int32_t>(value.value_or(0))});
     }
     std::vector<Reading> readings;
 
 private:
-    multi::MultiChannelState& state_;
     const std::array<RowSetting, multi::ChannelCount>& rows_;
     int passes_;
     int checked_ = 0;
-    int turns_ = 0;
 };
 
 std::string Output(const std::vector<Reading>& readings,
@@ -158,7 +152,7 @@ int RunScan(const GlobalOptions& global, const ScanOptions& o) {
     return WithBoard(global, [&] {
         multi::MultiChannelState state;
         state.Open();
-        ScanView view(state, rows, passes);
+        ScanView view(rows, passes);
         multi::RunRead(state, view);
         const size_t expected = static_cast<size_t>(passes) * o.channels.size();
         const int written = WriteStdout(Output(view.readings, rows, ref, o.format));

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -29,10 +30,12 @@ std::vector<std::string> Args(const QStringList& list) {
     return out;
 }
 
-// An X display no server serves: :97 unless a server (another test's Xvfb) has taken it.
+// A display number no server uses: neither its socket nor its lock file exists.
 QString FreeXDisplay() {
-    for (int n : {97, 197, 397, 797})
-        if (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) return QString(":%1").arg(n);
+    for (int n = 97; n < 9797; n += 100)
+        if (!QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) &&
+            !QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
+            return QString(":%1").arg(n);
     return ":9797";
 }
 
@@ -436,13 +439,21 @@ private slots:
     void startsOnAnXDisplay() {
         const QString xvfb = QStandardPaths::findExecutable("Xvfb");
         if (xvfb.isEmpty()) QSKIP("no Xvfb here");
-        const QString display = FreeXDisplay();
+        // Xvfb picks a free display itself and names it on stdout once it accepts clients:
+        // a stale socket left by an earlier server can neither clash nor look ready.
         QProcess server;
-        server.start(xvfb, {display, "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
         QVERIFY(server.waitForStarted(10000));
+        // Ended politely, Xvfb takes its socket and lock file with it.
+        const auto stopServer = qScopeGuard([&server] {
+            server.terminate();
+            if (!server.waitForFinished(5000)) server.kill();
+        });
         QDeadlineTimer ready(10000);
-        while (!QFile::exists("/tmp/.X11-unix/X" + display.mid(1)) && !ready.hasExpired())
-            QThread::msleep(50);
+        while (!server.canReadLine() && !ready.hasExpired())
+            server.waitForReadyRead(100);
+        QVERIFY2(server.canReadLine(), "Xvfb named no display");
+        const QString display = ":" + QString::fromLatin1(server.readLine()).trimmed();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("QT_QPA_PLATFORM");
         env.remove("WAYLAND_DISPLAY");
