@@ -36,11 +36,7 @@ void Retitle(QCustomPlot& plot, const QString& from, const QString& to) {
 
 }  // namespace
 
-int RenderChart(const ChartRequest& request) {
-    if (request.chart == Chart::Curve) return RenderCurve(request);
-    LoadedRun run;
-    if (!LoadChartRun(request, run)) return ExitFailure;
-
+int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&)>& setup) {
     // No display is needed, or looked for.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietQt);
@@ -48,18 +44,8 @@ int RenderChart(const ChartRequest& request) {
     char name[] = "kx3105-cli";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
-
-    const auto stats = noise::ComputeNoiseStatistics(run.buffer, run.count);
     QCustomPlot plot;
-    const double* codes = run.buffer.data() + 1;
-    const bool isPlot = request.chart == Chart::NoisePlot;
-    if (isPlot)
-        SetupNoisePlot(&plot, codes, run.count, stats.minCode, stats.maxCode);
-    else
-        SetupHistogram(&plot, codes, run.count, stats.minCode, stats.maxCode);
-    if (request.title)
-        Retitle(plot, isPlot ? NoisePlotTitle : HistogramTitle,
-                QString::fromStdString(*request.title));
+    setup(plot);
 
     const QString path = QString::fromStdString(request.output);
     if (request.output != "-" &&
@@ -77,6 +63,24 @@ int RenderChart(const ChartRequest& request) {
     if (request.output == "-") return WriteStdout(bytes);
     const std::string why = files::SaveAtomically(request.output, bytes);
     return why.empty() ? ExitOk : Failure("cannot write " + request.output + ": " + why);
+}
+
+int RenderChart(const ChartRequest& request) {
+    if (request.chart == Chart::Curve) return RenderCurve(request);
+    LoadedRun run;
+    if (!LoadChartRun(request, run)) return ExitFailure;
+    const auto stats = noise::ComputeNoiseStatistics(run.buffer, run.count);
+    return DrawChart(request, [&](QCustomPlot& plot) {
+        const double* codes = run.buffer.data() + 1;
+        const bool isPlot = request.chart == Chart::NoisePlot;
+        if (isPlot)
+            SetupNoisePlot(&plot, codes, run.count, stats.minCode, stats.maxCode);
+        else
+            SetupHistogram(&plot, codes, run.count, stats.minCode, stats.maxCode);
+        if (request.title)
+            Retitle(plot, isPlot ? NoisePlotTitle : HistogramTitle,
+                    QString::fromStdString(*request.title));
+    });
 }
 
 }  // namespace kx::cli

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <functional>
+
 #include "cli/chart_request.h"
+
+class QCustomPlot;
 
 // The plot and histogram pictures: the only part of the tool that starts a GUI platform
 // (offscreen), to draw the charts exactly as their screens set them up.
@@ -12,5 +16,8 @@ namespace kx::cli {
 int RenderChart(const ChartRequest& request);
 // The same for Chart::Curve (curve_chart.cpp).
 int RenderCurve(const ChartRequest& request);
+// Starts the offscreen platform, lets `setup` draw on a fresh plot and writes it as RenderChart
+// says. Returns an exit status.
+int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&)>& setup);
 
 }  // namespace kx::cli

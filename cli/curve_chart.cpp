@@ -1,25 +1,14 @@
 #include <qcustomplot.h>
-#include <QApplication>
-#include <QBuffer>
-#include <QFileInfo>
-#include <iostream>
 
-#include "analysis/chart_setup.h"
 #include "cli/chart_command.h"
 #include "cli/output.h"
 #include "cli/tool.h"
-#include "files/safe_file.h"
 
 // The spectrum and Allan deviation charts: one curve on log axes with grid and captions.
 
 namespace kx::cli {
 
 namespace {
-
-void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::cerr << message.toLocal8Bit().constData() << std::endl;
-}
 
 void LogAxis(QCPAxis* axis, const QString& label) {
     axis->setScaleType(QCPAxis::stLogarithmic);
@@ -62,32 +51,9 @@ int RenderCurve(const ChartRequest& request) {
     CurveData curve;
     if (const int status = request.makeCurve(curve); status != ExitOk) return status;
     if (curve.x.empty()) return Failure("nothing to draw");
-
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(QuietQt);
-    int argc = 1;
-    char name[] = "kx3105-cli";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
-
-    QCustomPlot plot;
-    SetupCurve(plot, curve, QString::fromStdString(request.title.value_or(curve.title)));
-
-    const QString path = QString::fromStdString(request.output);
-    if (request.output != "-" &&
-        QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0) {
-        if (SaveChart(&plot, path, request.width, request.height)) return ExitOk;
-        return Failure("cannot write " + request.output);
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!plot.toPixmap(request.width, request.height).save(&buffer, "PNG"))
-        return Failure("cannot draw the chart");
-    const std::string_view bytes(png.constData(), static_cast<size_t>(png.size()));
-    if (request.output == "-") return WriteStdout(bytes);
-    const std::string why = files::SaveAtomically(request.output, bytes);
-    return why.empty() ? ExitOk : Failure("cannot write " + request.output + ": " + why);
+    return DrawChart(request, [&](QCustomPlot& plot) {
+        SetupCurve(plot, curve, QString::fromStdString(request.title.value_or(curve.title)));
+    });
 }
 
 }  // namespace kx::cli

@@ -101,7 +101,11 @@ WriteStatus WriteRunFile(const std::filesystem::path& path, const std::vector<do
     return WriteStatus::Written;
 }
 
-ReadResult ParseRun(std::istream& in, Form form) {
+namespace {
+
+// A limited read counts on past a bad line, so that a file too long to load says so whatever it
+// holds; an overlong line, or any bad line of an unlimited read, ends the reading at once.
+ReadResult Parse(std::istream& in, Form form, bool limited) {
     ReadResult result;
     std::streambuf* source = in.rdbuf();
     if (!source) {
@@ -112,12 +116,10 @@ ReadResult ParseRun(std::istream& in, Form form) {
     std::string line;
     bool tooLong = false;
     int lines = 0;
-    // Counting goes on past a bad line, so that a file too long to load says so whatever it
-    // holds; only an overlong line ends the reading at once.
     while (ReadLine(*source, line, tooLong)) {
         if (line.empty() && lines > 0) break;
         ++lines;
-        if (lines > MaxCodes) {
+        if (limited && lines > MaxCodes) {
             result.status = ReadStatus::TooManyCodes;
             result.lineCount = lines;
             return result;
@@ -128,10 +130,12 @@ ReadResult ParseRun(std::istream& in, Form form) {
         }
         if (result.badLine != 0) continue;
         const std::optional<double> code = form == Form::Hex ? HexCode(line) : DecimalCode(line);
-        if (code)
+        if (code) {
             codes.push_back(*code);
-        else
+        } else {
             result.badLine = lines;
+            if (!limited) break;
+        }
     }
     result.lineCount = lines;
     if (result.badLine != 0) {
@@ -141,9 +145,15 @@ ReadResult ParseRun(std::istream& in, Form form) {
     } else {
         result.status = ReadStatus::Loaded;
         result.run.buffer = std::move(codes);
-        result.run.count = static_cast<int16_t>(lines);
+        if (limited) result.run.count = static_cast<int16_t>(lines);
     }
     return result;
+}
+
+}  // namespace
+
+ReadResult ParseRun(std::istream& in, Form form) {
+    return Parse(in, form, true);
 }
 
 ReadResult ParseRun(std::string_view text, Form form) {
@@ -163,33 +173,7 @@ ReadResult ReadRunFile(const std::filesystem::path& path, Form form) {
 }
 
 ReadResult ParseLongRun(std::istream& in, Form form) {
-    ReadResult result;
-    std::streambuf* source = in.rdbuf();
-    if (!source) {
-        result.status = ReadStatus::CannotOpen;
-        return result;
-    }
-    std::vector<double> codes{0.0};
-    std::string line;
-    bool tooLong = false;
-    int lines = 0;
-    while (ReadLine(*source, line, tooLong)) {
-        if (line.empty() && lines > 0) break;
-        ++lines;
-        const std::optional<double> code =
-            tooLong ? std::nullopt : (form == Form::Hex ? HexCode(line) : DecimalCode(line));
-        if (!code) {
-            result.badLine = lines;
-            result.status = ReadStatus::BadLine;
-            result.lineCount = lines;
-            return result;
-        }
-        codes.push_back(*code);
-    }
-    result.lineCount = lines;
-    result.status = lines == 0 ? ReadStatus::Empty : ReadStatus::Loaded;
-    if (lines > 0) result.run.buffer = std::move(codes);
-    return result;
+    return Parse(in, form, false);
 }
 
 void UseRun(Run run) {

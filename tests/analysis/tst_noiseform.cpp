@@ -80,8 +80,8 @@ private slots:
         QCOMPARE(form.findChild<QLabel*>("MaxLabel")->accessibleName(), "Max Code (Hex) 80006B");
     }
 
-    // Runs whose mean lies a fraction of a code off a whole one, bipolar 2.56 V: the Part's
-    // labels from the unrounded mean, and the data-sheet frame from the unrounded deviation,
+    // Runs whose mean lies a fraction of a code off a whole one, bipolar 2.56 V: the screen's
+    // own labels from the unrounded mean, and the data-sheet frame from the unrounded deviation,
     // the same numbers as the statistics (and so kx3105-cli --json) hold.
     void runsOffAWholeCode_data() {
         QTest::addColumn<QList<double>>("run");  // n1, code1, n2, code2; empty: Gaussian
