@@ -52,11 +52,8 @@ std::optional<SpectrumView> ComputeRunSpectrum(const std::vector<double>& codes,
         view.nsdNvPerRtHz.push_back(row.nvPerRtHz);
     }
     view.whiteNsdNvPerRtHz = result->figures.whiteNvPerRtHz;
-    for (const spectrum::Spur& spur : result->figures.spurs)
-        view.spurs.push_back({spur.hz, spur.uvRms});
-    if (const auto& t = result->figures.tone)
-        view.tone =
-            SpectrumTone{t->hz, t->uvRms, t->snrDb, t->thdDb, t->sinadDb, t->sfdrDb, t->enob};
+    view.spurs = result->figures.spurs;
+    view.tone = result->figures.tone;
     return view;
 }
 

@@ -5,27 +5,15 @@
 #include <vector>
 
 #include "analysis/noise_stats.h"
+#include "analysis/spectrum.h"
 
 // What the Spectrum window shows of a run: the noise spectral density and the figures read from
 // it. Plain data and texts, so the window can be shown (and tested) with any spectrum.
 
 namespace kx {
 
-struct SpectrumSpur {
-    double hz = 0;
-    double uvRms = 0;
-};
-
-// A tone standing clear of the noise, with the converter figures of merit.
-struct SpectrumTone {
-    double hz = 0;
-    double uvRms = 0;
-    double snrDb = 0;
-    double thdDb = 0;
-    double sinadDb = 0;
-    double sfdrDb = 0;
-    double enob = 0;
-};
+using SpectrumSpur = spectrum::Spur;
+using SpectrumTone = spectrum::Tone;
 
 struct SpectrumView {
     double rateHz = 0;   // update rate the run was taken at

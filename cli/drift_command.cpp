@@ -1,15 +1,10 @@
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <sstream>
 
 #include "analysis/allan.h"
 #include "cli/commands.h"
 #include "cli/curve_output.h"
 #include "cli/output.h"
+#include "cli/run_file.h"
 
 // `drift`: the overlapping Allan deviation of a drift log, against averaging time.
 
@@ -22,37 +17,10 @@ struct DriftOptions {
     CurveOutput out;
 };
 
-bool ReadText(const std::string& path, std::string& text, std::string& why) {
-    if (path == "-") {
-        std::ostringstream all;
-        all << std::cin.rdbuf();
-        text = all.str();
-        return true;
-    }
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        why = "cannot open " + path + ": " + SystemReason(errno);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        why = "cannot open " + path + ": not a regular file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = "cannot open " + path + ": " + SystemReason(errno);
-        return false;
-    }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
-    return true;
-}
-
 int Analyse(const DriftOptions& o, CurveData& curve) {
     std::string text;
     std::string why;
-    if (!ReadText(o.file, text, why)) return Failure(why);
+    if (!ReadInputText(o.file, text, why)) return Failure(why);
     const std::string name = o.file == "-" ? std::string("standard input") : o.file;
     const auto series = allan::ParseDriftLog(text, why);
     if (!series) return Failure(name + " is not a drift log: " + why);

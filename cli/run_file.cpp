@@ -273,29 +273,34 @@ std::string RunText(RunFormat format, bool hex, const std::vector<int32_t>& code
     return text;
 }
 
-bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why) {
-    const std::string name = path == "-" ? "standard input" : path;
-    std::string text;
+bool ReadInputText(const std::string& path, std::string& text, std::string& why) {
     if (path == "-") {
         std::ostringstream all;
         all << std::cin.rdbuf();
         text = all.str();
-    } else {
-        // Devices and pipes can be endless: only plain files (or links to them) are runs.
-        struct stat info {};
-        if (stat(path.c_str(), &info) != 0) {
-            why = "cannot open " + path + ": " + SystemReason(errno);
-            return false;
-        }
-        if (!S_ISREG(info.st_mode)) {
-            why = "cannot open " + path + ": not a regular file";
-            return false;
-        }
-        if (!ReadWhole(path, static_cast<size_t>(info.st_size), text)) {
-            why = "cannot open " + path + ": " + SystemReason(errno);
-            return false;
-        }
+        return true;
     }
+    // Devices and pipes can be endless: only plain files (or links to them) are read.
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        why = "cannot open " + path + ": " + SystemReason(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        why = "cannot open " + path + ": not a regular file";
+        return false;
+    }
+    if (!ReadWhole(path, static_cast<size_t>(info.st_size), text)) {
+        why = "cannot open " + path + ": " + SystemReason(errno);
+        return false;
+    }
+    return true;
+}
+
+bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why) {
+    const std::string name = path == "-" ? "standard input" : path;
+    std::string text;
+    if (!ReadInputText(path, text, why)) return false;
 
     run = LoadedRun{};
     const size_t first = text.find_first_not_of(" \t\r\n");

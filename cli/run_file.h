@@ -39,6 +39,10 @@ struct LoadedRun {
     std::optional<double> rateHz;  // from a CSV or JSON capture taken at a known rate
 };
 
+// The whole of a plain file, or of standard input for "-". False with the reason, naming the
+// file; a FIFO or device is refused, since it may never end.
+bool ReadInputText(const std::string& path, std::string& text, std::string& why);
+
 // Reads a run from a file, "-" being standard input, in whichever format it is written: JSON when
 // it starts with '{', CSV when with "# kx3105 capture" or "index,", else the data file in the form
 // `hex` says. False with the reason, naming the file.
