@@ -2,7 +2,6 @@
 
 #include <qcustomplot.h>
 
-#include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -13,20 +12,8 @@
 #include "core/globals.h"
 #include "core/numtext.h"
 
-namespace {
-
-// The busy pointer for the whole build, restored however the build ends.
-struct BusyPointer {
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
-
-}  // namespace
-
 HistForm::HistForm(QWidget* parent) : ScreenDialog(parent) {
-    BusyPointer busy;
+    kx::BusyPointer busy;
     setObjectName(QStringLiteral("HistForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software -  Histogram of Data"));
     parts_ = kx::BuildChartScreen(

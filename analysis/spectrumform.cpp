@@ -2,7 +2,6 @@
 
 #include <qcustomplot.h>
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,14 +44,6 @@ QGroupBox* FiguresFrame(const kx::SpectrumView& view, QWidget* parent) {
     grid->setRowStretch(row, 1);
     return frame;
 }
-
-// The busy pointer while the spectrum is computed, restored however that ends.
-struct BusyPointer {
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
 
 }  // namespace
 
@@ -111,7 +102,7 @@ void OpenSpectrum(QWidget* parent) {
     std::optional<SpectrumView> view;
     std::string error;
     {
-        BusyPointer busy;
+        kx::BusyPointer busy;
         view = SharedRunSpectrum(error);
     }
     if (!view) {

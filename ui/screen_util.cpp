@@ -12,6 +12,13 @@
 
 namespace kx {
 
+BusyPointer::BusyPointer() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+BusyPointer::~BusyPointer() {
+    QGuiApplication::restoreOverrideCursor();
+}
+
 QPoint CentredTopLeft(const QRect& display, const QSize& window) {
     return {display.x() + (display.width() - window.width()) / 2,
             display.y() + (display.height() - window.height()) / 2};

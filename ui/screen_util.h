@@ -32,6 +32,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
+// The busy pointer for as long as it lives, restored however the work ends.
+struct BusyPointer {
+    BusyPointer();
+    ~BusyPointer();
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
 // Controls carry their names as objectName, so tests and automation find them; a button's and a
 // frame's accessible name is their caption.
 QPushButton* NamedButton(const char* objectName, const QString& caption, QWidget* parent);
