@@ -4,6 +4,10 @@
 #include <QPointer>
 #include <chrono>
 
+#ifdef __linux__
+#include <pthread.h>
+#endif
+
 #include "board/port.h"
 #include "board/port_trace.h"
 
@@ -58,6 +62,9 @@ bool BoardRunner::start(std::function<void(BoardWork&)> work, Finished finished)
     FlushPortTrace();
     HandPortTo(std::thread::id{});
     thread_ = std::thread([this, w, generation, work = std::move(work)] {
+#ifdef __linux__
+        pthread_setname_np(pthread_self(), WorkerThreadName);  // for top, gdb and the tests
+#endif
         HandPortTo(std::this_thread::get_id());
         SetWaitStopFlag(&w->stop_);
         std::vector<Message> messages;

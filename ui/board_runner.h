@@ -23,6 +23,9 @@ namespace kx {
 
 class BoardRunner;
 
+// The worker's thread name (Linux), as top and a debugger show it.
+inline constexpr const char* WorkerThreadName = "kx3105-board";
+
 // What running work sees of its runner, on the worker thread.
 class BoardWork {
 public:
