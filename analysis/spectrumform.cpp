@@ -50,7 +50,7 @@ QGroupBox* FiguresFrame(const kx::SpectrumView& view, QWidget* parent) {
 SpectrumForm::SpectrumForm(kx::SpectrumView view, QWidget* parent)
     : ScreenDialog(parent), view_(std::move(view)) {
     setObjectName(QStringLiteral("SpectrumForm"));
-    setWindowTitle(QStringLiteral("Spectrum"));
+    setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Spectrum"));
     parts_ = kx::BuildChartScreen(
         this, QStringLiteral("Frequency (Hz)"), QStringLiteral("Density (nV/rtHz)"),
         [this] { return kx::SpectrumText(view_); }, QStringLiteral("spectrum.png"));

@@ -91,7 +91,7 @@ private slots:
         QFETCH(bool, tone);
         QFETCH(QString, figures);
         SpectrumForm form(Synthetic(tone));
-        QCOMPARE(form.windowTitle(), "Spectrum");
+        QCOMPARE(form.windowTitle(), "KX3105 Evaluation Software - Spectrum");
         QCOMPARE(Figures(form), figures);
 
         form.show();
@@ -141,7 +141,7 @@ private slots:
 
         QStringList seen;
         auto record = [&seen](QWidget* spectrum) {
-            seen << spectrum->windowTitle() + ": " + Text(*spectrum, "RateLabel") + ", " +
+            seen << spectrum->objectName() + ": " + Text(*spectrum, "RateLabel") + ", " +
                         Text(*spectrum, "ToneLabel").left(8);
             static_cast<QDialog*>(spectrum)->reject();
         };
@@ -160,8 +160,8 @@ private slots:
         });
         kx::RealMainMenuOpeners().noise(nullptr);
         QCOMPARE(script.next, script.steps.size());
-        QCOMPARE(seen,
-                 QStringList({"Spectrum: 19.79 Hz, 2.473 Hz", "Spectrum: 19.79 Hz, 2.473 Hz"}));
+        QCOMPARE(seen, QStringList({"SpectrumForm: 19.79 Hz, 2.473 Hz",
+                                    "SpectrumForm: 19.79 Hz, 2.473 Hz"}));
         QVERIFY(messages.shown.empty());
     }
 
