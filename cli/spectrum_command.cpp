@@ -115,8 +115,10 @@ SpectrumRequest CheckOptions(const SpectrumOptions& o) {
     if (o.ref) r.ref = ParseReferenceOption(*o.ref);
     if (o.rate) {
         const auto hz = ParseDecimal(*o.rate);
-        if (!hz || !(*hz > 0) || !std::isfinite(*hz))
-            throw UsageError{"--rate takes a positive number of hertz, not '" + *o.rate + "'"};
+        // Far beyond any converter's rates the figures are only overflow and underflow.
+        if (!hz || !(*hz >= 1e-3 && *hz <= 1e6))
+            throw UsageError{"--rate takes a number of hertz from 0.001 to 1000000, not '" +
+                             *o.rate + "'"};
         r.rateHz = *hz;
     }
     const auto window = spectrum::ParseWindow(o.window);

@@ -274,6 +274,8 @@ private slots:
         QTest::newRow("spectrum window") << QStringList{"spectrum", "x.dat", "--window", "flat"};
         QTest::newRow("spectrum segment") << QStringList{"spectrum", "x.dat", "--segment", "8"};
         QTest::newRow("spectrum rate") << QStringList{"spectrum", "x.dat", "--rate", "-5"};
+        QTest::newRow("spectrum rate beyond any converter")
+            << QStringList{"spectrum", "x.dat", "--rate", "1e308"};
         QTest::newRow("spectrum output") << QStringList{"spectrum", "x.dat", "-o", "x.txt"};
         QTest::newRow("sweep range") << QStringList{"--simulate", "sweep", "--ranges", "3V"};
         QTest::newRow("sweep rates and filters")
