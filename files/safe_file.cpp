@@ -97,10 +97,7 @@ bool AtomicFile::Commit() {
     if (fsync(fd_) != 0) return Fail(Reason(errno));
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) {
-        fd_ = -1;
-        return Fail(Reason(errno));
-    }
+    if (::close(fd) != 0) return Fail(Reason(errno));
     if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return Fail(Reason(errno));
     temporary_.clear();
     // The rename itself survives a power cut only once the directory is synced.
