@@ -1,4 +1,4 @@
-#include "analysis/spectrum.h"
+#include "analysis/noise_density.h"
 
 #include <fftw3.h>
 

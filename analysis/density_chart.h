@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/spectrum_view.h"
+#include "analysis/density_view.h"
 
 class QCustomPlot;
 
