@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <cstdint>
 
 #include "board/port.h"
@@ -11,10 +12,17 @@
 // The wire as the simulated board's suites drive it: register bytes written out, the ready
 // line polled, the hardware reset pulsed.
 
+using kx::sim::Fault;
+using kx::sim::InputSetting;
+using kx::sim::SimSettings;
+using kx::sim::SimulatedBoard;
+
+Q_DECLARE_METATYPE(Fault)
+
 // The program at 0x378 talking to a fresh simulated board.
 struct Bench {
-    kx::sim::SimulatedBoard board;
-    explicit Bench(kx::sim::SimSettings settings = {}) : board(std::move(settings)) {
+    SimulatedBoard board;
+    explicit Bench(SimSettings settings = {}) : board(std::move(settings)) {
         kx::ResetGlobals();
         PortAddress = 0x378;
         SetPortBackend(&board);
@@ -61,7 +69,7 @@ inline bool ReadyLow() {
 }
 
 // Polls the ready line; the simulated time in microseconds at which it was seen low.
-inline double WaitReadyUs(const kx::sim::SimulatedBoard& board, int maxPolls = 2'000'000) {
+inline double WaitReadyUs(const SimulatedBoard& board, int maxPolls = 2'000'000) {
     for (int i = 0; i < maxPolls; ++i)
         if (ReadyLow()) return board.simulatedTimeNanoseconds() / 1000.0;
     return -1;

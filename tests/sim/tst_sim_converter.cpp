@@ -8,13 +8,6 @@
 
 #include "tests/sim/sim_wire.h"
 
-using kx::sim::Fault;
-using kx::sim::InputSetting;
-using kx::sim::SimSettings;
-using kx::sim::SimulatedBoard;
-
-Q_DECLARE_METATYPE(Fault)
-
 // The converter behind the port: calibration, transfer function, noise, faults, real time.
 class SimConverterTest : public QObject {
     Q_OBJECT

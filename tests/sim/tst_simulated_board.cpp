@@ -8,13 +8,6 @@
 
 #include "tests/sim/sim_wire.h"
 
-using kx::sim::Fault;
-using kx::sim::InputSetting;
-using kx::sim::SimSettings;
-using kx::sim::SimulatedBoard;
-
-Q_DECLARE_METATYPE(Fault)
-
 // The board as a printer port: timing, registers, pins, transfers, the ready line, resets.
 class SimulatedBoardTest : public QObject {
     Q_OBJECT
