@@ -5,7 +5,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 
-add_library(kx3105_spectrum STATIC ${CMAKE_CURRENT_SOURCE_DIR}/noise_density.cpp)
+add_library(kx3105_spectrum STATIC ${CMAKE_CURRENT_SOURCE_DIR}/spectrum.cpp)
 target_link_libraries(kx3105_spectrum PUBLIC kx3105_core PRIVATE PkgConfig::FFTW3)
 kx_target_defaults(kx3105_spectrum)
 

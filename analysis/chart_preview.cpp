@@ -15,9 +15,9 @@
 #include <cstring>
 #include <random>
 
-#include "analysis/densityform.h"
 #include "analysis/graphform.h"
 #include "analysis/histform.h"
+#include "analysis/spectrumform.h"
 #include "board/port.h"
 #include "board/registers.h"
 #include "board/serial.h"
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     if (spectrum) {
         auto view = kx::SharedRunSpectrum(error);
         if (!view) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
-        form = std::make_unique<DensityForm>(std::move(*view));
+        form = std::make_unique<SpectrumForm>(std::move(*view));
     } else if (hist)
         form = std::make_unique<HistForm>();
     else

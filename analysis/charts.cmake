@@ -6,25 +6,25 @@
 #   kx3105_charts         Qt Widgets + QCustomPlot: one setup function per chart, image export
 #                         written with the atomic save of files/, zoom and pan (the
 #                         command-line tool renders the same charts to files)
-#   kx3105_chart_screens  Qt Widgets: GraphForm, HistForm and DensityForm
+#   kx3105_chart_screens  Qt Widgets: GraphForm, HistForm and SpectrumForm
 
 add_library(kx3105_histogram STATIC histogram.cpp chart_run.cpp)
 target_link_libraries(kx3105_histogram PUBLIC kx3105_analysis)
 kx_target_defaults(kx3105_histogram)
 
-add_library(kx3105_spectrum_view STATIC density_view.cpp)
+add_library(kx3105_spectrum_view STATIC spectrum_view.cpp)
 target_link_libraries(kx3105_spectrum_view PUBLIC kx3105_histogram kx3105_register_logic
                                                   kx3105_spectrum)
 kx_target_defaults(kx3105_spectrum_view)
 
-add_library(kx3105_charts STATIC chart_setup.cpp chart_interaction.cpp density_chart.cpp)
+add_library(kx3105_charts STATIC chart_setup.cpp chart_interaction.cpp spectrum_chart.cpp)
 target_link_libraries(kx3105_charts PUBLIC kx3105_histogram kx3105_spectrum_view
                                            QCustomPlotQt6::QCustomPlotQt6 Qt6::Widgets
                                     PRIVATE kx3105_datafile)
 kx_target_defaults(kx3105_charts)
 
 add_library(kx3105_chart_screens STATIC chart_screen.cpp graphform.cpp histform.cpp
-                                        densityform.cpp)
+                                        spectrumform.cpp)
 set_target_properties(kx3105_chart_screens PROPERTIES AUTOMOC ON)
 target_link_libraries(kx3105_chart_screens PUBLIC kx3105_charts kx3105_widgets)
 kx_target_defaults(kx3105_chart_screens)

@@ -2,11 +2,11 @@
 
 #include <QApplication>
 
-#include "analysis/densityform.h"
 #include "analysis/graphform.h"
 #include "analysis/histform.h"
 #include "analysis/noiseform.h"
 #include "analysis/readdataform.h"
+#include "analysis/spectrumform.h"
 #include "app/aboutform.h"
 #include "app/resetform.h"
 #include "files/readfileform.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "analysis/characterise.h"
-#include "analysis/noise_density.h"
+#include "analysis/spectrum.h"
 #include "tests/support/relative.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"

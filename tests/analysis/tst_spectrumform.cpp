@@ -6,9 +6,9 @@
 #include <QtTest>
 #include <cmath>
 
-#include "analysis/densityform.h"
 #include "analysis/graphform.h"
 #include "analysis/histform.h"
+#include "analysis/spectrumform.h"
 #include "app/openers.h"
 #include "tests/analysis/chart_fixture.h"
 #include "tests/support/scripted_messages.h"
@@ -71,7 +71,7 @@ void Click(QWidget* form, const char* button) {
 
 }  // namespace
 
-class DensityFormTest : public QObject {
+class SpectrumFormTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -90,7 +90,7 @@ private slots:
     void figuresChartAndReadout() {
         QFETCH(bool, tone);
         QFETCH(QString, figures);
-        DensityForm form(Synthetic(tone));
+        SpectrumForm form(Synthetic(tone));
         QCOMPARE(form.windowTitle(), "KX3105 Evaluation Software - Spectrum");
         QCOMPARE(Figures(form), figures);
 
@@ -148,10 +148,10 @@ private slots:
         auto reject = [](QWidget* form) { static_cast<QDialog*>(form)->reject(); };
         ModalScript script(
             {{"NoiseForm", [](QWidget* f) { Click(f, "CommandSpectrum"); }},
-             {"DensityForm", record},
+             {"SpectrumForm", record},
              {"NoiseForm", [](QWidget* f) { Click(f, "Command1"); }},
              {"GraphForm", [](QWidget* f) { f->findChild<QAction*>("SpectrumAction")->trigger(); }},
-             {"DensityForm", record},
+             {"SpectrumForm", record},
              {"GraphForm", reject},
              {"NoiseForm", reject}});
         QTimer::singleShot(10000, [] {
@@ -160,8 +160,8 @@ private slots:
         });
         kx::RealMainMenuOpeners().noise(nullptr);
         QCOMPARE(script.next, script.steps.size());
-        QCOMPARE(seen, QStringList(
-                           {"DensityForm: 19.79 Hz, 2.473 Hz", "DensityForm: 19.79 Hz, 2.473 Hz"}));
+        QCOMPARE(seen, QStringList({"SpectrumForm: 19.79 Hz, 2.473 Hz",
+                                    "SpectrumForm: 19.79 Hz, 2.473 Hz"}));
         QVERIFY(messages.shown.empty());
     }
 
@@ -196,7 +196,7 @@ private slots:
     // name, before the mouse has filled any readout.
     void everyControlIsNamed_data() {
         QTest::addColumn<QString>("screen");
-        QTest::newRow("Spectrum") << "DensityForm";
+        QTest::newRow("Spectrum") << "SpectrumForm";
         QTest::newRow("noise plot") << "GraphForm";
         QTest::newRow("histogram") << "HistForm";
     }
@@ -206,8 +206,8 @@ private slots:
                 8388616},
                8388610, 8388620);
         std::unique_ptr<QDialog> form;
-        if (screen == "DensityForm")
-            form = std::make_unique<DensityForm>(Synthetic(false));
+        if (screen == "SpectrumForm")
+            form = std::make_unique<SpectrumForm>(Synthetic(false));
         else if (screen == "GraphForm")
             form = std::make_unique<GraphForm>([](QWidget*) {});
         else
@@ -229,5 +229,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(DensityFormTest)
-#include "tst_densityform.moc"
+QTEST_MAIN(SpectrumFormTest)
+#include "tst_spectrumform.moc"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # kx3105-cli spectrum --json against numpy.loadtxt + scipy.signal.welch (bench/welch_scipy.py)
 # on the same 1,000,000-code data file, each timed as a whole process, best of RUNS.
-# Usage: bench/density_vs_scipy.sh [BUILD_DIR] [RUNS]   (default build, 3)
+# Usage: bench/spectrum_vs_scipy.sh [BUILD_DIR] [RUNS]   (default build, 3)
 # Skips (exit 0) when numpy or scipy is missing; PYTHON names the interpreter to use.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/characterise.h"
-#include "analysis/noise_density.h"
 #include "analysis/noise_stats.h"
+#include "analysis/spectrum.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"

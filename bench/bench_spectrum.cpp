@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/noise_density.h"
+#include "analysis/spectrum.h"
 
 namespace {
 

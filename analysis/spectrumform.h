@@ -1,17 +1,17 @@
 #pragma once
 
 #include "analysis/chart_screen.h"
-#include "analysis/density_view.h"
+#include "analysis/spectrum_view.h"
 #include "ui/screen_util.h"
 
 class QMouseEvent;
 
 // The Spectrum window: the noise spectral density of a run on log-log axes, the figures read from
 // it beside the chart, a cursor readout, and Save Image / Copy Data on the right-click menu.
-class DensityForm : public kx::ScreenDialog {
+class SpectrumForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
-    explicit DensityForm(kx::SpectrumView view, QWidget* parent = nullptr);
+    explicit SpectrumForm(kx::SpectrumView view, QWidget* parent = nullptr);
 
     const kx::SpectrumView& view() const { return view_; }
 

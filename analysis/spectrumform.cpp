@@ -1,4 +1,4 @@
-#include "analysis/densityform.h"
+#include "analysis/spectrumform.h"
 
 #include <qcustomplot.h>
 
@@ -12,7 +12,7 @@
 
 #include "analysis/chart_interaction.h"
 #include "analysis/chart_setup.h"
-#include "analysis/density_chart.h"
+#include "analysis/spectrum_chart.h"
 #include "core/messages.h"
 
 namespace {
@@ -47,9 +47,9 @@ QGroupBox* FiguresFrame(const kx::SpectrumView& view, QWidget* parent) {
 
 }  // namespace
 
-DensityForm::DensityForm(kx::SpectrumView view, QWidget* parent)
+SpectrumForm::SpectrumForm(kx::SpectrumView view, QWidget* parent)
     : ScreenDialog(parent), view_(std::move(view)) {
-    setObjectName(QStringLiteral("DensityForm"));
+    setObjectName(QStringLiteral("SpectrumForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Spectrum"));
     parts_ = kx::BuildChartScreen(
         this, QStringLiteral("Frequency (Hz)"), QStringLiteral("Density (nV/rtHz)"),
@@ -65,20 +65,20 @@ DensityForm::DensityForm(kx::SpectrumView view, QWidget* parent)
     top->addWidget(FiguresFrame(view_, this));
     layout->insertLayout(0, top, 1);
 
-    connect(parts_.gridOn, &QPushButton::clicked, this, &DensityForm::Command2_Click);
-    connect(parts_.gridOff, &QPushButton::clicked, this, &DensityForm::Command3_Click);
-    connect(parts_.strip, &QCustomPlot::mouseMove, this, &DensityForm::Strip1_MouseMove);
+    connect(parts_.gridOn, &QPushButton::clicked, this, &SpectrumForm::Command2_Click);
+    connect(parts_.gridOff, &QPushButton::clicked, this, &SpectrumForm::Command3_Click);
+    connect(parts_.strip, &QCustomPlot::mouseMove, this, &SpectrumForm::Strip1_MouseMove);
 }
 
 // Grid on also brings back the minor lines a log axis needs to be read.
-void DensityForm::Command2_Click() {
+void SpectrumForm::Command2_Click() {
     kx::SetChartGrid(parts_.strip, true);
     parts_.strip->xAxis->grid()->setSubGridVisible(true);
     parts_.strip->yAxis->grid()->setSubGridVisible(true);
     parts_.strip->replot();
 }
 
-void DensityForm::Command3_Click() {
+void SpectrumForm::Command3_Click() {
     parts_.strip->xAxis->grid()->setSubGridVisible(false);
     parts_.strip->yAxis->grid()->setSubGridVisible(false);
     kx::SetChartGrid(parts_.strip, false);
@@ -86,7 +86,7 @@ void DensityForm::Command3_Click() {
 
 // The readout snaps to the bin nearest the mouse on the log-frequency axis; it keeps its last
 // values when the mouse stops or leaves the plot.
-void DensityForm::Strip1_MouseMove(QMouseEvent* event) {
+void SpectrumForm::Strip1_MouseMove(QMouseEvent* event) {
     const QPointF at = event->position();
     if (!parts_.strip->axisRect()->rect().contains(at.toPoint())) return;
     const int row = kx::NearestSpectrumRow(view_, parts_.strip->xAxis->pixelToCoord(at.x()));
@@ -109,7 +109,7 @@ void OpenSpectrum(QWidget* parent) {
         ShowMessage(error, Icon::Warning);
         return;
     }
-    DensityForm form(std::move(*view), parent);
+    SpectrumForm form(std::move(*view), parent);
     form.exec();
 }
 

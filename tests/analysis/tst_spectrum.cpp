@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/noise_density.h"
+#include "analysis/spectrum.h"
 #include "tests/support/relative.h"
 
 using kx::spectrum::Window;
@@ -203,4 +203,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SpectrumTest)
-#include "tst_noise_density.moc"
+#include "tst_spectrum.moc"

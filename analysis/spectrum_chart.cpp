@@ -1,4 +1,4 @@
-#include "analysis/density_chart.h"
+#include "analysis/spectrum_chart.h"
 
 #include <qcustomplot.h>
 

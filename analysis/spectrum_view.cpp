@@ -1,11 +1,11 @@
-#include "analysis/density_view.h"
+#include "analysis/spectrum_view.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "analysis/chart_run.h"
-#include "analysis/noise_density.h"
+#include "analysis/spectrum.h"
 #include "board/registers.h"
 #include "core/globals.h"
 #include "registers/adc_control_fields.h"

@@ -1,4 +1,4 @@
-#include "analysis/noise_density.h"
+#include "analysis/spectrum.h"
 
 #include <fftw3.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/density_view.h"
+#include "analysis/spectrum_view.h"
 
 class QCustomPlot;
 
