@@ -1,4 +1,4 @@
-#include "board/recording_port.h"
+#include "tests/support/recording_port.h"
 
 namespace kx {
 
