@@ -2,13 +2,13 @@
 
 #include <QApplication>
 
-#include "analysis/graphform.h"
-#include "analysis/histform.h"
 #include "analysis/noiseform.h"
 #include "analysis/readdataform.h"
-#include "analysis/spectrumform.h"
 #include "app/aboutform.h"
 #include "app/resetform.h"
+#include "charts/graphform.h"
+#include "charts/histform.h"
+#include "charts/spectrumform.h"
 #include "files/readfileform.h"
 #include "files/writefileform.h"
 #include "multichannel/multi_state.h"

@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <random>
 
-#include "analysis/graphform.h"
-#include "analysis/histform.h"
+#include "charts/graphform.h"
+#include "charts/histform.h"
 #include "core/globals.h"
 
 namespace {

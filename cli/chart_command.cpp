@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <iostream>
 
-#include "analysis/chart_setup.h"
 #include "analysis/noise_stats.h"
+#include "charts/chart_setup.h"
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/tool.h"

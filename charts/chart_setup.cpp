@@ -1,4 +1,4 @@
-#include "analysis/chart_setup.h"
+#include "charts/chart_setup.h"
 
 #include <qcustomplot.h>
 

@@ -1,4 +1,4 @@
-#include "analysis/chart_screen.h"
+#include "charts/chart_screen.h"
 
 #include <qcustomplot.h>
 
@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "analysis/chart_setup.h"
+#include "charts/chart_setup.h"
 #include "core/messages.h"
 #include "ui/screen_util.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "analysis/chart_screen.h"
 #include "analysis/histogram.h"
+#include "charts/chart_screen.h"
 #include "ui/screen_util.h"
 
 class QMouseEvent;

@@ -3,9 +3,9 @@
 #include <QtTest>
 #include <memory>
 
-#include "analysis/graphform.h"
-#include "analysis/histform.h"
-#include "tests/analysis/chart_fixture.h"
+#include "charts/graphform.h"
+#include "charts/histform.h"
+#include "tests/charts/chart_fixture.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include <cstring>
 #include <random>
 
-#include "analysis/graphform.h"
-#include "analysis/histform.h"
-#include "analysis/spectrumform.h"
 #include "board/port.h"
 #include "board/registers.h"
 #include "board/serial.h"
+#include "charts/graphform.h"
+#include "charts/histform.h"
+#include "charts/spectrumform.h"
 #include "core/globals.h"
 #include "sim/simulated_board.h"
 

@@ -1,4 +1,4 @@
-#include "analysis/chart_interaction.h"
+#include "charts/chart_interaction.h"
 
 #include <qcustomplot.h>
 

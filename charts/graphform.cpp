@@ -1,4 +1,4 @@
-#include "analysis/graphform.h"
+#include "charts/graphform.h"
 
 #include <qcustomplot.h>
 
@@ -7,10 +7,10 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "analysis/chart_interaction.h"
 #include "analysis/chart_run.h"
-#include "analysis/chart_setup.h"
 #include "analysis/histogram.h"
+#include "charts/chart_interaction.h"
+#include "charts/chart_setup.h"
 #include "core/globals.h"
 #include "core/numtext.h"
 

@@ -6,11 +6,11 @@
 #include <QtTest>
 #include <cmath>
 
-#include "analysis/graphform.h"
-#include "analysis/histform.h"
-#include "analysis/spectrumform.h"
 #include "app/openers.h"
-#include "tests/analysis/chart_fixture.h"
+#include "charts/graphform.h"
+#include "charts/histform.h"
+#include "charts/spectrumform.h"
+#include "tests/charts/chart_fixture.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"
 

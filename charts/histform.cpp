@@ -1,4 +1,4 @@
-#include "analysis/histform.h"
+#include "charts/histform.h"
 
 #include <qcustomplot.h>
 
@@ -6,9 +6,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "analysis/chart_interaction.h"
 #include "analysis/chart_run.h"
-#include "analysis/chart_setup.h"
+#include "charts/chart_interaction.h"
+#include "charts/chart_setup.h"
 #include "core/globals.h"
 #include "core/numtext.h"
 

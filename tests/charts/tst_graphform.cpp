@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "analysis/chart_screen.h"
-#include "analysis/chart_setup.h"
-#include "analysis/graphform.h"
-#include "tests/analysis/chart_fixture.h"
+#include "charts/chart_screen.h"
+#include "charts/chart_setup.h"
+#include "charts/graphform.h"
+#include "tests/charts/chart_fixture.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/scripted_messages.h"
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "analysis/chart_screen.h"
+#include "charts/chart_screen.h"
 #include "ui/screen_util.h"
 
 class QMouseEvent;

@@ -1,4 +1,4 @@
-#include "analysis/spectrumform.h"
+#include "charts/spectrumform.h"
 
 #include <qcustomplot.h>
 
@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "analysis/chart_interaction.h"
-#include "analysis/chart_setup.h"
-#include "analysis/spectrum_chart.h"
+#include "charts/chart_interaction.h"
+#include "charts/chart_setup.h"
+#include "charts/spectrum_chart.h"
 #include "core/messages.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "analysis/spectrum_chart.h"
+#include "charts/spectrum_chart.h"
 
 #include <qcustomplot.h>
 

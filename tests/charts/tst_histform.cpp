@@ -6,8 +6,8 @@
 #include <QtTest>
 #include <random>
 
-#include "analysis/histform.h"
-#include "tests/analysis/chart_fixture.h"
+#include "charts/histform.h"
+#include "tests/charts/chart_fixture.h"
 
 namespace {
 
