@@ -11,5 +11,5 @@ kx_target_defaults(kx3105_spectrum)
 
 add_library(kx3105_characterise STATIC ${CMAKE_CURRENT_SOURCE_DIR}/allan.cpp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/characterise.cpp)
-target_link_libraries(kx3105_characterise PUBLIC kx3105_analysis kx3105_register_logic)
+target_link_libraries(kx3105_characterise PUBLIC kx3105_analysis kx3105_converter)
 kx_target_defaults(kx3105_characterise)

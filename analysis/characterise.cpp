@@ -6,11 +6,11 @@
 #include "analysis/read_run.h"
 #include "board/registers.h"
 #include "board/serial.h"
+#include "converter/control_logic.h"
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
+#include "converter/register_update.h"
 #include "core/messages.h"
-#include "registers/control_logic.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 namespace kx::characterise {
 

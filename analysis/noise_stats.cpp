@@ -5,10 +5,10 @@
 
 #include "board/registers.h"
 #include "board/serial.h"
+#include "converter/adc_control_fields.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/numtext.h"
-#include "registers/adc_control_fields.h"
 
 namespace kx::noise {
 

@@ -7,9 +7,9 @@
 #include "analysis/chart_run.h"
 #include "analysis/spectrum.h"
 #include "board/registers.h"
+#include "converter/adc_control_fields.h"
+#include "converter/filter_logic.h"
 #include "core/globals.h"
-#include "registers/adc_control_fields.h"
-#include "registers/filter_logic.h"
 
 namespace kx {
 namespace {

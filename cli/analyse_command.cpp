@@ -9,8 +9,8 @@
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/settings.h"
-#include "registers/adc_control_fields.h"
-#include "registers/register_update.h"
+#include "converter/adc_control_fields.h"
+#include "converter/register_update.h"
 
 // `analyse`: the noise analysis screen's results for a run of any length, as text or JSON.
 

@@ -6,11 +6,11 @@
 #include "board/calibration.h"
 #include "board/serial.h"
 #include "cli/tool.h"
+#include "converter/mode_gates.h"
+#include "converter/mode_logic.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/messages.h"
-#include "registers/mode_gates.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 namespace kx::cli {
 

@@ -10,8 +10,8 @@
 #include "board/registers.h"
 #include "cli/output.h"
 #include "cli/sim_state.h"
+#include "converter/register_update.h"
 #include "core/globals.h"
-#include "registers/register_update.h"
 
 namespace kx::cli {
 

@@ -12,10 +12,10 @@
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/settings.h"
+#include "converter/register_update.h"
 #include "core/globals.h"
 #include "files/datafile.h"
 #include "files/safe_file.h"
-#include "registers/register_update.h"
 
 // `capture`: codes from the board into a data file, a CSV or a JSON capture, or standard output.
 

@@ -17,11 +17,11 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
+#include "converter/mode_gates.h"
+#include "converter/register_update.h"
 #include "core/numtext.h"
 #include "files/safe_file.h"
-#include "registers/adc_control_fields.h"
-#include "registers/mode_gates.h"
-#include "registers/register_update.h"
 
 // `log`: a drift log, one averaged reading per interval, each line on disk before the next is
 // taken. The one output not saved through a temporary file: it grows line by line.

@@ -7,11 +7,11 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
-#include "registers/adc_control_fields.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 // regs, read, write, reset and calibrate: the register screens and the reset screen from a shell.
 

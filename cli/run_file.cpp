@@ -15,9 +15,9 @@
 
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
+#include "converter/filter_logic.h"
 #include "files/datafile.h"
-#include "registers/adc_control_fields.h"
-#include "registers/filter_logic.h"
 
 namespace kx::cli {
 

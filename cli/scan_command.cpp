@@ -6,12 +6,12 @@
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
 #include "core/hex.h"
 #include "core/numtext.h"
 #include "multichannel/channel_table.h"
 #include "multichannel/multi_read.h"
 #include "multichannel/multi_state.h"
-#include "registers/adc_control_fields.h"
 
 // `scan`: the multi-channel screen's "Read Data for Display" from a shell, for a given number of
 // passes, with each code and its volts printed.

@@ -6,13 +6,13 @@
 #include "board/registers.h"
 #include "cli/output.h"
 #include "cli/tool.h"
+#include "converter/adc_control_fields.h"
+#include "converter/control_logic.h"
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
+#include "converter/register_update.h"
 #include "core/messages.h"
 #include "core/numtext.h"
-#include "registers/adc_control_fields.h"
-#include "registers/control_logic.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 namespace kx::cli {
 

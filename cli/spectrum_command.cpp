@@ -12,11 +12,11 @@
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
+#include "converter/filter_logic.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/numtext.h"
-#include "registers/adc_control_fields.h"
-#include "registers/filter_logic.h"
-#include "registers/register_update.h"
 
 // `spectrum`: the noise spectral density of a run and the figures read from it, as text or JSON;
 // the density as a chart or CSV.

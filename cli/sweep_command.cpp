@@ -13,12 +13,12 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
+#include "converter/filter_logic.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/numtext.h"
 #include "files/safe_file.h"
-#include "registers/adc_control_fields.h"
-#include "registers/filter_logic.h"
-#include "registers/register_update.h"
 
 // `sweep`: the data sheet's table of RMS noise against update rate and range, one row per point,
 // each point programmed with read-back and captured on the board.

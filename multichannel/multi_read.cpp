@@ -3,13 +3,13 @@
 #include <optional>
 
 #include "board/serial.h"
+#include "converter/control_logic.h"
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "core/numtext.h"
-#include "registers/control_logic.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 namespace kx::multi {
 

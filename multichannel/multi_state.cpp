@@ -1,8 +1,8 @@
 #include "multichannel/multi_state.h"
 
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
 #include "core/numtext.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
 
 namespace kx::multi {
 

@@ -9,12 +9,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "converter/adc_control_fields.h"
+#include "converter/control_logic.h"
+#include "converter/register_update.h"
 #include "core/globals.h"
 #include "core/hex.h"
-#include "registers/adc_control_fields.h"
 #include "registers/bit_frame_widgets.h"
-#include "registers/control_logic.h"
-#include "registers/register_update.h"
 
 namespace {
 

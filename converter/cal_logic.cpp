@@ -1,9 +1,9 @@
-#include "registers/cal_logic.h"
+#include "converter/cal_logic.h"
 
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "core/numtext.h"
-#include "registers/register_update.h"
 
 namespace kx::cal {
 

@@ -1,4 +1,4 @@
-#include "registers/mode_logic.h"
+#include "converter/mode_logic.h"
 
 #include "board/calibration.h"
 #include "board/port.h"

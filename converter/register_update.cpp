@@ -1,4 +1,4 @@
-#include "registers/register_update.h"
+#include "converter/register_update.h"
 
 #include "core/messages.h"
 

@@ -1,4 +1,4 @@
-#include "registers/adc_control_fields.h"
+#include "converter/adc_control_fields.h"
 
 namespace kx::adc {
 

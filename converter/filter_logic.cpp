@@ -1,11 +1,11 @@
-#include "registers/filter_logic.h"
+#include "converter/filter_logic.h"
 
 #include <cmath>
 
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "core/numtext.h"
-#include "registers/register_update.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "registers/io_control_logic.h"
+#include "converter/io_control_logic.h"
 
 namespace kx::io {
 

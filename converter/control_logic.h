@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "registers/adc_control_fields.h"
-#include "registers/mode_logic.h"
+#include "converter/adc_control_fields.h"
+#include "converter/mode_logic.h"
 
 // Changing the ADC control register's fields (channel, coding, range; see adc_control_fields.h)
 // and what the control screen reads of the mode register.

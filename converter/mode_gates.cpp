@@ -1,4 +1,4 @@
-#include "registers/mode_gates.h"
+#include "converter/mode_gates.h"
 
 #include "core/globals.h"
 #include "core/messages.h"

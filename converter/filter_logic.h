@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "board/registers.h"
-#include "registers/mode_logic.h"
+#include "converter/mode_logic.h"
 
 // The filter word SF and the output update rate it sets. The rate depends on the chop state
 // (bit 7 of the mode register set = chopping disabled): chopping divides the rate by three.

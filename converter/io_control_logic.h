@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "registers/register_update.h"
+#include "converter/register_update.h"
 
 // The I/O control register: bits 5/4 the directions of P2/P1 (1 = output), bits 1/0 their
 // levels (written for an output, reported for an input). Bits 7, 6, 3, 2 are kept as read.

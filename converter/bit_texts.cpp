@@ -1,4 +1,4 @@
-#include "registers/bit_texts.h"
+#include "converter/bit_texts.h"
 
 namespace kx {
 

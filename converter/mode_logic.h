@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "board/registers.h"
-#include "registers/register_update.h"
+#include "converter/register_update.h"
 
 // The mode register: bit 7 CHOP (set = chopping disabled), 6 BUF (set = buffered), 5 REFSEL
 // (set = reference input 2), 4 CHCON, 3 OSCPD (set = oscillator stops in power-down), 2..0 the
