@@ -17,8 +17,6 @@
 
 namespace kx {
 
-inline constexpr const char* ProgramVersion = "2.0.1";
-
 struct StartupOptions {
     bool help = false;
     bool version = false;

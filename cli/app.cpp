@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/tool.h"
+#include "core/version.h"
 
 namespace kx::cli {
 
@@ -127,7 +128,7 @@ int Tool::Run(int argc, char** argv) {
         return Usage(e.what());
     }
     SetQuiet(global_.quiet);
-    if (global_.version) return WriteStdout(std::string(ProgramVersion) + "\n");
+    if (global_.version) return WriteStdout(std::string(VersionString) + "\n");
 
     const auto parsed = ParseCommandLine(BoardArguments(global_), sim::Speed::Fast);
     if (!parsed.ok) return Usage(parsed.error);
