@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "board/port_addresses.h"
 #include "board/windows_version.h"
 #include "core/globals.h"
 #include "core/hex.h"
@@ -250,16 +251,9 @@ void RunStartup(const StartupOptions& options) {
 namespace {
 
 std::string PortName(uint16_t address) {
-    switch (address) {
-        case 0x378:
-            return "LPT1 at 0x378";
-        case 0x278:
-            return "LPT2 at 0x278";
-        case 0x3BC:
-            return "PRN at 0x3BC";
-        default:
-            return "the port at 0x" + Hex(address);
-    }
+    const PrinterPortAddress* known = FindPrinterPort(address);
+    return (known ? std::string(known->name) + " at 0x" : std::string("the port at 0x")) +
+           Hex(address);
 }
 
 }  // namespace
@@ -267,14 +261,11 @@ std::string PortName(uint16_t address) {
 std::string BoardLine(const Board& board) {
     std::string what;
     std::optional<int> answersAt;  // where the board can be reached, if anywhere
-    if (board.simulated) {
+    if (board.simulated)
         what = "simulated KX3105 board";
-        answersAt = sim::SimulatedBoard::BaseAddress;
-    } else {
+    else
         what = "printer port " + board.device;
-        auto* port = dynamic_cast<const PpdevPort*>(board.backend.get());
-        if (port && port->claimed()) answersAt = port->base();
-    }
+    answersAt = board.backend->boardAddress();
     const auto inUse = static_cast<uint16_t>(PortAddress);
     if (inUse == 0) return "Board: " + what + ", not available";
     if (answersAt && *answersAt == inUse) return "Board: " + what + " at 0x" + Hex(inUse);

@@ -74,11 +74,11 @@ public:
     int32_t InByte(int32_t address) override;
     void OutByte(int32_t address, int32_t value) override;
     std::string describe() const override { return device_; }
+    bool claimed() const override { return claimed_; }
+    // The claimed port's base address, where its registers answer.
+    std::optional<int32_t> boardAddress() const override { return claimed_ ? base_ : std::nullopt; }
 
     const std::string& device() const { return device_; }
-    bool claimed() const { return claimed_; }
-    // The claimed port's base address, where its registers answer.
-    std::optional<int> base() const { return base_; }
 
 private:
     std::string baseAddrPath() const;

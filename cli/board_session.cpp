@@ -85,8 +85,7 @@ int WithBoard(const GlobalOptions& global, const std::function<int()>& command) 
     }
     RunStartup(options);
     showNotes();
-    auto* port = dynamic_cast<const PpdevPort*>(board.backend.get());
-    if (!simulated && (PortAddress == 0 || (port && !port->claimed())))
+    if (!simulated && (PortAddress == 0 || !board.backend->claimed()))
         return finish(Failure(BoardLine(board)));
     if (!global.noBoardCheck && !BoardAnswers())
         return finish(Failure(NoBoardLine(simulated ? "the simulated board" : board.device)));

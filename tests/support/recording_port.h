@@ -48,6 +48,8 @@ public:
     int32_t InByte(int32_t address) override;
     void OutByte(int32_t address, int32_t value) override;
     std::string describe() const override { return "recording port"; }
+    bool claimed() const override { return claimResult != 0; }
+    std::optional<int32_t> boardAddress() const override { return infoBaseAddress; }
 
 private:
     std::map<int32_t, std::deque<int>> scripts_;
