@@ -4,12 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "analysis/chart_run.h"
 #include "analysis/spectrum.h"
 #include "board/registers.h"
-#include "converter/adc_control_fields.h"
 #include "converter/filter_logic.h"
-#include "core/globals.h"
 
 namespace kx {
 namespace {
@@ -37,9 +34,9 @@ std::optional<double> BoardUpdateRate() {
     return UpdateRate(word, ChopEnabledIn(modeValue));
 }
 
-std::optional<SpectrumView> ComputeRunSpectrum(const std::vector<double>& codes, double rateHz,
-                                               const noise::Scaling& scaling, std::string& error) {
-    const auto result = spectrum::AnalyseSpectrum(codes, scaling.lsbNanovolts * 1e-9, rateHz,
+std::optional<SpectrumView> ComputeRunSpectrum(std::span<const int32_t> codes, double rateHz,
+                                               const Scaling& scaling, std::string& error) {
+    const auto result = spectrum::AnalyseSpectrum(CodesAsDoubles(codes), scaling.lsbVolts, rateHz,
                                                   spectrum::WelchOptions{}, error);
     if (!result) return std::nullopt;
     const spectrum::Density& density = result->density;
@@ -57,21 +54,20 @@ std::optional<SpectrumView> ComputeRunSpectrum(const std::vector<double>& codes,
     return view;
 }
 
-std::optional<SpectrumView> SharedRunSpectrum(std::string& error) {
+std::optional<SpectrumView> AnalysedRunSpectrum(const AnalysedRun& run, std::string& error) {
     const std::optional<double> rate = BoardUpdateRate();
     if (!rate) {
         error = "Error Reading from KX3105";
         return std::nullopt;
     }
-    std::optional<noise::Scaling> scaling = SharedScaling();
+    std::optional<Scaling> scaling = run.scaling;
     if (!scaling) {
         Register control = Register::For(RegisterMap::AdcControl);
         const auto value = static_cast<int32_t>(control.ReadReg());
-        scaling =
-            noise::ScalingFor(adc::RangeCode(value), adc::PolarityOf(value), ReferenceVoltage);
+        scaling = Scaling::Shown(value, run.run.referenceVolts);
     }
     std::string reason;
-    auto view = ComputeRunSpectrum(SharedRun(), *rate, *scaling, reason);
+    auto view = ComputeRunSpectrum(run.run.codes, *rate, *scaling, reason);
     if (!view) error = "No spectrum: " + reason;
     return view;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,13 +36,13 @@ std::optional<double> BoardUpdateRate();
 // The spectrum of a run of codes taken at rateHz, in volts by the scaling: the density with the
 // default segment and the Hann window, and its figures. nullopt, with a one-line reason in error,
 // for a run the spectrum refuses (fewer than 64 codes, a failed read in it).
-std::optional<SpectrumView> ComputeRunSpectrum(const std::vector<double>& codes, double rateHz,
-                                               const noise::Scaling& scaling, std::string& error);
+std::optional<SpectrumView> ComputeRunSpectrum(std::span<const int32_t> codes, double rateHz,
+                                               const Scaling& scaling, std::string& error);
 
-// The spectrum of the shared run at the board's update rate, scaled as the noise analysis last
-// scaled it (the ADC control register read when there was none). nullopt, with the message for
-// the user in error, when the board gives no update rate or the run is refused.
-std::optional<SpectrumView> SharedRunSpectrum(std::string& error);
+// The spectrum of an analysed run at the board's update rate, scaled as the noise analysis
+// scaled it (the ADC control register read when it was not). nullopt, with the message for the
+// user in error, when the board gives no update rate or the run is refused.
+std::optional<SpectrumView> AnalysedRunSpectrum(const AnalysedRun& run, std::string& error);
 
 // One figure beside the chart: the value label's object name, its caption and its text.
 struct SpectrumFigure {

@@ -34,34 +34,30 @@ int main(int argc, char** argv) {
     kx::sim::SimulatedBoard board;
     board.addTone({0, 5.0, 20.0});
     PortAddress = 0x378;
-    InputRange = 2.56f;
-    Polarity = 2;
-    ReferenceVoltage = 2.5f;
     SetPortBackend(&board);
     WriteSerial(0x01, PortAddress, 8);  // mode register: continuous conversion
     WriteSerial(0x03, PortAddress, 8);
     ReadData reader = ReadData::ForDataRegister();
     std::mt19937 random(3);
     std::uniform_int_distribution<int> wide(0, 0xFFFFFF);
-    SampleBuffer.assign(static_cast<size_t>(count) + 1, 0.0);
-    for (int i = 1; i <= count; ++i)
-        SampleBuffer[i] = fullSpan ? wide(random) : reader.Read();
-    CodeCount = static_cast<int16_t>(count);
-    const auto [lowest, highest] =
-        std::minmax_element(SampleBuffer.begin() + 1, SampleBuffer.end());
-    MinCode = static_cast<int32_t>(*lowest);
-    MaxCode = static_cast<int32_t>(*highest);
+    kx::AnalysedRun run;
+    for (int i = 0; i < count; ++i)
+        run.run.codes.push_back(fullSpan ? wide(random) : reader.Read());
+    const auto [lowest, highest] = std::minmax_element(run.run.codes.begin(), run.run.codes.end());
+    run.minCode = *lowest;
+    run.maxCode = *highest;
+    run.scaling = kx::Scaling::Shown(0x07, kx::DefaultReferenceVolts);  // bipolar 2.56 V
 
     std::unique_ptr<QDialog> form;
     std::string error;
     if (spectrum) {
-        auto view = kx::SharedRunSpectrum(error);
+        auto view = kx::AnalysedRunSpectrum(run, error);
         if (!view) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
         form = std::make_unique<SpectrumForm>(std::move(*view));
     } else if (hist)
-        form = std::make_unique<HistForm>();
+        form = std::make_unique<HistForm>(run);
     else
-        form = std::make_unique<GraphForm>();
+        form = std::make_unique<GraphForm>(run);
     form->show();
     if (argc > 4 && std::strcmp(argv[4], "cursor") == 0) {
         QTimer::singleShot(800, form.get(), [&form] {

@@ -13,8 +13,6 @@
 
 #include "files/safe_file.h"
 
-#include "analysis/chart_run.h"
-
 namespace kx {
 namespace {
 
@@ -205,7 +203,7 @@ CodeHistogram SetupHistogram(QCustomPlot* plot, const double* runCodes, int coun
     return histogram;
 }
 
-void AddVoltsAxis(QCPAxis* codeAxis, const noise::Scaling& scaling) {
+void AddVoltsAxis(QCPAxis* codeAxis, const Scaling& scaling) {
     QCPAxisRect* rect = codeAxis->axisRect();
     const bool vertical = codeAxis->orientation() == Qt::Vertical;
     QCPAxis* volts = rect->axis(vertical ? QCPAxis::atRight : QCPAxis::atTop);
@@ -216,7 +214,7 @@ void AddVoltsAxis(QCPAxis* codeAxis, const noise::Scaling& scaling) {
     volts->setTickLabels(true);
     rect->setAutoMargins(rect->autoMargins() | (vertical ? QCP::msRight : QCP::msTop));
     const auto follow = [volts, ticker, scaling](const QCPRange& codes) {
-        const QCPRange range(CodeToVolts(codes.lower, scaling), CodeToVolts(codes.upper, scaling));
+        const QCPRange range(scaling.CodeToVolts(codes.lower), scaling.CodeToVolts(codes.upper));
         volts->setLabel(QStringLiteral("Input (%1)").arg(ticker->FitTo(range)));
         volts->setRange(range);
     };

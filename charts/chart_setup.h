@@ -4,8 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "acquisition/run.h"
 #include "analysis/histogram.h"
-#include "analysis/noise_stats.h"
 
 class QCPAxis;
 class QCustomPlot;
@@ -34,8 +34,8 @@ CodeHistogram SetupHistogram(QCustomPlot* plot, const double* codes, int count, 
 
 // A second axis in volts opposite the code axis (the right of the noise plot's code axis, the top
 // of the histogram's), kept on the same codes as that axis follows zoom and pan. Its unit (V, mV,
-// uV, nV) follows the span in view; the volts of a code are CodeToVolts of the scaling.
-void AddVoltsAxis(QCPAxis* codeAxis, const noise::Scaling& scaling);
+// uV, nV) follows the span in view; the volts of a code are the scaling's CodeToVolts.
+void AddVoltsAxis(QCPAxis* codeAxis, const Scaling& scaling);
 
 // The grid of both axes on or off; redraws a plot that is shown.
 void SetChartGrid(QCustomPlot* plot, bool on);

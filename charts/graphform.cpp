@@ -7,17 +7,13 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "analysis/chart_run.h"
 #include "analysis/histogram.h"
 #include "charts/chart_interaction.h"
 #include "charts/chart_setup.h"
-#include "core/globals.h"
 #include "core/numtext.h"
 
-GraphForm::GraphForm(QWidget* parent) : GraphForm(nullptr, parent) {}
-
-GraphForm::GraphForm(std::function<void(QWidget*)> openSpectrum, QWidget* parent)
-    : ScreenDialog(parent), run_(kx::SharedRun()) {
+GraphForm::GraphForm(const kx::AnalysedRun& run, SpectrumOpener openSpectrum, QWidget* parent)
+    : ScreenDialog(parent), run_(kx::CodesAsDoubles(run.run.codes)) {
     setObjectName(QStringLiteral("GraphForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Noise Plot"));
     const int count = static_cast<int>(run_.size());
@@ -25,8 +21,8 @@ GraphForm::GraphForm(std::function<void(QWidget*)> openSpectrum, QWidget* parent
         this, QStringLiteral("Read No."), QStringLiteral("Code"),
         [this] { return kx::NoisePlotText(run_.data(), static_cast<int>(run_.size())); },
         QStringLiteral("noise_plot.png"));
-    kx::SetupNoisePlot(parts_.strip, run_.data(), count, MinCode, MaxCode);
-    if (const auto scaling = kx::SharedScaling()) kx::AddVoltsAxis(parts_.strip->yAxis, *scaling);
+    kx::SetupNoisePlot(parts_.strip, run_.data(), count, run.minCode, run.maxCode);
+    if (run.scaling) kx::AddVoltsAxis(parts_.strip->yAxis, *run.scaling);
     kx::EnableChartNavigation(parts_.strip);
 
     if (openSpectrum) {
@@ -34,7 +30,7 @@ GraphForm::GraphForm(std::function<void(QWidget*)> openSpectrum, QWidget* parent
         spectrum->setObjectName(QStringLiteral("SpectrumAction"));
         parts_.strip->addAction(spectrum);
         connect(spectrum, &QAction::triggered, this,
-                [this, open = std::move(openSpectrum)] { open(this); });
+                [this, run, open = std::move(openSpectrum)] { open(this, run); });
     }
 
     connect(parts_.gridOn, &QPushButton::clicked, this, &GraphForm::Command2_Click);

@@ -3,21 +3,22 @@
 #include <functional>
 #include <vector>
 
+#include "analysis/noise_stats.h"
 #include "charts/chart_screen.h"
 #include "ui/screen_util.h"
 
 class QMouseEvent;
 
-// The noise plot: the run in the shared sample buffer as code against read number, on the code
-// range the noise analysis left in MinCode and MaxCode.
+// The noise plot: a run as code against read number, on the code range the noise analysis found.
 class GraphForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
-    // Reads SampleBuffer, CodeCount, MinCode and MaxCode as they stand, and the volts axis from
-    // the scaling the noise analysis left. openSpectrum, when given, is the "&Spectrum" entry of
-    // the right-click menu.
-    explicit GraphForm(QWidget* parent = nullptr);
-    explicit GraphForm(std::function<void(QWidget*)> openSpectrum, QWidget* parent = nullptr);
+    using SpectrumOpener = std::function<void(QWidget* parent, const kx::AnalysedRun& run)>;
+
+    // The volts axis follows the analysis's scaling (none without one). openSpectrum, when
+    // given, is the "&Spectrum" entry of the right-click menu.
+    explicit GraphForm(const kx::AnalysedRun& run, SpectrumOpener openSpectrum = {},
+                       QWidget* parent = nullptr);
 
 private:
     void Command2_Click();

@@ -6,23 +6,21 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "analysis/chart_run.h"
 #include "charts/chart_interaction.h"
 #include "charts/chart_setup.h"
-#include "core/globals.h"
 #include "core/numtext.h"
 
-HistForm::HistForm(QWidget* parent) : ScreenDialog(parent) {
+HistForm::HistForm(const kx::AnalysedRun& run, QWidget* parent) : ScreenDialog(parent) {
     kx::BusyPointer busy;
     setObjectName(QStringLiteral("HistForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software -  Histogram of Data"));
     parts_ = kx::BuildChartScreen(
         this, QStringLiteral("Occurence"), QStringLiteral("Code"),
         [this] { return kx::HistogramText(histogram_); }, QStringLiteral("histogram.png"));
-    const std::vector<double> run = kx::SharedRun();
-    histogram_ = kx::SetupHistogram(parts_.strip, run.data(), static_cast<int>(run.size()), MinCode,
-                                    MaxCode);
-    if (const auto scaling = kx::SharedScaling()) kx::AddVoltsAxis(parts_.strip->xAxis, *scaling);
+    const std::vector<double> codes = kx::CodesAsDoubles(run.run.codes);
+    histogram_ = kx::SetupHistogram(parts_.strip, codes.data(), static_cast<int>(codes.size()),
+                                    run.minCode, run.maxCode);
+    if (run.scaling) kx::AddVoltsAxis(parts_.strip->xAxis, *run.scaling);
     kx::EnableChartNavigation(parts_.strip);
 
     connect(parts_.gridOn, &QPushButton::clicked, this, &HistForm::Command2_Click);

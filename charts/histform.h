@@ -1,19 +1,20 @@
 #pragma once
 
 #include "analysis/histogram.h"
+#include "analysis/noise_stats.h"
 #include "charts/chart_screen.h"
 #include "ui/screen_util.h"
 
 class QMouseEvent;
 
-// The histogram: how often each code from MinCode to MaxCode occurs in the shared sample buffer.
+// The histogram: how often each code from the smallest to the largest the noise analysis found
+// occurs in a run.
 class HistForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
-    // Reads SampleBuffer, CodeCount, MinCode and MaxCode as they stand, and the volts axis from
-    // the scaling the noise analysis left; shows the busy pointer
+    // The volts axis follows the analysis's scaling (none without one); shows the busy pointer
     // while it counts and draws.
-    explicit HistForm(QWidget* parent = nullptr);
+    explicit HistForm(const kx::AnalysedRun& run, QWidget* parent = nullptr);
 
 private:
     void Command2_Click();

@@ -98,12 +98,12 @@ void SpectrumForm::Strip1_MouseMove(QMouseEvent* event) {
 
 namespace kx {
 
-void OpenSpectrum(QWidget* parent) {
+void OpenSpectrum(QWidget* parent, const AnalysedRun& run) {
     std::optional<SpectrumView> view;
     std::string error;
     {
         kx::BusyPointer busy;
-        view = SharedRunSpectrum(error);
+        view = AnalysedRunSpectrum(run, error);
     }
     if (!view) {
         ShowMessage(error, Icon::Warning);

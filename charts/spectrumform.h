@@ -26,9 +26,9 @@ private:
 
 namespace kx {
 
-// Opens the Spectrum window of the shared run over parent, modally, with the busy pointer while
+// Opens the Spectrum window of an analysed run over parent, modally, with the busy pointer while
 // it computes; a warning instead when the board gives no update rate ("Error Reading from
 // KX3105") or the run gives no spectrum ("No spectrum: " and the reason).
-void OpenSpectrum(QWidget* parent);
+void OpenSpectrum(QWidget* parent, const AnalysedRun& run);
 
 }  // namespace kx

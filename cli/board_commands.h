@@ -1,11 +1,7 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
-#include <ostream>
 #include <string>
-#include <vector>
 
 #include "board/registers.h"
 
@@ -40,15 +36,5 @@ int WriteRegister(const RegisterInfo& reg, uint32_t value);
 int Calibrate(int modeCode);
 // The mode code of a calibration name, 0 for any other name.
 int CalibrationCode(const std::string& name);
-
-// `capture`: puts the converter into continuous conversion when it is not, then reads up to count
-// codes into `codes` (and, when given, the seconds since the first conversion into `seconds`).
-// `keepReading` is looked at before each code; `progress` (may be empty) is called after each
-// code with the number read. A time-out shows "Error Reading Data from KX3105"; the codes read
-// before it stay.
-enum class CaptureEnd { Done, TimedOut, Interrupted };
-CaptureEnd Capture(int count, const std::atomic<bool>& keepReading, std::vector<int32_t>& codes,
-                   std::vector<double>* seconds,
-                   const std::function<void(int read, int count)>& progress);
 
 }  // namespace kx::cli

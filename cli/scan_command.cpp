@@ -110,10 +110,10 @@ private:
 };
 
 std::string Output(const std::vector<Reading>& readings,
-                   const std::array<RowSetting, multi::ChannelCount>& rows, double ref,
+                   const std::array<RowSetting, multi::ChannelCount>& rows, float ref,
                    const std::string& format) {
     auto volts = [&](const Reading& r) {
-        return CodeVolts(r.code, rows[static_cast<size_t>(r.row)].adcControl, ref);
+        return Scaling::Of(rows[static_cast<size_t>(r.row)].adcControl, ref).CodeToVolts(r.code);
     };
     auto name = [](const Reading& r) {
         return ChannelName(multi::ChannelTable[static_cast<size_t>(r.row)].channelCode);

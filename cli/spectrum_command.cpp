@@ -134,8 +134,7 @@ SpectrumRequest CheckOptions(const SpectrumOptions& o) {
 }
 
 // The byte the run is scaled with: an option's, else the capture's, else (nullopt) the board's.
-std::optional<int32_t> OwnByte(const SpectrumOptions& o, const SpectrumRequest& r,
-                               const LoadedRun& run) {
+std::optional<int32_t> OwnByte(const SpectrumOptions& o, const SpectrumRequest& r, const Run& run) {
     if (r.adcControl) return r.adcControl;
     if (run.adcControl) return run.adcControl;
     if (o.range && o.polarity) return 0;
@@ -144,16 +143,16 @@ std::optional<int32_t> OwnByte(const SpectrumOptions& o, const SpectrumRequest& 
 
 int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const SpectrumRequest& r,
             CurveData* curve) {
-    LoadedRun run;
+    Run run;
     std::string why;
     if (!LoadRun(o.file, o.hex, run, why)) return Failure(why);
     const std::string name = o.file == "-" ? std::string("standard input") : o.file;
-    if (run.count < static_cast<int>(spectrum::MinCodes))
+    if (run.codes.size() < spectrum::MinCodes)
         return Failure("spectrum needs at least 64 codes, " + name + " holds " +
-                       std::to_string(run.count));
-    if (r.welch.segment > run.count)
+                       std::to_string(run.codes.size()));
+    if (static_cast<size_t>(r.welch.segment) > run.codes.size())
         throw UsageError{"--segment " + std::to_string(r.welch.segment) + " is longer than the " +
-                         std::to_string(run.count) + " codes of " + name};
+                         std::to_string(run.codes.size()) + " codes of " + name};
 
     std::optional<int32_t> byte = OwnByte(o, r, run);
     std::optional<double> rate = r.rateHz ? r.rateHz : run.rateHz;
@@ -186,10 +185,9 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
     if (o.polarity)
         *byte =
             *UnipolarByName(*o.polarity) ? (*byte | adc::UnipolarBit) : (*byte & ~adc::UnipolarBit);
-    const double ref = r.ref.value_or(run.ref.value_or(2.5f));
-
-    const std::span<const double> codes(run.buffer.data() + 1, static_cast<size_t>(run.count));
-    const auto s = spectrum::AnalyseSpectrum(codes, LsbVolts(*byte, ref), *rate, r.welch, why);
+    const Scaling scaling = Scaling::Of(*byte, r.ref.value_or(run.referenceVolts));
+    const auto s =
+        spectrum::AnalyseSpectrum(CodesAsDoubles(run.codes), scaling.lsbVolts, *rate, r.welch, why);
     if (!s) return Failure("no spectrum of " + name + ": " + why);
 
     // Standard output carries the curve when -o is -.

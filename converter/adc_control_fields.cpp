@@ -3,7 +3,6 @@
 namespace kx::adc {
 
 namespace {
-constexpr std::array<float, 8> Volts{0.02f, 0.04f, 0.08f, 0.16f, 0.32f, 0.64f, 1.28f, 2.56f};
 constexpr std::array<const char*, 8> Spans{"20 mV",  "40 mV",  "80 mV",  "160 mV",
                                            "320 mV", "640 mV", "1.28 V", "2.56 V"};
 constexpr std::array<const char*, 16> Channels{
@@ -13,8 +12,12 @@ constexpr std::array<const char*, 16> Channels{
     "AIN2 - AIN2",   "AINCOM - AINCOM", "REFIN(+) - REFIN(-)", "OPEN - OPEN"};
 }  // namespace
 
+double NominalRangeVolts(int rangeCode) {
+    return 0.02 * (1 << (rangeCode & RangeMask));
+}
+
 float RangeVolts(int rangeCode) {
-    return Volts[static_cast<size_t>(rangeCode & RangeMask)];
+    return static_cast<float>(NominalRangeVolts(rangeCode));
 }
 
 int RangeGain(int rangeCode) {

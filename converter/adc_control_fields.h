@@ -28,8 +28,10 @@ inline int16_t PolarityOf(int32_t value) {
     return IsUnipolar(value) ? 1 : 2;
 }
 
-// Nominal input range of a range code in volts, as the single-precision value InputRange holds
-// (0.02f ... 2.56f), and the converter's gain for it (128 at 20 mV down to 1 at 2.56 V).
+// Nominal input range of a range code in volts (20 mV doubling up to 2.56 V), the same as the
+// single-precision value InputRange holds (0.02f ... 2.56f), and the converter's gain for it (128
+// at 20 mV down to 1 at 2.56 V).
+double NominalRangeVolts(int rangeCode);
 float RangeVolts(int rangeCode);
 int RangeGain(int rangeCode);
 

@@ -12,6 +12,10 @@ namespace kx::control {
 
 inline constexpr const char* ProgramError = ProgrammingErrorLower;
 
+// The ADC control register read straight over the serial link (0x42, then 8 bits), as the noise
+// analysis reads it on opening: the byte taken as it comes.
+int32_t ReadDirect();
+
 inline bool ChconSet(int32_t modeValue) {
     return (modeValue & mode::ChconBit) != 0;
 }

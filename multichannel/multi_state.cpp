@@ -16,7 +16,6 @@ void MultiChannelState::Open() {
     modeRegister = Register::For(RegisterMap::Mode);
     controlRegister = Register::For(RegisterMap::AdcControl);
     filterRegister = Register::For(RegisterMap::Filter);
-    dataRegister = ReadData::ForDataRegister();
 
     // Power-down keeps the converter quiet until a read or calibration picks a channel; CHCON
     // cleared makes the channel codes mean what the table says.

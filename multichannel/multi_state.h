@@ -31,7 +31,6 @@ struct MultiChannelState {
     Register modeRegister;
     Register controlRegister;
     Register filterRegister;
-    ReadData dataRegister;
 
     int32_t ModeValue = 0;
     int32_t ControlValue = 0;

@@ -6,16 +6,18 @@
 #include <QString>
 #include <vector>
 
+#include "analysis/noise_stats.h"
 #include "core/globals.h"
 
-// The shared run as the noise analysis leaves it for the plot and the histogram.
-inline void UseRun(const std::vector<double>& codes, int32_t minCode, int32_t maxCode) {
+// A run as the noise analysis hands it to the plot and the histogram (no scaling: no volts axis).
+inline kx::AnalysedRun UseRun(const std::vector<double>& codes, int32_t minCode, int32_t maxCode) {
     kx::ResetGlobals();
-    SampleBuffer = {0.0};
-    SampleBuffer.insert(SampleBuffer.end(), codes.begin(), codes.end());
-    CodeCount = static_cast<int16_t>(codes.size());
-    MinCode = minCode;
-    MaxCode = maxCode;
+    kx::AnalysedRun run;
+    for (const double code : codes)
+        run.run.codes.push_back(static_cast<int32_t>(code));
+    run.minCode = minCode;
+    run.maxCode = maxCode;
+    return run;
 }
 
 // A chart caption as "text@x,y", its position in fractions of the chart.

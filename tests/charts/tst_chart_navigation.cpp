@@ -12,16 +12,18 @@ namespace {
 const std::vector<double> kRun{8388612, 8388610, 8388615, 8388620, 8388611,
                                8388613, 8388614, 8388612, 8388617, 8388616};
 
-// The scaling the noise analysis leaves for the charts.
-void UseScaling(float inputRange, int16_t polarity, float reference) {
-    InputRange = inputRange;
-    Polarity = polarity;
-    ReferenceVoltage = reference;
+// The scaling the noise analysis hands the charts with the run: a range by its volts and a
+// polarity 1 or 2; none for anything else (no analysis yet).
+void UseScaling(kx::AnalysedRun& run, float inputRange, int16_t polarity, float reference) {
+    for (int rangeCode = 0; rangeCode < 8; ++rangeCode) {
+        const auto s = kx::Scaling::Shown(rangeCode | (polarity == 1 ? 0x08 : 0), reference);
+        if ((polarity == 1 || polarity == 2) && s.inputRange() == inputRange) run.scaling = s;
+    }
 }
 
-std::unique_ptr<QDialog> Open(const QString& chart) {
-    if (chart == "plot") return std::make_unique<GraphForm>();
-    return std::make_unique<HistForm>();
+std::unique_ptr<QDialog> Open(const QString& chart, const kx::AnalysedRun& run) {
+    if (chart == "plot") return std::make_unique<GraphForm>(run);
+    return std::make_unique<HistForm>(run);
 }
 
 // The code axis of each chart and the volts axis opposite it.
@@ -89,9 +91,9 @@ private slots:
         QFETCH(double, upperVolts);
         QFETCH(QString, label);
         const auto [low, high] = std::minmax_element(run.begin(), run.end());
-        UseRun(run, int32_t(*low), int32_t(*high));
-        UseScaling(inputRange, int16_t(polarity), 2.5f);
-        auto form = Open(chart);
+        kx::AnalysedRun input = UseRun(run, int32_t(*low), int32_t(*high));
+        UseScaling(input, inputRange, int16_t(polarity), 2.5f);
+        auto form = Open(chart, input);
         auto* plot = form->findChild<QCustomPlot*>("Strip1");
         QCPAxis* volts = VoltsAxis(plot, chart);
         QCOMPARE(volts->visible(), !label.isEmpty());
@@ -116,9 +118,9 @@ private slots:
     }
     void zoomPanAndDoubleClickRestore() {
         QFETCH(QString, chart);
-        UseRun(kRun, 8388610, 8388620);
-        UseScaling(2.56f, 2, 2.5f);
-        auto form = Open(chart);
+        kx::AnalysedRun input = UseRun(kRun, 8388610, 8388620);
+        UseScaling(input, 2.56f, 2, 2.5f);
+        auto form = Open(chart, input);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         auto* plot = form->findChild<QCustomPlot*>("Strip1");

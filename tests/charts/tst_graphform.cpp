@@ -40,8 +40,8 @@ private slots:
         QFETCH(int, maxCode);
         QFETCH(double, yLower);
         QFETCH(double, yUpper);
-        UseRun(run, minCode, maxCode);
-        GraphForm form;
+        const kx::AnalysedRun input = UseRun(run, minCode, maxCode);
+        GraphForm form(input);
         auto* plot = form.findChild<QCustomPlot*>("Strip1");
         // A second setup (as the command-line tool may do) replaces the first.
         kx::SetupNoisePlot(plot, run.data(), int(run.size()), minCode, maxCode);
@@ -73,8 +73,8 @@ private slots:
     }
 
     void cursorReadoutAndGrid() {
-        UseRun(kRun, 8388610, 8388620);
-        GraphForm form;
+        const kx::AnalysedRun input = UseRun(kRun, 8388610, 8388620);
+        GraphForm form(input);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         auto* plot = form.findChild<QCustomPlot*>("Strip1");
@@ -107,9 +107,9 @@ private slots:
     }
 
     void copyDataAndSaveImage() {
-        UseRun(kRun, 8388610, 8388620);
+        const kx::AnalysedRun input = UseRun(kRun, 8388610, 8388620);
         ScriptedMessages messages;
-        GraphForm form;
+        GraphForm form(input);
         auto* plot = form.findChild<QCustomPlot*>("Strip1");
         plot->findChild<QAction*>("CopyDataAction")->trigger();
         const QString copied = QGuiApplication::clipboard()->text();
@@ -141,7 +141,7 @@ private slots:
     // and a one-page PDF; a full disk leaves no file, or the earlier one unchanged; a FIFO, a
     // device or a link to one is refused before anything is written.
     void exportWholeOrNotAtAll() {
-        UseRun(kRun, 8388610, 8388620);
+        const kx::AnalysedRun input = UseRun(kRun, 8388610, 8388620);
         QCustomPlot plot;
         kx::SetupNoisePlot(&plot, SampleBuffer.data() + 1, CodeCount, MinCode, MaxCode);
         QTemporaryDir dir;

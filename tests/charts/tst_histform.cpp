@@ -50,8 +50,8 @@ private slots:
         QFETCH(int, maxCode);
         QFETCH(QString, drawn);
         QFETCH(double, peak);
-        UseRun(run, minCode, maxCode);
-        HistForm form;
+        const kx::AnalysedRun input = UseRun(run, minCode, maxCode);
+        HistForm form(input);
         auto* plot = form.findChild<QCustomPlot*>("Strip1");
         QCOMPARE(form.windowTitle(), "KX3105 Evaluation Software -  Histogram of Data");
         QCOMPARE(Drawn(plot), drawn);
@@ -86,8 +86,8 @@ private slots:
             x = code(random);
         run[0] = minCode;
         run[1] = maxCode;
-        UseRun(run, minCode, maxCode);
-        HistForm form;
+        const kx::AnalysedRun input = UseRun(run, minCode, maxCode);
+        HistForm form(input);
         form.show();
         auto* plot = form.findChild<QCustomPlot*>("Strip1");
         plot->replot();
@@ -97,8 +97,9 @@ private slots:
     }
 
     void cursorReadoutGridAndCopy() {
-        UseRun({100, 100, 103, 104, 100, 103, 104, 104, 100, 104}, 100, 104);
-        HistForm form;
+        const kx::AnalysedRun input =
+            UseRun({100, 100, 103, 104, 100, 103, 104, 104, 100, 104}, 100, 104);
+        HistForm form(input);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         auto* plot = form.findChild<QCustomPlot*>("Strip1");

@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <cmath>
 
+#include "acquisition/shared_run.h"
 #include "app/openers.h"
 #include "charts/graphform.h"
 #include "charts/histform.h"
@@ -185,7 +186,7 @@ private slots:
         QTimer::singleShot(2000, [] {
             if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
         });
-        kx::OpenSpectrum(nullptr);
+        kx::OpenSpectrum(nullptr, kx::AnalysedRun{kx::SharedRun(), 0, 0, std::nullopt});
         const kx::Message refusal{message.toStdString(), "KX3105 Evaluation Software",
                                   kx::Icon::Warning, kx::Buttons::Ok};
         QCOMPARE(messages.shown, std::vector<kx::Message>{refusal});
@@ -202,16 +203,16 @@ private slots:
     }
     void everyControlIsNamed() {
         QFETCH(QString, screen);
-        UseRun({8388612, 8388610, 8388615, 8388620, 8388611, 8388613, 8388614, 8388612, 8388617,
-                8388616},
-               8388610, 8388620);
+        const kx::AnalysedRun input = UseRun({8388612, 8388610, 8388615, 8388620, 8388611, 8388613,
+                                              8388614, 8388612, 8388617, 8388616},
+                                             8388610, 8388620);
         std::unique_ptr<QDialog> form;
         if (screen == "SpectrumForm")
             form = std::make_unique<SpectrumForm>(Synthetic(false));
         else if (screen == "GraphForm")
-            form = std::make_unique<GraphForm>([](QWidget*) {});
+            form = std::make_unique<GraphForm>(input, [](QWidget*, const kx::AnalysedRun&) {});
         else
-            form = std::make_unique<HistForm>();
+            form = std::make_unique<HistForm>(input);
         const QList<QWidget*> controls = form->findChildren<QWidget*>();
         QVERIFY(controls.size() >= 9);
         for (QWidget* control : controls) {
