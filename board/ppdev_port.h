@@ -60,7 +60,9 @@ inline constexpr const char* KernelPortDirectory = "/proc/sys/dev/parport";
 
 class PpdevPort final : public PortBackend {
 public:
-    PpdevPort(std::string device, PpdevSystem& system, std::ostream& diagnostics);
+    // Why a port cannot be claimed goes to diagnostics, one line each, after `prefix`.
+    PpdevPort(std::string device, PpdevSystem& system, std::ostream& diagnostics,
+              std::string prefix = "kx3105: ");
     ~PpdevPort() override;
 
     // The number of printer ports the kernel offers.
@@ -89,6 +91,7 @@ private:
     std::string device_;
     PpdevSystem& system_;
     std::ostream& diagnostics_;
+    std::string prefix_;
     int fd_ = -1;
     bool claimed_ = false;
     std::optional<int> base_;

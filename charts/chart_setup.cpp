@@ -11,7 +11,7 @@
 #include <cmath>
 #include <string>
 
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 namespace kx {
 namespace {

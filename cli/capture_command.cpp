@@ -14,8 +14,8 @@
 #include "converter/filter_logic.h"
 #include "converter/register_update.h"
 #include "core/messages.h"
+#include "core/safe_file.h"
 #include "files/datafile.h"
-#include "files/safe_file.h"
 
 // `capture`: codes from the board into a data file, a CSV or a JSON capture, or standard output.
 

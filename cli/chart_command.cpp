@@ -11,7 +11,7 @@
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/tool.h"
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 namespace kx::cli {
 

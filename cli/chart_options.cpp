@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/run_file.h"
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 // `plot` and `histogram`: their options, checked here; the picture is drawn by the chart
 // renderer, the plotted data as CSV written here (no Qt needed for it).

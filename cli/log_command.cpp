@@ -21,7 +21,7 @@
 #include "converter/mode_gates.h"
 #include "converter/register_update.h"
 #include "core/numtext.h"
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 // `log`: a drift log, one averaged reading per interval, each line on disk before the next is
 // taken. The one output not saved through a temporary file: it grows line by line.

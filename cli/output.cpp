@@ -87,8 +87,4 @@ std::optional<uint32_t> ParseHexValue(std::string_view text, uint32_t max) {
     return static_cast<uint32_t>(*value);
 }
 
-std::string SystemReason(int error) {
-    return error == 0 ? "unknown error" : std::strerror(error);
-}
-
 }  // namespace kx::cli

@@ -17,7 +17,7 @@
 #include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/numtext.h"
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 // `sweep`: the data sheet's table of RMS noise against update rate and range, one row per point,
 // each point programmed with read-back and captured on the board.

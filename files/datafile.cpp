@@ -1,6 +1,6 @@
 #include "files/datafile.h"
 
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 #include <algorithm>
 #include <cmath>

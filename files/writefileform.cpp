@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 
 #include "core/messages.h"
+#include "core/safe_file.h"
 #include "files/datafile.h"
 #include "files/file_lists.h"
-#include "files/safe_file.h"
 
 namespace {
 

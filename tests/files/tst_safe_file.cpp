@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/safe_file.h"
 #include "files/datafile.h"
-#include "files/safe_file.h"
 #include "tests/support/file_size_limit.h"
 
 using kx::datafile::WriteStatus;

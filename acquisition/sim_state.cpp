@@ -1,4 +1,4 @@
-#include "cli/sim_state.h"
+#include "acquisition/sim_state.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,10 +10,9 @@
 #include <set>
 #include <sstream>
 
-#include "cli/output.h"
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
-namespace kx::cli {
+namespace kx {
 
 namespace {
 
@@ -115,4 +114,4 @@ bool SimStateFile::Save(const sim::SimulatedBoard& board, std::string& why) cons
     return false;
 }
 
-}  // namespace kx::cli
+}  // namespace kx

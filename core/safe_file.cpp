@@ -1,4 +1,4 @@
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+namespace kx {
+
+std::string SystemReason(int error) {
+    return error == 0 ? "unknown error" : std::strerror(error);
+}
+
+}  // namespace kx
 
 namespace kx::files {
 

@@ -7,6 +7,13 @@
 // file beside the target, which is flushed, synced and renamed over the target only when whole.
 // Plain C++ (POSIX calls); no Qt.
 
+namespace kx {
+
+// The system's reason for an errno value ("No space left on device").
+std::string SystemReason(int error);
+
+}  // namespace kx
+
 namespace kx::files {
 
 // A target that can be saved to: a name that does not exist yet, or an existing regular file.

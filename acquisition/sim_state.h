@@ -8,7 +8,7 @@
 // one file take an advisory lock on FILE.lock beside it for their whole run, so they follow each
 // other; the file is replaced atomically. Plain C++ (POSIX calls).
 
-namespace kx::cli {
+namespace kx {
 
 inline constexpr long MaxStateBytes = 64 * 1024;
 
@@ -38,4 +38,4 @@ private:
     int lockFd_ = -1;
 };
 
-}  // namespace kx::cli
+}  // namespace kx
