@@ -102,10 +102,7 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
                        std::to_string(run.codes.size()));
 
     auto analyse = [&](int32_t byte) {
-        if (o.range) byte = (byte & ~adc::RangeMask) | *RangeCodeByName(*o.range);
-        if (o.polarity)
-            byte = *UnipolarByName(*o.polarity) ? (byte | adc::UnipolarBit)
-                                                : (byte & ~adc::UnipolarBit);
+        byte = named.ControlByte(byte);
         const float volts = ref.value_or(run.referenceVolts);
         const auto a = noise::AnalyseRun(run.codes, Scaling::Shown(byte, volts));
         return WriteStdout(o.json ? AnalysisJson(a, run.codes.size(), byte, volts)

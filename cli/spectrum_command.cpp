@@ -181,10 +181,10 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
         });
         if (status != ExitOk) return status;
     }
-    if (o.range) *byte = (*byte & ~adc::RangeMask) | *RangeCodeByName(*o.range);
-    if (o.polarity)
-        *byte =
-            *UnipolarByName(*o.polarity) ? (*byte | adc::UnipolarBit) : (*byte & ~adc::UnipolarBit);
+    Settings given;
+    given.range = o.range;
+    given.polarity = o.polarity;
+    *byte = given.ControlByte(*byte);
     const Scaling scaling = Scaling::Of(*byte, r.ref.value_or(run.referenceVolts));
     const auto s =
         spectrum::AnalyseSpectrum(CodesAsDoubles(run.codes), scaling.lsbVolts, *rate, r.welch, why);
