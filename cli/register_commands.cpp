@@ -1,8 +1,8 @@
 #include <nlohmann/json.hpp>
 
+#include "acquisition/named_registers.h"
 #include "board/registers.h"
 #include "board/resets.h"
-#include "cli/board_commands.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "cli/output.h"
@@ -150,7 +150,8 @@ void RegisterRegisterCommands(Tool& tool) {
                                      " register"};
                 throw UsageError{"'" + writeValue + "' is not a hexadecimal value"};
             }
-            return WithBoard(tool.global(), [&] { return WriteRegister(info, *value); });
+            return WithBoard(tool.global(),
+                             [&] { return WriteAndCheck(info, *value) ? ExitOk : ExitFailure; });
         });
     write->add_option("REGISTER", writeName)->required();
     write->add_option("HEX", writeValue)->required();
@@ -188,7 +189,8 @@ void RegisterRegisterCommands(Tool& tool) {
                     "calibrate takes internal-zero, internal-full, system-zero or "
                     "system-full, not '" +
                     calibration + "'"};
-            return WithBoard(tool.global(), [code] { return Calibrate(code); });
+            return WithBoard(tool.global(),
+                             [code] { return Calibrate(code) ? ExitOk : ExitFailure; });
         });
     calibrate->add_option("KIND", calibration)->required();
 }

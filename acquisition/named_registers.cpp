@@ -1,13 +1,11 @@
-#include "cli/board_commands.h"
+#include "acquisition/named_registers.h"
 
 #include "board/calibration.h"
-#include "cli/tool.h"
 #include "converter/mode_logic.h"
 #include "converter/register_update.h"
-#include "core/hex.h"
 #include "core/messages.h"
 
-namespace kx::cli {
+namespace kx {
 
 const RegisterInfo* FindRegister(const std::string& name) {
     for (const auto& r : NamedRegisters)
@@ -15,13 +13,13 @@ const RegisterInfo* FindRegister(const std::string& name) {
     return nullptr;
 }
 
-int WriteRegister(const RegisterInfo& info, uint32_t value) {
+bool WriteAndCheck(const RegisterInfo& info, uint32_t value) {
     Register reg = Register::For(info);
     const int32_t readBack = WriteAndReadBack(reg, static_cast<int32_t>(value));
-    if (readBack == static_cast<int32_t>(value)) return ExitOk;
+    if (readBack == static_cast<int32_t>(value)) return true;
     // The register screens' wording of a failed write.
     ShowMessage(mode::FieldError, Icon::Warning);
-    return ExitFailure;
+    return false;
 }
 
 int CalibrationCode(const std::string& name) {
@@ -32,13 +30,13 @@ int CalibrationCode(const std::string& name) {
     return 0;
 }
 
-int Calibrate(int modeCode) {
+bool Calibrate(int modeCode) {
     Register mode = Register::For(RegisterMap::Mode);
     mode.RegValue = mode::WithCode(ReadValue(mode), modeCode);
     mode.WriteReg();
-    if (WaitForCalibration()) return ExitOk;
+    if (WaitForCalibration()) return true;
     ShowMessage(mode::CalibrationError, Icon::Warning);
-    return ExitFailure;
+    return false;
 }
 
-}  // namespace kx::cli
+}  // namespace kx
