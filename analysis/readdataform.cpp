@@ -71,7 +71,9 @@ ReadDataForm::ReadDataForm(std::function<void(QWidget*)> noise, QWidget* parent)
     delay_ = entry("DelayText", QStringLiteral("Delay Between Reads (mS) :"), QStringLiteral("0"));
     currentCode_ = entry("CurrentCodeText", QStringLiteral("Current Code :"), QString());
     currentCode_->setReadOnly(true);
-    ref_ = entry("RefText", QStringLiteral("Reference Voltage :"), QStringLiteral("2.5"));
+    // "2.5" at every opening, whatever the reference in use.
+    ref_ = entry("RefText", QStringLiteral("Reference Voltage :"),
+                 QString::number(kx::DefaultReferenceVolts));
 
     readingLabel_ = kx::NamedLabel("ReadingLabel", QString(), frame);
     readingLabel_->setMinimumWidth(220);

@@ -17,7 +17,7 @@ struct Version {
 };
 inline constexpr Version ApplicationVersion{VersionMajor, VersionMinor, VersionPatch};
 
-// "Version 2.0.1" for the version above.
+// "Version " and major.minor.revision, as the About box shows it.
 std::string VersionText(const Version& version);
 
 // The three printer-port menu entries and their base addresses.

@@ -148,7 +148,7 @@ int RunScan(const GlobalOptions& global, const ScanOptions& o) {
     if (std::sscanf(o.passes.c_str(), "%d", &passes) != 1 || passes < 1 || passes > 1000000 ||
         std::to_string(passes) != o.passes)
         throw UsageError{"--passes takes a whole number from 1 to 1000000, not '" + o.passes + "'"};
-    const float ref = o.ref ? ParseReferenceOption(*o.ref) : 2.5f;
+    const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
     return WithBoard(global, [&] {
         multi::MultiChannelState state;
         state.Open();
