@@ -5,7 +5,9 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 
-add_library(kx3105_spectrum STATIC ${CMAKE_CURRENT_SOURCE_DIR}/spectrum.cpp)
+add_library(kx3105_spectrum STATIC ${CMAKE_CURRENT_SOURCE_DIR}/spectrum.cpp
+                                   ${CMAKE_CURRENT_SOURCE_DIR}/spectrum_common.cpp
+                                   ${CMAKE_CURRENT_SOURCE_DIR}/spectrum_tone.cpp)
 target_link_libraries(kx3105_spectrum PUBLIC kx3105_core PRIVATE PkgConfig::FFTW3)
 kx_target_defaults(kx3105_spectrum)
 
