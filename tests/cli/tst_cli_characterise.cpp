@@ -214,18 +214,20 @@ private slots:
     }
 
     void driftOfWhiteNoise() {
-        CliResult r = cli.run({"--simulate", "--sim-input", "0=0.1,20", "log", "--every", "0.002",
-                               "--average", "1", "--duration", "0.4", "-o", "white.csv"});
+        // An interval each line keeps, a line's read and sync taking a few milliseconds.
+        CliResult r = cli.run({"--simulate", "--sim-input", "0=0.1,20", "log", "--every", "0.02",
+                               "--average", "1", "--duration", "2", "-o", "white.csv"});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(logLines("white.csv").size(), 200);
+        QCOMPARE(logLines("white.csv").size(), 100);
 
         r = cli.run({"drift", "white.csv", "-o", "adev.csv"});
         QCOMPARE(r.exitCode, 0);
-        QVERIFY(r.out.startsWith("Readings: 200 ok, 0 skipped"));
+        QVERIFY2(r.out.startsWith("Readings: 100 ok, 0 failed, every 0.020 s\n"),
+                 r.out.constData());
         const QList<QByteArray> rows = cli.bytes("adev.csv").trimmed().split('\n');
         QCOMPARE(rows.first(), QByteArray("tau_s,adev_uv"));
-        // Factors 1, 2, 4, ... 64, a third of the readings.
-        QCOMPARE(rows.size(), 1 + 7);
+        // Factors 1, 2, 4, ... 32, a third of the readings.
+        QCOMPARE(rows.size(), 1 + 6);
         QList<double> adev;
         for (int i = 1; i < rows.size(); ++i)
             adev << rows[i].split(',')[1].toDouble();
@@ -237,6 +239,59 @@ private slots:
         r = cli.run({"drift", "white.csv", "-o", "adev.png"});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(cli.bytes("adev.png").startsWith("\x89PNG"));
+    }
+
+    // The log's clock as drift says it: readings, failed lines, gaps, in text and JSON; what
+    // cannot be analysed is refused with its line.
+    void driftOnTheLogsClock_data() {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("said");  // text, JSON counts, or the refusal
+        QByteArray log = "time,mean_code,volts,rms_codes,status\n";
+        for (int i = 0; i < 60; ++i) {
+            if (i >= 20 && i < 30) continue;
+            log += QString("2300-01-01T00:%1:%2.000Z,8388700,%3,2.0,%4\n")
+                       .arg(i / 60, 2, 10, QChar('0'))
+                       .arg(i % 60, 2, 10, QChar('0'))
+                       .arg(1e-3 + 1e-6 * ((i * 7919) % 13), 0, 'g', 9)
+                       .arg(i == 5 ? "Error Reading Data from KX3105" : "ok")
+                       .toUtf8();
+        }
+        QTest::newRow("a gap of ten, one failed line, after 2262")
+            << log << "Readings: 49 ok, 1 failed, every 1.000 s\nGaps: 1, 10 readings missing\n";
+        QTest::newRow("JSON") << log << "json 1.0 49 1 1 10";
+        QTest::newRow("volts beyond any range")
+            << QByteArray(log).replace(",0.001,", ",1e308,")
+            << "kx3105-cli: no Allan deviation of d.csv: line 2: the voltage 1e308 is outside the "
+               "span of any range (-5.12 to 5.12 V)\n";
+    }
+    void driftOnTheLogsClock() {
+        QFETCH(QByteArray, log);
+        QFETCH(QString, said);
+        QVERIFY(cli.write("d.csv", log));
+        const bool json = said.startsWith("json");
+        const CliResult r =
+            cli.run(json ? QStringList{"drift", "d.csv", "--json"} : QStringList{"drift", "d.csv"});
+        if (said.startsWith("kx3105-cli")) {
+            QCOMPARE(r.exitCode, 1);
+            QCOMPARE(r.err, said);
+            return;
+        }
+        QCOMPARE(r.exitCode, 0);
+        if (!json) {
+            QVERIFY2(r.out.startsWith(said.toUtf8()), r.out.constData());
+            return;
+        }
+        const QJsonObject j = Object(r.out);
+        QCOMPARE(QString("json %1 %2 %3 %4 %5")
+                     .arg(j["interval_s"].toDouble())
+                     .arg(j["readings"].toInt())
+                     .arg(j["failed"].toInt())
+                     .arg(j["gaps"].toInt())
+                     .arg(j["missing"].toInt()),
+                 QString(said).replace("1.0", "1"));
+        const QJsonArray points = j["points"].toArray();
+        QCOMPARE(points.size(), 4);  // 1, 2, 4, 8: 16 has too few differences clear of the gap
+        QCOMPARE(points[0].toObject()["terms"].toInt(), 46);
     }
 
     // Data files of a million codes are read in one pass; every other form still reads as the
