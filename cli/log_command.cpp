@@ -166,7 +166,7 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
     if (!file.Open(*o.output, why)) return Failure(why);
 
     return WithBoard(global, [&] {
-        if (!o.settings.Apply()) return ExitFailure;
+        if (const int status = o.settings.Write(); status != ExitOk) return status;
         Register control = Register::For(RegisterMap::AdcControl);
         // Volts as the noise analysis scales them.
         const Scaling scaling = Scaling::Shown(ReadValue(control), ref);
