@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 
 #include "acquisition/read_codes.h"
 #include "analysis/read_run.h"
@@ -50,6 +51,33 @@ Run RunAsSetNow(float ref) {
     return run;
 }
 
+// Seconds from the first conversion to each code's: on the board's own converter clock where it
+// has one, in whole update periods (a conversion the read missed still counts); else the PC's
+// clock as each code became ready.
+class ConversionTimes {
+public:
+    ConversionTimes(const Board& board, std::optional<double> rateHz)
+        : board_(board), rateHz_(rateHz) {}
+
+    double next() {
+        if (const auto converter = board_.converterSeconds()) {
+            if (!first_) first_ = *converter;
+            const double seconds = *converter - *first_;
+            if (!rateHz_) return seconds;
+            return static_cast<double>(std::llround(seconds * *rateHz_)) / *rateHz_;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!wallFirst_) wallFirst_ = now;
+        return std::chrono::duration<double>(now - *wallFirst_).count();
+    }
+
+private:
+    const Board& board_;
+    std::optional<double> rateHz_;
+    std::optional<double> first_;
+    std::optional<std::chrono::steady_clock::time_point> wallFirst_;
+};
+
 std::function<void(int, int)> TerminalProgress() {
     if (!isatty(STDERR_FILENO)) return {};
     return [last = std::chrono::steady_clock::time_point()](int read, int count) mutable {
@@ -85,21 +113,18 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
     if (!toStdout && !file.Open(*o.output))
         return Failure("Error creating File: cannot create " + *o.output + ": " + file.error());
 
-    return WithBoard(global, [&] {
-        if (!o.settings.Apply()) return ExitFailure;
+    return WithBoard(global, [&](const Board& board) {
+        if (const int status = o.settings.Write(); status != ExitOk) return status;
         Run run = RunAsSetNow(ref);
         run.codes.reserve(static_cast<size_t>(count));
         std::vector<double> seconds;
+        ConversionTimes times(board, run.rateHz);
         const auto progress = TerminalProgress();
-        std::chrono::steady_clock::time_point first;
         StopSignals signals;
         const ReadResult read =
             ReadCodes(count, {.continuous = true}, signals.flag(), [&](int32_t code) {
-                const auto now = std::chrono::steady_clock::now();
-                if (run.codes.empty()) first = now;
                 run.codes.push_back(code);
-                if (format == RunFormat::Csv)
-                    seconds.push_back(std::chrono::duration<double>(now - first).count());
+                if (format == RunFormat::Csv) seconds.push_back(times.next());
                 if (progress) progress(static_cast<int>(run.codes.size()), count);
                 return true;
             });
@@ -149,7 +174,9 @@ void RegisterCapture(Tool& tool) {
          "                     more than the program's Read from File takes.\n"
          "                     csv: '# kx3105 capture: range=..., polarity=..., ref=...,\n"
          "                     rate_hz=..., filter=0x.., chop=on|off, channel=..., started=...',\n"
-         "                     then index,time_s,code,volts (time from the first conversion).\n"
+         "                     then index,time_s,code,volts (seconds from the first\n"
+         "                     conversion: on the simulated board its converter's clock, whole\n"
+         "                     update periods; on a board the PC's clock as each is ready).\n"
          "                     json: one object with those settings and the array codes.\n"
          "  --hex              write hexadecimal codes (dat)\n"
          "  -o FILE            write to FILE (replaced without asking); - or none: standard\n"
@@ -158,7 +185,8 @@ void RegisterCapture(Tool& tool) {
          "  --channel NAME     AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2 ... AIN7-AIN8, ...\n"
          "  --range RANGE      20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V\n"
          "  --polarity POL     bipolar or unipolar\n"
-         "  --rate HZ          the filter word nearest the rate, as the filter screen finds it\n"
+         "  --rate HZ          the filter word whose rate is nearest (said on standard error):\n"
+         "                     5.35 to 105.03 Hz with chopping on, 16.06 to 1365.33 Hz off\n"
          "  --filter HEX       the filter word\n"
          "  --chop on|off      chopping\n"},
         [&tool] { return RunCapture(tool.global(), o); });
