@@ -30,24 +30,31 @@ std::string InBands(float nanovolts, const char* nv, const char* uv, const char*
 }  // namespace
 
 NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes) {
+    NoiseSums sums;
+    sums.Add(codes);
+    return sums.Statistics();
+}
+
+NoiseStatistics NoiseSums::Statistics() const {
     NoiseStatistics s;
-    if (codes.empty()) return s;
-    const auto [low, high] = std::minmax_element(codes.begin(), codes.end());
-    s.minCode = *low;
-    s.maxCode = *high;
-    double sum = 0;
-    for (const int32_t x : codes)
-        sum += x;
-    // The sum in double precision: a single-precision running sum of 5000 mid-scale codes loses
-    // whole codes once it passes 2^24.
-    const auto count = static_cast<double>(codes.size());
-    s.averageCode = sum / count;
-    double squares = 0;
-    for (const int32_t x : codes) {
-        const double d = x - s.averageCode;
-        squares += d * d;
+    if (count_ == 0) return s;
+    s.minCode = min_;
+    s.maxCode = max_;
+    const auto n = static_cast<double>(count_);
+    // Means and sums in double precision (a single-precision sum of 5000 mid-scale codes loses
+    // whole codes once it passes 2^24); the spread exact: n * sum(d^2) - sum(d)^2, which fits 128
+    // bits for every 32-bit code up to 2^31 codes.
+    s.averageCode = origin_ + static_cast<double>(sum_) / n;
+    if (count_ >= 2) {
+        double spread = 0;
+        if (count_ < (uint64_t(1) << 31)) {
+            spread = static_cast<double>(Wide(count_) * squares_ - sum_ * sum_);
+        } else {
+            const auto mean = static_cast<long double>(sum_) / count_;
+            spread = static_cast<double>((static_cast<long double>(squares_) - mean * sum_) * n);
+        }
+        s.rmsExactCodes = std::sqrt(std::max(spread, 0.0) / (n * (n - 1)));
     }
-    s.rmsExactCodes = codes.size() < 2 ? 0.0 : std::sqrt(squares / (count - 1));
     s.rmsNoiseCodes = RoundHalfEven(s.rmsExactCodes);
     s.span = static_cast<int64_t>(s.maxCode) - s.minCode;
     s.effectiveResolutionBits =
@@ -122,12 +129,27 @@ NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling
     return t;
 }
 
-NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling) {
+namespace {
+
+NoiseAnalysis Analysis(const NoiseStatistics& stats, uint64_t codes, const Scaling& scaling) {
     NoiseAnalysis a;
-    a.stats = ComputeNoiseStatistics(codes);
+    a.stats = stats;
     a.scaling = scaling;
-    a.texts = NoiseResultTexts(a.stats, scaling, codes.size());
+    a.codes = codes;
+    a.texts = NoiseResultTexts(a.stats, scaling, codes);
     a.dataSheet = DataSheetResultTexts(a.stats, scaling);
+    return a;
+}
+
+}  // namespace
+
+NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling) {
+    return Analysis(ComputeNoiseStatistics(codes), codes.size(), scaling);
+}
+
+NoiseAnalysis AnalyseSums(const NoiseSums& sums, const Scaling& scaling, uint64_t timeouts) {
+    NoiseAnalysis a = Analysis(sums.Statistics(), sums.count(), scaling);
+    a.timeouts = timeouts;
     return a;
 }
 

@@ -33,6 +33,37 @@ struct NoiseStatistics {
 // No codes give all zeros; one code gives RMS 0.
 NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes);
 
+// The same statistics gathered one code at a time, in one pass and without keeping the codes, for
+// a run of any length read as it comes. The sums are exact (whole numbers in 128 bits, taken from
+// the first code), so the mean and the deviation are rounded only once, however long the run.
+class NoiseSums {
+public:
+    void Add(int32_t code) {
+        if (count_ == 0) origin_ = min_ = max_ = code;
+        min_ = code < min_ ? code : min_;
+        max_ = code > max_ ? code : max_;
+        const int64_t d = int64_t(code) - origin_;
+        sum_ += d;
+        squares_ += Wide(d) * d;
+        ++count_;
+    }
+    void Add(std::span<const int32_t> codes) {
+        for (const int32_t code : codes)
+            Add(code);
+    }
+    uint64_t count() const { return count_; }
+    NoiseStatistics Statistics() const;
+
+private:
+    __extension__ typedef __int128 Wide;
+    int32_t origin_ = 0;
+    int32_t min_ = 0;
+    int32_t max_ = 0;
+    uint64_t count_ = 0;
+    Wide sum_ = 0;
+    Wide squares_ = 0;
+};
+
 // The texts of every result label. The scaling is the noise analysis's (Scaling::Shown): its LSB
 // in single precision, as the labels are figured.
 struct NoiseTexts {
@@ -78,8 +109,23 @@ struct NoiseAnalysis {
     Scaling scaling;
     NoiseTexts texts;
     DataSheetTexts dataSheet;
+    uint64_t codes = 0;     // codes the statistics are of
+    uint64_t timeouts = 0;  // time-out markers of failed reads left out of them
 };
 NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling);
+// The same of codes gathered in sums, `timeouts` markers having been left out of them.
+NoiseAnalysis AnalyseSums(const NoiseSums& sums, const Scaling& scaling, uint64_t timeouts = 0);
+
+// The analysis as one JSON object, indented by two, the one form kx3105-cli analyse --json, the
+// Python module and the instrument server give: "labels", every label text (ref_voltage,
+// lsb_size, input_range, codes_read, rms_noise_codes, average_code, code_span, max_code,
+// min_code, rms_noise, pk_pk_noise, average_value), and "values", numbers in base units (codes,
+// timeouts, mean_code, rms_codes, rms_codes_whole, peak_to_peak_codes, min_code, max_code,
+// lsb_volts, rms_volts, peak_to_peak_volts, mean_volts, range_volts, bipolar, ref_volts,
+// effective_resolution_bits, noise_free_bits). Volts use the LSB in double precision; range_volts
+// is what the codes span at the reference (2.56 at 2.5 V, 1.28 at 1.25 V); a figure that does
+// not exist (a run that does not vary) is null.
+std::string AnalysisJson(const NoiseAnalysis& analysis);
 
 }  // namespace kx::noise
 
