@@ -26,14 +26,23 @@ constexpr size_t FloorStep = 16;
 // (Welch 1967, the correlation of the window with itself shifted by one step).
 double DegreesOfFreedom(const Density& density) {
     const auto n = static_cast<size_t>(density.segment);
-    const auto w = MakeWindow(WindowOf(density.window), n);
-    const size_t step = n - n / 2;
-    double shared = 0, energy = 0;
-    for (size_t i = 0; i < n; ++i) {
-        energy += w[i] * w[i];
-        if (i + step < n) shared += w[i] * w[i + step];
+    // The white level and the spurs ask in turn of the same density: its window once.
+    thread_local struct {
+        Window window = Window::Hann;
+        size_t n = 0;
+        double rho = 0;
+    } last;
+    if (last.n != n || last.window != density.window) {
+        const auto w = MakeWindow(WindowOf(density.window), n);
+        const size_t step = n - n / 2;
+        double shared = 0, energy = 0;
+        for (size_t i = 0; i < n; ++i) {
+            energy += w[i] * w[i];
+            if (i + step < n) shared += w[i] * w[i + step];
+        }
+        last = {density.window, n, shared / energy};
     }
-    const double rho = shared / energy;
+    const double rho = last.rho;
     const double k = density.segments;
     return 2.0 * k / (1.0 + 2.0 * rho * rho * (k - 1.0) / k);
 }
@@ -111,8 +120,11 @@ int DefaultSegment(size_t count) {
     return static_cast<int>(std::min<size_t>(segment, std::numeric_limits<int>::max()));
 }
 
-std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVolts, double rateHz,
-                                    const WelchOptions& options, std::string& error) {
+namespace {
+
+template <typename Code>
+std::optional<Density> Welch(std::span<const Code> codes, double lsbVolts, double rateHz,
+                             const WelchOptions& options, std::string& error) {
     if (!CheckRun(codes, lsbVolts, rateHz, error)) return std::nullopt;
     const size_t count = codes.size();
     const int segment = options.segment > 0 ? options.segment : DefaultSegment(count);
@@ -137,11 +149,11 @@ std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVol
     RealTransform fft(n);
     std::vector<double> sum(fft.bins(), 0.0);
     for (int s = 0; s < density.segments; ++s) {
-        const double* x = codes.data() + static_cast<size_t>(s) * step;
+        const Code* x = codes.data() + static_cast<size_t>(s) * step;
         const double mean = std::accumulate(x, x + n, 0.0) / static_cast<double>(n);
         double* in = fft.input();
         for (size_t i = 0; i < n; ++i)
-            in[i] = (x[i] - mean) * w[i];
+            in[i] = (double(x[i]) - mean) * w[i];
         fft.run();
         for (size_t k = 0; k < sum.size(); ++k)
             sum[k] += fft.power(k);
@@ -151,6 +163,18 @@ std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVol
     for (size_t k = 0; k < sum.size(); ++k)
         density.nvPerRtHz[k] = std::sqrt(sum[k] * scale * OneSided(k, n)) * 1e9;
     return density;
+}
+
+}  // namespace
+
+std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVolts, double rateHz,
+                                    const WelchOptions& options, std::string& error) {
+    return Welch(codes, lsbVolts, rateHz, options, error);
+}
+
+std::optional<Density> WelchDensity(std::span<const int32_t> codes, double lsbVolts, double rateHz,
+                                    const WelchOptions& options, std::string& error) {
+    return Welch(codes, lsbVolts, rateHz, options, error);
 }
 
 std::vector<DensityRow> DensityRows(const Density& density) {
@@ -278,23 +302,49 @@ std::vector<Band> ToneBands(const ToneAnalysis& tone, const Density& density) {
     return bands;
 }
 
+// `tone` makes the tone figures of the run once its density is made.
+template <typename Code, typename ToneOf>
+std::optional<Spectrum> Analyse(std::span<const Code> codes, double lsbVolts, double rateHz,
+                                const WelchOptions& options, std::string& error,
+                                const ToneOf& toneOf) {
+    auto density = WelchDensity(codes, lsbVolts, rateHz, options, error);
+    if (!density) return std::nullopt;
+    Spectrum spectrum{std::move(*density), {}};
+    const auto tone = toneOf();
+    const auto bands = tone ? ToneBands(*tone, spectrum.density) : std::vector<Band>{};
+    Figures& f = spectrum.figures;
+    f.whiteNvPerRtHz = WhiteLevel(spectrum.density, bands);
+    // A tone whose leakage covers the whole density: the noise under it is the tone transform's.
+    if (std::isnan(f.whiteNvPerRtHz) && tone)
+        f.whiteNvPerRtHz = std::sqrt(tone->noiseDensity) * 1e9;
+    f.spurs = LargestSpurs(spectrum.density, 5, bands);
+    if (tone) f.tone = tone->tone;
+    return spectrum;
+}
+
 }  // namespace
 
 std::optional<Spectrum> AnalyseSpectrum(std::span<const double> codes, double lsbVolts,
                                         double rateHz, const WelchOptions& options,
                                         std::string& error) {
-    auto density = WelchDensity(codes, lsbVolts, rateHz, options, error);
-    if (!density) return std::nullopt;
-    Spectrum spectrum{std::move(*density), {}};
-    const auto tone = AnalyseTone(codes, lsbVolts, rateHz);
-    const auto bands = tone ? ToneBands(*tone, spectrum.density) : std::vector<Band>{};
-    Figures& f = spectrum.figures;
-    f.whiteNvPerRtHz = WhiteLevel(spectrum.density, bands);
-    // A tone whose leakage covers the whole density: the noise under it is the tone transform's.
-    if (std::isnan(f.whiteNvPerRtHz) && tone) f.whiteNvPerRtHz = std::sqrt(tone->noiseDensity) * 1e9;
-    f.spurs = LargestSpurs(spectrum.density, 5, bands);
-    if (tone) f.tone = tone->tone;
-    return spectrum;
+    return Analyse(codes, lsbVolts, rateHz, options, error,
+                   [&] { return AnalyseTone(codes, lsbVolts, rateHz); });
+}
+
+std::optional<Spectrum> AnalyseSpectrum(std::span<const int32_t> codes, double lsbVolts,
+                                        double rateHz, const WelchOptions& options,
+                                        std::string& error) {
+    return Analyse(codes, lsbVolts, rateHz, options, error,
+                   [&] { return AnalyseTone(codes, lsbVolts, rateHz); });
+}
+
+std::optional<Spectrum> AnalyseSpectrum(std::vector<int32_t>&& codes, double lsbVolts,
+                                        double rateHz, const WelchOptions& options,
+                                        std::string& error) {
+    const std::span<const int32_t> run(codes);
+    return Analyse(run, lsbVolts, rateHz, options, error, [&] {
+        return AnalyseTone(run, lsbVolts, rateHz, [&codes] { std::vector<int32_t>().swap(codes); });
+    });
 }
 
 }  // namespace kx::spectrum

@@ -1,8 +1,11 @@
 #include "analysis/spectrum_common.h"
 
+#include "core/large_pages.h"
+
 #include <fftw3.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <mutex>
 #include <numbers>
@@ -48,7 +51,8 @@ const CosineWindow& WindowOf(Window window) {
 std::vector<double> MakeWindow(const CosineWindow& window, size_t n) {
     std::vector<double> w(n);
     const double step = 2.0 * std::numbers::pi / static_cast<double>(n);
-    for (size_t i = 0; i < n; ++i) {
+    // Periodic and even: the second half mirrors the first.
+    for (size_t i = 0; i <= n / 2; ++i) {
         // One cosine per point; cos(m x) by the recurrence from cos x.
         const double c = std::cos(step * static_cast<double>(i));
         double before = 1, now = c, sum = window.a[0];
@@ -59,6 +63,7 @@ std::vector<double> MakeWindow(const CosineWindow& window, size_t n) {
             now = next;
         }
         w[i] = sum;
+        if (i > 0 && i < n - i) w[n - i] = sum;
     }
     return w;
 }
@@ -102,28 +107,39 @@ size_t SkirtBins(const CosineWindow& window, double peakOverNoise, size_t most) 
     return low;
 }
 
-RealTransform::RealTransform(size_t n)
-    : n_(n), in_(fftw_alloc_real(n)), out_(fftw_alloc_complex(n / 2 + 1)) {
-    std::lock_guard lock(PlannerMutex());
-    plan_ = fftw_plan_dft_r2c_1d(static_cast<int>(n), in_, out_, FFTW_ESTIMATE);
+RealTransform::RealTransform(size_t n) : n_(n), data_(fftw_alloc_real(2 * (n / 2 + 1))) {
+    AdviseLargePages(data_, 2 * (n / 2 + 1) * sizeof(double));
 }
 
 RealTransform::~RealTransform() {
-    std::lock_guard lock(PlannerMutex());
-    fftw_destroy_plan(static_cast<fftw_plan>(plan_));
-    fftw_free(in_);
-    fftw_free(out_);
+    forgetPlan();
+    fftw_free(data_);
 }
 
 void RealTransform::run() {
+    if (!plan_) {
+        std::lock_guard lock(PlannerMutex());
+        plan_ = fftw_plan_dft_r2c_1d(static_cast<int>(n_), data_,
+                                     reinterpret_cast<fftw_complex*>(data_), FFTW_ESTIMATE);
+    }
     fftw_execute(static_cast<fftw_plan>(plan_));
+}
+
+void RealTransform::forgetPlan() {
+    if (!plan_) return;
+    std::lock_guard lock(PlannerMutex());
+    fftw_destroy_plan(static_cast<fftw_plan>(plan_));
+    plan_ = nullptr;
 }
 
 double OneSided(size_t k, size_t n) {
     return (k == 0 || (n % 2 == 0 && k == n / 2)) ? 1.0 : 2.0;
 }
 
-bool CheckRun(std::span<const double> codes, double lsbVolts, double rateHz, std::string& error) {
+namespace {
+
+template <typename Code>
+bool CheckCodes(std::span<const Code> codes, double lsbVolts, double rateHz, std::string& error) {
     if (codes.size() < MinCodes) {
         error = "the run holds " + std::to_string(codes.size()) +
                 " codes; a spectrum needs at least " + std::to_string(MinCodes);
@@ -137,11 +153,21 @@ bool CheckRun(std::span<const double> codes, double lsbVolts, double rateHz, std
         error = "the size of a code step must be a positive number of volts";
         return false;
     }
-    if (std::find(codes.begin(), codes.end(), TimeoutCode) != codes.end()) {
+    if (std::find(codes.begin(), codes.end(), static_cast<Code>(TimeoutCode)) != codes.end()) {
         error = "the run holds a failed read (-2147483648)";
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool CheckRun(std::span<const double> codes, double lsbVolts, double rateHz, std::string& error) {
+    return CheckCodes(codes, lsbVolts, rateHz, error);
+}
+
+bool CheckRun(std::span<const int32_t> codes, double lsbVolts, double rateHz, std::string& error) {
+    return CheckCodes(codes, lsbVolts, rateHz, error);
 }
 
 double Median(std::vector<double> values) {
@@ -149,6 +175,27 @@ double Median(std::vector<double> values) {
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
+}
+
+double MedianOfPositive(std::span<const double> values) {
+    if (values.size() < 65536) return Median({values.begin(), values.end()});
+    // A value that is not negative orders as its bit pattern does: count the values by their top
+    // 16 bits (sign, exponent, four bits of mantissa), then order only those of the bucket that
+    // holds the median.
+    const auto top = [](double v) { return std::bit_cast<uint64_t>(v) >> 48; };
+    std::vector<size_t> counts(size_t(1) << 16, 0);
+    for (const double v : values)
+        ++counts[top(v)];
+    size_t rank = values.size() / 2, bucket = 0;
+    while (rank >= counts[bucket])
+        rank -= counts[bucket++];
+    std::vector<double> inBucket;
+    inBucket.reserve(counts[bucket]);
+    for (const double v : values)
+        if (top(v) == bucket) inBucket.push_back(v);
+    const auto at = inBucket.begin() + static_cast<std::ptrdiff_t>(rank);
+    std::nth_element(inBucket.begin(), at, inBucket.end());
+    return *at;
 }
 
 double NormalDeviate(double p) {

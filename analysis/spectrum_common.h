@@ -2,6 +2,8 @@
 
 #include <complex>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,8 +47,11 @@ double Leakage(const CosineWindow& window, double distance);
 // above SkirtShare of the noise: at least the main lobe (lobeBins), at most `most`.
 size_t SkirtBins(const CosineWindow& window, double peakOverNoise, size_t most);
 
-// One real-to-complex transform of a fixed size, its buffers aligned as FFTW likes them. FFTW's
-// planner is guarded; plans, once made, may run on any thread.
+// One real-to-complex transform of a fixed size, in place (the n inputs, then the n / 2 + 1 bins
+// over them: one buffer, so that a run of 10^7 codes costs 80 MB, not 160), aligned as FFTW likes
+// it. The plan is made at the first run (FFTW_ESTIMATE leaves the input as it is) and may be let
+// go before the bins are read: for 10^7 points it holds another 86 MB. FFTW's planner is guarded;
+// plans, once made, may run on any thread.
 class RealTransform {
 public:
     explicit RealTransform(size_t n);
@@ -54,16 +59,18 @@ public:
     RealTransform(const RealTransform&) = delete;
     RealTransform& operator=(const RealTransform&) = delete;
 
-    double* input() { return in_; }
+    double* input() { return data_; }
     void run();
-    double power(size_t k) const { return out_[k][0] * out_[k][0] + out_[k][1] * out_[k][1]; }
-    std::complex<double> bin(size_t k) const { return {out_[k][0], out_[k][1]}; }
+    void forgetPlan();
+    double power(size_t k) const { return out()[k][0] * out()[k][0] + out()[k][1] * out()[k][1]; }
+    std::complex<double> bin(size_t k) const { return {out()[k][0], out()[k][1]}; }
     size_t bins() const { return n_ / 2 + 1; }
 
 private:
+    const double (*out() const)[2] { return reinterpret_cast<const double(*)[2]>(data_); }
+
     size_t n_;
-    double* in_;
-    double (*out_)[2];
+    double* data_;
     void* plan_ = nullptr;
 };
 
@@ -72,8 +79,12 @@ double OneSided(size_t k, size_t n);
 
 // The checks every spectrum makes of its run; false with a one-line reason in error.
 bool CheckRun(std::span<const double> codes, double lsbVolts, double rateHz, std::string& error);
+bool CheckRun(std::span<const int32_t> codes, double lsbVolts, double rateHz, std::string& error);
 
 double Median(std::vector<double> values);
+// The same (the element at half the count, in order) of values none of which is negative,
+// without a copy of them all: millions of bins cost two passes and a little memory.
+double MedianOfPositive(std::span<const double> values);
 // The normal deviate exceeded with chance p (p < 0.5).
 double NormalDeviate(double p);
 // Quantile at normal deviate z of a chi-squared variable with nu degrees of freedom over nu.
@@ -93,5 +104,11 @@ struct ToneAnalysis {
 };
 std::optional<ToneAnalysis> AnalyseTone(std::span<const double> codes, double lsbVolts,
                                         double rateHz);
+std::optional<ToneAnalysis> AnalyseTone(std::span<const int32_t> codes, double lsbVolts,
+                                        double rateHz);
+// The same, `release` called once the codes are no longer needed (held by the transform), before
+// its plan is made: the caller may free them then.
+std::optional<ToneAnalysis> AnalyseTone(std::span<const int32_t> codes, double lsbVolts,
+                                        double rateHz, const std::function<void()>& release);
 
 }  // namespace kx::spectrum::common
