@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <numbers>
 #include <numeric>
 
@@ -26,17 +27,19 @@ double Db(double ratio) {
 // few cosines of whole periods, so its transform is a sum of a few neighbouring bins of this one.
 class RunTransform {
 public:
-    // `release` is told when the codes are held here, before the plan is made.
+    // `release` is told when the codes are held here, before the plan is made; `planned`, a
+    // transform of the run's length planned ahead, is used when given.
     template <typename Code>
-    RunTransform(std::span<const Code> codes, const std::function<void()>& release)
-        : n_(codes.size()), fft_(n_) {
-        const double mean = std::accumulate(codes.begin(), codes.end(), 0.0) / double(n_);
-        double* in = fft_.input();
+    RunTransform(std::span<const Code> codes, const std::function<void()>& release,
+                 std::unique_ptr<RealTransform> planned)
+        : n_(codes.size()), fft_(planned ? std::move(planned) : PlanRunTransform(n_, false)) {
+        const double mean = SumOf(codes.data(), n_) / double(n_);
+        double* in = fft_->input();
         for (size_t i = 0; i < n_; ++i)
             in[i] = double(codes[i]) - mean;
         if (release) release();
-        fft_.run();
-        fft_.forgetPlan();
+        fft_->run();
+        fft_->forgetPlan();
     }
 
     size_t size() const { return n_; }
@@ -58,18 +61,21 @@ public:
         std::array<double, 8> c{};
         for (size_t m = 0; m < terms; ++m)
             c[m] = m == 0 ? w.a[0] : (m % 2 ? -0.5 : 0.5) * w.a[m];
-        for (size_t k = 0; k <= last; ++k) {
-            std::complex<double> y = c[0] * fft_.bin(k);
-            if (k >= terms && k + terms <= last) {
-                // Away from DC and Nyquist the neighbours are bins of the transform as they are.
-                for (size_t m = 1; m < terms; ++m)
-                    y += c[m] * (fft_.bin(k - m) + fft_.bin(k + m));
-            } else {
-                for (size_t m = 1; m < terms; ++m)
-                    y += c[m] * (at(long(k) - long(m)) + at(long(k + m)));
+        InTwoHalves(last + 1, ParallelFrom / 2, [&](int, size_t from, size_t to) {
+            for (size_t k = from; k < to; ++k) {
+                std::complex<double> y = c[0] * fft_->bin(k);
+                if (k >= terms && k + terms <= last) {
+                    // Away from DC and Nyquist the neighbours are bins of the transform as they
+                    // are.
+                    for (size_t m = 1; m < terms; ++m)
+                        y += c[m] * (fft_->bin(k - m) + fft_->bin(k + m));
+                } else {
+                    for (size_t m = 1; m < terms; ++m)
+                        y += c[m] * (at(long(k) - long(m)) + at(long(k + m)));
+                }
+                s[k] = std::norm(y) * scale * OneSided(k, n_);
             }
-            s[k] = std::norm(y) * scale * OneSided(k, n_);
-        }
+        });
     }
 
 private:
@@ -78,11 +84,11 @@ private:
         const long n = long(n_);
         k %= n;
         if (k < 0) k += n;
-        return k <= n / 2 ? fft_.bin(size_t(k)) : std::conj(fft_.bin(size_t(n - k)));
+        return k <= n / 2 ? fft_->bin(size_t(k)) : std::conj(fft_->bin(size_t(n - k)));
     }
 
     size_t n_;
-    RealTransform fft_;
+    std::unique_ptr<RealTransform> fft_;
 };
 
 // The window a run's tone is measured with, and what it shows.
@@ -135,10 +141,11 @@ bool StandsClear(const Pick& p) {
 // The tone's window and bins, from the whole run's transform, which is gone when this returns.
 template <typename Code>
 std::optional<Pick> PickFor(std::span<const Code> codes, double lsbVolts, double rateHz,
-                            const std::function<void()>& release = {}) {
+                            const std::function<void()>& release = {},
+                            std::unique_ptr<RealTransform> planned = {}) {
     std::string error;
     if (!CheckRun(codes, lsbVolts, rateHz, error)) return std::nullopt;
-    const RunTransform run(codes, release);
+    const RunTransform run(codes, release, std::move(planned));
     return PickWindow(run, lsbVolts);
 }
 
@@ -253,9 +260,21 @@ std::optional<ToneAnalysis> AnalyseTone(std::span<const int32_t> codes, double l
 }
 
 std::optional<ToneAnalysis> AnalyseTone(std::span<const int32_t> codes, double lsbVolts,
-                                        double rateHz, const std::function<void()>& release) {
+                                        double rateHz, const std::function<void()>& release,
+                                        std::unique_ptr<RealTransform> planned) {
     const size_t n = codes.size();
-    return AnalysePick(PickFor(codes, lsbVolts, rateHz, release), n, lsbVolts, rateHz);
+    return AnalysePick(PickFor(codes, lsbVolts, rateHz, release, std::move(planned)), n, lsbVolts,
+                       rateHz);
+}
+
+std::unique_ptr<RealTransform> PlanRunTransform(size_t n, bool planNow) {
+    // Millions of points: FFTW's threads, and the half-size complex transform, whose plan costs
+    // half the time and memory.
+    auto transform = std::make_unique<RealTransform>(
+        n, n >= ParallelFrom ? 2 : 1,
+        n >= LongTransformFrom ? RealTransform::Method::HalfComplex : RealTransform::Method::Real);
+    if (planNow) transform->plan();
+    return transform;
 }
 
 }  // namespace common

@@ -187,6 +187,36 @@ std::optional<int32_t> PlainDecimal(const char* at, const char* end) {
     return static_cast<int32_t>(value);
 }
 
+// Whole plain decimal lines from `at` on, each ended by LF or CR LF, read in one sweep without
+// looking for the line end first: their codes go to `codes`. Returns where the first other line
+// (or an unfinished one) starts, for the full reader.
+const char* PlainDecimalLines(const char* at, const char* end, std::vector<int32_t>& codes,
+                              int64_t& lines) {
+    for (;;) {
+        const char* p = at;
+        while (p < end && (*p == ' ' || *p == '\t'))
+            ++p;
+        const bool negative = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+')) ++p;
+        const char* digits = p;
+        int64_t value = 0;
+        while (p < end && static_cast<unsigned char>(*p - '0') < 10 && p - digits < 10)
+            value = value * 10 + (*p++ - '0');
+        if (p == digits) return at;
+        while (p < end && (*p == ' ' || *p == '\t'))
+            ++p;
+        if (p < end && *p == '\r') ++p;
+        if (p >= end || *p != '\n' || size_t(p - at) > MaxLineLength) return at;
+        if (negative) value = -value;
+        if (value < std::numeric_limits<int32_t>::min() ||
+            value > std::numeric_limits<int32_t>::max())
+            return at;
+        codes.push_back(static_cast<int32_t>(value));
+        ++lines;
+        at = p + 1;
+    }
+}
+
 }  // namespace
 
 StreamResult StreamLongRun(const ByteSource& source, Form form, const CodeBatch& onCodes) {
@@ -217,6 +247,10 @@ StreamResult StreamLongRun(const ByteSource& source, Form form, const CodeBatch&
         const char* at = buffer.data();
         const char* const end = buffer.data() + kept + static_cast<size_t>(got);
         for (;;) {
+            if (form == Form::Decimal) {
+                at = PlainDecimalLines(at, end, batch, result.lineCount);
+                if (at == end) break;
+            }
             const auto* newline = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
             if (!newline && !(atEnd && at < end)) {
                 // An unfinished line: kept for the next read, unless it is already too long.
