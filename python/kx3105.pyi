@@ -1,0 +1,3 @@
+"""The KX3105 evaluation board from Python."""
+
+class BoardError(Exception): ...
