@@ -3,8 +3,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <functional>
+#include <optional>
 
-#include "board/registers.h"
 #include "ui/screen_util.h"
 
 namespace kx {
@@ -76,13 +76,14 @@ private:
     void Command3_Click();
     void Text1_KeyPress();
     void RefText_Enter();
+    // The reference field's value, or nullopt after emptying the field for text that is none.
+    std::optional<float> ReferenceEntry();
     void Refuse(QLineEdit* field);
     void Stop_Click();
     void SetReading(bool on);
     void CodeStored(int count);
 
     std::function<void(QWidget*)> noise_;
-    ReadData reader_ = ReadData::ForDataRegister();
     QPointer<QWidget> focusBefore_;
     kx::BoardRunner* runner_ = nullptr;
     qint64 progressShownAt_ = 0;
