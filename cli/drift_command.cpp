@@ -4,7 +4,7 @@
 #include "cli/commands.h"
 #include "cli/curve_output.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
+#include "files/run_file.h"
 
 // `drift`: the overlapping Allan deviation of a drift log, against averaging time.
 
@@ -20,7 +20,7 @@ struct DriftOptions {
 int Analyse(const DriftOptions& o, CurveData& curve) {
     std::string text;
     std::string why;
-    if (!ReadInputText(o.file, text, why)) return Failure(why);
+    if (!files::ReadInputText(o.file, text, why)) return Failure(why);
     const std::string name = o.file == "-" ? std::string("standard input") : o.file;
     const auto series = allan::ParseDriftLog(text, why);
     if (!series) return Failure(name + " is not a drift log: " + why);
