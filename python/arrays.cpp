@@ -28,7 +28,10 @@ py::array_t<int32_t, py::array::c_style> CodesArray(const py::handle& codes) {
     const auto high = array.attr("max")().cast<double>();
     if (low < std::numeric_limits<int32_t>::min() || high > std::numeric_limits<int32_t>::max())
         throw py::value_error("codes must fit 32 bits (a converter code or the time-out marker)");
-    return Int32Array::ensure(array);
+    // Every value fits: the cast loses nothing.
+    const auto cast = py::array_t<int32_t, py::array::c_style | py::array::forcecast>::ensure(array);
+    if (!cast) throw py::error_already_set();
+    return py::reinterpret_borrow<Int32Array>(cast);
 }
 
 }  // namespace kx::python

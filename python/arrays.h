@@ -19,12 +19,13 @@ namespace py = pybind11;
 
 // The vector moves into a capsule that the array keeps alive; the array reads its buffer in place.
 template <typename T>
-py::array_t<T> OwnedArray(std::vector<T>&& values) {
+py::array_t<T, py::array::c_style> OwnedArray(std::vector<T>&& values) {
     auto owned = std::make_unique<std::vector<T>>(std::move(values));
     const std::vector<T>& held = *owned;
     py::capsule owner(owned.get(), [](void* p) { delete static_cast<std::vector<T>*>(p); });
     owned.release();
-    return py::array_t<T>(static_cast<py::ssize_t>(held.size()), held.data(), owner);
+    return py::array_t<T, py::array::c_style>(static_cast<py::ssize_t>(held.size()), held.data(),
+                                              owner);
 }
 
 // Codes from any one-dimensional array-like of whole numbers: an int32 array in C order as it is,
