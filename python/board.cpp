@@ -7,6 +7,7 @@
 #include <csignal>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -82,11 +83,41 @@ std::vector<std::string> OptionTexts(const py::handle& value, bool channelDict) 
     return texts;
 }
 
+// A Python error taken off the thread while the work it stopped is wound up (no Python call may
+// run with an error pending), and raised again with the run read so far on it.
+class Interruption {
+public:
+    Interruption() {
+        PyErr_Fetch(&type_, &value_, &trace_);
+        PyErr_NormalizeException(&type_, &value_, &trace_);
+    }
+    ~Interruption() {
+        Py_XDECREF(type_);
+        Py_XDECREF(value_);
+        Py_XDECREF(trace_);
+    }
+    Interruption(const Interruption&) = delete;
+    Interruption& operator=(const Interruption&) = delete;
+
+    [[noreturn]] void Raise(py::object run = py::none()) {
+        if (value_ && !run.is_none()) PyObject_SetAttrString(value_, "run", run.ptr());
+        PyErr_Restore(type_, value_, trace_);
+        type_ = value_ = trace_ = nullptr;
+        throw py::error_already_set();
+    }
+
+private:
+    PyObject* type_ = nullptr;
+    PyObject* value_ = nullptr;
+    PyObject* trace_ = nullptr;
+};
+
 // Board work on a thread of its own, the calling thread waiting without the GIL and looking for
 // signals every 20 ms. A signal's handler that raises (Ctrl-C: KeyboardInterrupt) sets `stop`,
 // which the capture loop and every wait on the ready line look at, so the work ends within one
-// poll; false then, with the Python error pending. The worker owns the port while it works.
-bool Watched(std::atomic<bool>& stop, const std::function<void()>& work) {
+// poll; the error is then handed back, taken off the thread. The worker owns the port while it
+// works.
+std::unique_ptr<Interruption> Watched(std::atomic<bool>& stop, const std::function<void()>& work) {
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
@@ -116,7 +147,7 @@ bool Watched(std::atomic<bool>& stop, const std::function<void()>& work) {
             ended.notify_all();
         });
     }
-    bool interrupted = false;
+    std::unique_ptr<Interruption> interruption;
     for (;;) {
         {
             py::gil_scoped_release release;
@@ -124,7 +155,7 @@ bool Watched(std::atomic<bool>& stop, const std::function<void()>& work) {
             if (ended.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; })) break;
         }
         if (PyErr_CheckSignals() != 0) {
-            interrupted = true;
+            interruption = std::make_unique<Interruption>();
             stop = true;
             break;
         }
@@ -133,23 +164,8 @@ bool Watched(std::atomic<bool>& stop, const std::function<void()>& work) {
         py::gil_scoped_release release;
         worker.join();
     }
-    if (failure && !interrupted) std::rethrow_exception(failure);
-    return !interrupted;
-}
-
-// The pending Python error, with the run read so far on it, raised again.
-[[noreturn]] void RaiseWithRun(PyRun&& run) {
-    PyObject* type = nullptr;
-    PyObject* value = nullptr;
-    PyObject* trace = nullptr;
-    PyErr_Fetch(&type, &value, &trace);
-    PyErr_NormalizeException(&type, &value, &trace);
-    if (value) {
-        py::object held = py::cast(std::move(run));
-        PyObject_SetAttrString(value, "run", held.ptr());
-    }
-    PyErr_Restore(type, value, trace);
-    throw py::error_already_set();
+    if (failure && !interruption) std::rethrow_exception(failure);
+    return interruption;
 }
 
 // What the board is set to, named as in a capture's JSON, without a run's reference and start.
@@ -341,14 +357,14 @@ public:
                 kind + "'");
         bool calibrated = false;
         std::vector<Message> messages;
-        const bool whole = Busy([&](std::atomic<bool>& stop) {
+        const auto interruption = Busy([&](std::atomic<bool>& stop) {
             return Watched(stop, [&] {
                 MessageCapture capture;
                 calibrated = kx::Calibrate(code);
                 messages = std::move(capture.messages);
             });
         });
-        if (!whole) throw py::error_already_set();
+        if (interruption) interruption->Raise();
         if (!calibrated) RaiseBoardError(Said(messages, "Error Calibrating KX3105"));
     }
 
@@ -373,7 +389,7 @@ public:
         ReadResult read;
         std::vector<Message> messages;
         const sim::SimulatedBoard* simulator = session_.board().simulator;
-        const bool whole = Busy([&](std::atomic<bool>& stop) {
+        const auto interruption = Busy([&](std::atomic<bool>& stop) {
             return Watched(stop, [&] {
                 MessageCapture capture;
                 applied = settings.Apply();
@@ -403,7 +419,7 @@ public:
             });
         });
         PyRun taken = PyRun::From(std::move(run), std::move(times));
-        if (!whole) RaiseWithRun(std::move(taken));
+        if (interruption) interruption->Raise(py::cast(std::move(taken)));
         if (!applied) RaiseBoardError(Said(messages, "Error Programming KX3105"));
         if (read.end == ReadEnd::TimedOut)
             RaiseBoardError(run::ReadErrorMessage, py::cast(std::move(taken)));
@@ -444,7 +460,8 @@ private:
     }
 
     // Long board work (Watched), the board held for it; its stop flag fresh.
-    bool Busy(const std::function<bool(std::atomic<bool>&)>& work) {
+    std::unique_ptr<Interruption> Busy(
+        const std::function<std::unique_ptr<Interruption>(std::atomic<bool>&)>& work) {
         CheckOpen();
         std::unique_lock lock(mutex_, std::defer_lock);
         {
