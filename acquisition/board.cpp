@@ -69,8 +69,8 @@ std::string PortName(uint16_t address) {
 }  // namespace
 
 std::string BoardLine(const Board& board) {
-    const std::string what =
-        board.simulated ? "simulated KX3105 board" : "printer port " + board.device;
+    // The backend names itself: the simulated board in words, a printer port by its device.
+    const std::string what = (board.simulated ? "" : "printer port ") + board.backend->describe();
     // Where the board can be reached, if anywhere.
     const std::optional<int32_t> answersAt = board.backend->boardAddress();
     const auto inUse = static_cast<uint16_t>(PortAddress);

@@ -56,7 +56,8 @@ nlohmann::json SpectrumFigures(const spectrum::Spectrum& s) {
                 {"thd_db", Number(t->thdDb)},
                 {"sinad_db", Number(t->sinadDb)},
                 {"sfdr_db", Number(t->sfdrDb)},
-                {"enob", Number(t->enob)}};
+                {"enob", Number(t->enob)},
+                {"enob_full_scale", Number(t->enobFullScale)}};
     return {{"rate_hz", s.density.rateHz},
             {"segment", s.density.segment},
             {"window", spectrum::WindowName(s.density.window)},

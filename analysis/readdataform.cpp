@@ -210,15 +210,14 @@ void ReadDataForm::Command1_Click() {
             kx::Run& run = read->run;
             progress_->setValue(static_cast<int>(run.codes.size()));
             SetReading(false);
-            // An interrupted read keeps the reference voltage it started with, as does a window
-            // that goes.
+            // The run becomes the program's here, on the window's thread, with the reference
+            // voltage the read started with.
             run.referenceVolts = ReferenceVoltage;
-            if (!closing && read->end != kx::run::AnalysisReadEnd::Interrupted) {
-                if (const auto ref = ReferenceEntry()) run.referenceVolts = *ref;
-            }
-            // The run becomes the program's here, on the window's thread.
             kx::PublishRun(run, static_cast<size_t>(std::max(requested, 0)));
-            if (!closing) kx::ShowMessages(messages);
+            if (closing) return;
+            kx::ShowMessages(messages);
+            // An interrupted read keeps it; any other stores the reference field.
+            if (read->end != kx::run::AnalysisReadEnd::Interrupted) RefText_Enter();
         });
 }
 
@@ -267,13 +266,11 @@ void ReadDataForm::Stop_Click() {
     readingLabel_->clear();
 }
 
-// Enter in the field stores the reference voltage, as the end of a read for analysis does.
+// Enter in the field, and the end of a read for analysis, store the reference voltage.
 void ReadDataForm::RefText_Enter() {
-    if (const auto ref = ReferenceEntry()) kx::PublishReference(*ref);
-}
-
-std::optional<float> ReadDataForm::ReferenceEntry() {
     const auto value = kx::run::ParseReference(ref_->text().toStdString());
-    if (!value) Refuse(ref_);
-    return value;
+    if (value)
+        kx::PublishReference(*value);
+    else
+        Refuse(ref_);
 }

@@ -3,7 +3,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <functional>
-#include <optional>
 
 #include "ui/screen_util.h"
 
@@ -76,8 +75,6 @@ private:
     void Command3_Click();
     void Text1_KeyPress();
     void RefText_Enter();
-    // The reference field's value, or nullopt after emptying the field for text that is none.
-    std::optional<float> ReferenceEntry();
     void Refuse(QLineEdit* field);
     void Stop_Click();
     void SetReading(bool on);
