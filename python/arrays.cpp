@@ -29,7 +29,8 @@ py::array_t<int32_t, py::array::c_style> CodesArray(const py::handle& codes) {
     if (low < std::numeric_limits<int32_t>::min() || high > std::numeric_limits<int32_t>::max())
         throw py::value_error("codes must fit 32 bits (a converter code or the time-out marker)");
     // Every value fits: the cast loses nothing.
-    const auto cast = py::array_t<int32_t, py::array::c_style | py::array::forcecast>::ensure(array);
+    const auto cast =
+        py::array_t<int32_t, py::array::c_style | py::array::forcecast>::ensure(array);
     if (!cast) throw py::error_already_set();
     return py::reinterpret_borrow<Int32Array>(cast);
 }

@@ -1,16 +1,13 @@
-#include <pthread.h>
 #include <pybind11/stl.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <csignal>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,11 +27,11 @@
 #include "files/run_file.h"
 #include "python/module.h"
 #include "python/run.h"
+#include "python/watched.h"
 
 // kx3105.Board: the board opened as kx3105-cli opens it, kept open until closed. The port layer's
 // globals belong to the process, so one board is open at a time. Board work runs without the GIL;
-// a capture or a calibration runs on a thread of its own while the Python thread watches for
-// Ctrl-C.
+// a capture or a calibration runs Watched, so that Ctrl-C stops it.
 
 namespace kx::python {
 
@@ -81,91 +78,6 @@ std::vector<std::string> OptionTexts(const py::handle& value, bool channelDict) 
         texts.push_back(OptionText(value));
     }
     return texts;
-}
-
-// A Python error taken off the thread while the work it stopped is wound up (no Python call may
-// run with an error pending), and raised again with the run read so far on it.
-class Interruption {
-public:
-    Interruption() {
-        PyErr_Fetch(&type_, &value_, &trace_);
-        PyErr_NormalizeException(&type_, &value_, &trace_);
-    }
-    ~Interruption() {
-        Py_XDECREF(type_);
-        Py_XDECREF(value_);
-        Py_XDECREF(trace_);
-    }
-    Interruption(const Interruption&) = delete;
-    Interruption& operator=(const Interruption&) = delete;
-
-    [[noreturn]] void Raise(py::object run = py::none()) {
-        if (value_ && !run.is_none()) PyObject_SetAttrString(value_, "run", run.ptr());
-        PyErr_Restore(type_, value_, trace_);
-        type_ = value_ = trace_ = nullptr;
-        throw py::error_already_set();
-    }
-
-private:
-    PyObject* type_ = nullptr;
-    PyObject* value_ = nullptr;
-    PyObject* trace_ = nullptr;
-};
-
-// Board work on a thread of its own, the calling thread waiting without the GIL and looking for
-// signals every 20 ms. A signal's handler that raises (Ctrl-C: KeyboardInterrupt) sets `stop`,
-// which the capture loop and every wait on the ready line look at, so the work ends within one
-// poll; the error is then handed back, taken off the thread. The worker owns the port while it
-// works.
-std::unique_ptr<Interruption> Watched(std::atomic<bool>& stop, const std::function<void()>& work) {
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-    std::exception_ptr failure;
-    std::thread worker;
-    {
-        py::gil_scoped_release release;
-        worker = std::thread([&] {
-            // Signals are the Python thread's to handle.
-            sigset_t all;
-            sigfillset(&all);
-            pthread_sigmask(SIG_BLOCK, &all, nullptr);
-            HandPortTo(std::this_thread::get_id());
-            SetWaitStopFlag(&stop);
-            try {
-                work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            SetWaitStopFlag(nullptr);
-            FlushPortTrace();
-            HandPortTo(std::thread::id{});
-            {
-                std::lock_guard lock(mutex);
-                done = true;
-            }
-            ended.notify_all();
-        });
-    }
-    std::unique_ptr<Interruption> interruption;
-    for (;;) {
-        {
-            py::gil_scoped_release release;
-            std::unique_lock lock(mutex);
-            if (ended.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; })) break;
-        }
-        if (PyErr_CheckSignals() != 0) {
-            interruption = std::make_unique<Interruption>();
-            stop = true;
-            break;
-        }
-    }
-    {
-        py::gil_scoped_release release;
-        worker.join();
-    }
-    if (failure && !interruption) std::rethrow_exception(failure);
-    return interruption;
 }
 
 // What the board is set to, named as in a capture's JSON, without a run's reference and start.
@@ -218,6 +130,10 @@ float ReferenceArgument(double ref) {
 class PyBoard;
 PyBoard* openBoard = nullptr;
 
+// A trace that cannot be written says so here rather than on standard error: the module prints
+// nothing. The warning it leaves becomes one of the board's notes.
+std::ostringstream traceDiagnostics;
+
 class PyBoard {
 public:
     PyBoard(const std::optional<std::string>& port, bool simulate, const py::object& trace,
@@ -247,6 +163,7 @@ public:
         if (!boardCheck) apply("--no-board-check", "");
         if (const auto refusal = CheckBoardOptions(options))
             throw py::value_error(InPythonTerms(*refusal));
+        SetPortTraceDiagnostics(&traceDiagnostics);
         if (openBoard)
             RaiseBoardError(
                 "a board is open already in this process (one at a time): close it first");
@@ -456,6 +373,7 @@ private:
             HandPortTo(std::thread::id{});
             messages = std::move(capture.messages);
         }
+        NoteTraceTrouble();
         if (!ok) RaiseBoardError(Said(messages, "Error Programming KX3105"));
     }
 
@@ -469,7 +387,15 @@ private:
             lock.lock();
         }
         std::atomic<bool> stop{false};
-        return work(stop);
+        auto interruption = work(stop);
+        NoteTraceTrouble();
+        return interruption;
+    }
+
+    void NoteTraceTrouble() {
+        traceDiagnostics.str({});
+        if (const std::string warning = TakePortTraceWarning(); !warning.empty())
+            notes_.append(warning);
     }
 
     bool Shut(std::string& why) {

@@ -67,7 +67,7 @@ def test_allan_equals_the_tool(tmp_path):
     tool = np.loadtxt(tmp_path / "adev.csv", delimiter=",", skiprows=1)
     np.testing.assert_allclose(ours["tau_s"], tool[:, 0], rtol=1e-5)
     np.testing.assert_allclose(ours["deviation"] * 1e6, tool[:, 1], rtol=1e-5)
-    assert list(ours["factor"]) == [1, 2, 4, 8, 16]
+    assert ours["factor"][0] == 1 and np.all(np.diff(np.log2(ours["factor"])) == 1)
 
 
 def test_a_run_allan_is_of_its_volts_at_its_rate(run5000):
