@@ -26,8 +26,8 @@ nlohmann::json AnalysisValues(const noise::NoiseAnalysis& analysis, size_t count
                               int32_t adcControl, float referenceVolts);
 
 // The spectrum's figures: rate_hz, segment, window, white_nsd_nv_per_rthz, spurs (hz, uv_rms,
-// largest first) and tone (hz, uv_rms, snr_db, thd_db, sinad_db, sfdr_db, enob, enob_full_scale; null when no tone
-// stands clear of the noise).
+// largest first) and tone (hz, uv_rms, snr_db, thd_db, sinad_db, sfdr_db, enob,
+// enob_full_scale; null when no tone stands clear of the noise).
 nlohmann::json SpectrumFigures(const spectrum::Spectrum& spectrum);
 
 }  // namespace kx::figures
