@@ -1,6 +1,6 @@
 # Folders form layers: a target may link targets of its own folder or of a lower one, never of a
 # higher one. Checked at configure time, so an upward link fails the build at once.
-set(KX_LAYERS core board "sim ui" "registers files" analysis multichannel app cli "tests bench")
+set(KX_LAYERS core board "sim ui" "registers files" analysis multichannel app "cli server" "tests bench")
 
 function(kx_layer_of dir out)
     file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${dir})
