@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "board/port.h"
+#include "board/port_trace.h"
 
 namespace kx::server {
 
@@ -43,13 +44,13 @@ void BoardWorker::Stop() {
     }
 }
 
-void BoardWorker::Submit(uint64_t client, Work work) {
+void BoardWorker::Submit(uint64_t client, Work work, Done done) {
     {
         std::lock_guard lock(mutex_);
         // Too late: the thread has ended. Dropping the work releases what it holds.
         if (finished_) return;
-        queue_.push_back(
-            {client, std::move(work), std::chrono::steady_clock::now() + lockTimeout_});
+        queue_.push_back({client, std::move(work), std::move(done),
+                          std::chrono::steady_clock::now() + lockTimeout_});
     }
     wake_.notify_all();
 }
@@ -124,10 +125,11 @@ void BoardWorker::Run() {
         runningClient_ = taken.client;
         runningStop_ = stopping_;
         lock.unlock();
-        if (withBoard)
-            taken.work(&board_, {}, runningStop_);
-        else
-            taken.work(nullptr, LockedWhy, runningStop_);
+        std::string answer = withBoard ? taken.work(&board_, {}, runningStop_)
+                                       : taken.work(nullptr, LockedWhy, runningStop_);
+        // A client that has its answer may look at the trace at once.
+        FlushPortTrace();
+        taken.done(std::move(answer));
         lock.lock();
         runningClient_ = 0;
     }

@@ -24,9 +24,11 @@ namespace kx::server {
 
 class BoardWorker : public BoardArbiter {
 public:
-    // Runs on the board thread; board is nullptr when the lock wait ran out, with why.
-    using Work = std::function<void(Instrument* board, const std::string& why,
-                                    const std::atomic<bool>& stop)>;
+    // Runs on the board thread; board is nullptr when the lock wait ran out, with why. Its
+    // answer goes to `done`, still on the board thread, once the port trace is flushed.
+    using Work = std::function<std::string(Instrument* board, const std::string& why,
+                                           const std::atomic<bool>& stop)>;
+    using Done = std::function<void(std::string answer)>;
 
     BoardWorker(Instrument& board, std::chrono::milliseconds lockTimeout);
     ~BoardWorker() override;
@@ -40,7 +42,7 @@ public:
     // The same without waiting: the thread ends once the queue is empty.
     void RequestStop();
 
-    void Submit(uint64_t client, Work work);
+    void Submit(uint64_t client, Work work, Done done);
 
     // The client has gone: its lock is released, its read in progress stopped, its waiting jobs
     // dropped.
@@ -56,6 +58,7 @@ private:
     struct Job {
         uint64_t client = 0;
         Work work;
+        Done done;
         std::chrono::steady_clock::time_point deadline;
     };
     void Run();

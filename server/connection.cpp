@@ -127,15 +127,18 @@ void Connection::RunLine(std::string_view line) {
     // The io_context must wait for this answer, even at shutdown.
     auto guard =
         std::make_shared<asio::executor_work_guard<asio::any_io_executor>>(socket_.get_executor());
+    auto self = shared_from_this();
     server_.worker_.Submit(
         session_.client,
-        [self = shared_from_this(), prepared = std::move(prepared), guard](
-            Instrument* board, const std::string& why, const std::atomic<bool>& stop) {
-            std::string response = self->server_.interpreter_.Run(prepared, self->session_, board,
-                                                                  self->server_.worker_, stop, why);
+        [self, prepared = std::move(prepared)](Instrument* board, const std::string& why,
+                                               const std::atomic<bool>& stop) {
+            return self->server_.interpreter_.Run(prepared, self->session_, board,
+                                                  self->server_.worker_, stop, why);
+        },
+        [self, guard](std::string answer) {
             asio::post(self->socket_.get_executor(),
-                       [self, response = std::move(response), guard]() mutable {
-                           self->Answer(std::move(response));
+                       [self, answer = std::move(answer), guard]() mutable {
+                           self->Answer(std::move(answer));
                        });
         });
 }
