@@ -85,9 +85,9 @@ void BoardWorker::Abort(uint64_t client) {
     if (runningClient_ != 0 && (owner_ == 0 || owner_ == client)) runningStop_ = true;
 }
 
-uint64_t BoardWorker::lockOwner() const {
+size_t BoardWorker::queued() const {
     std::lock_guard lock(mutex_);
-    return owner_;
+    return queue_.size();
 }
 
 void BoardWorker::Run() {

@@ -52,7 +52,8 @@ public:
     bool Unlock(uint64_t client) override;
     void Abort(uint64_t client) override;
 
-    uint64_t lockOwner() const;
+    // Jobs waiting for the board.
+    size_t queued() const;
 
 private:
     struct Job {
