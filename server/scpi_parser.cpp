@@ -219,16 +219,24 @@ Pattern::Pattern(std::string_view text) : text_(text) {
 }
 
 bool Pattern::Matches(const std::vector<std::string>& nodes) const {
-    return MatchFrom(0, nodes, 0);
+    return MatchFrom(0, nodes, 0, nullptr);
 }
 
-bool Pattern::MatchFrom(size_t p, const std::vector<std::string>& nodes, size_t n) const {
+size_t Pattern::PathLength(const std::vector<std::string>& nodes) const {
+    size_t above = 0;
+    return MatchFrom(0, nodes, 0, &above) ? above : 0;
+}
+
+bool Pattern::MatchFrom(size_t p, const std::vector<std::string>& nodes, size_t n,
+                        size_t* above) const {
     if (p == nodes_.size()) return n == nodes.size();
     const Node& node = nodes_[p];
     if (n < nodes.size() && (nodes[n] == node.shortForm || nodes[n] == node.longForm) &&
-        MatchFrom(p + 1, nodes, n + 1))
+        MatchFrom(p + 1, nodes, n + 1, above)) {
+        if (above && p + 1 < nodes_.size()) ++*above;
         return true;
-    return node.optional && MatchFrom(p + 1, nodes, n);
+    }
+    return node.optional && MatchFrom(p + 1, nodes, n, above);
 }
 
 bool MatchesMnemonic(std::string_view word, std::string_view choice) {

@@ -40,6 +40,9 @@ public:
     bool common() const { return common_; }
     // True when the upper-cased mnemonics name this command, each in its short or long form.
     bool Matches(const std::vector<std::string>& nodes) const;
+    // Of mnemonics that match, how many stand for nodes above the command's last one: the header
+    // path that the next unit on the line is relative to ("FORM" of FORMat[:DATA] is one).
+    size_t PathLength(const std::vector<std::string>& nodes) const;
     const std::string& text() const { return text_; }
 
 private:
@@ -48,7 +51,9 @@ private:
         std::string longForm;
         bool optional = false;
     };
-    bool MatchFrom(size_t pattern, const std::vector<std::string>& nodes, size_t node) const;
+    // `above`, when given, counts the mnemonics matched to nodes other than the last.
+    bool MatchFrom(size_t pattern, const std::vector<std::string>& nodes, size_t node,
+                   size_t* above) const;
 
     std::string text_;
     std::vector<Node> nodes_;
@@ -90,7 +95,10 @@ public:
             full = unit.nodes;
             entry = Find(full, unit.query);
         }
-        if (entry) path.assign(full.begin(), full.end() - 1);
+        if (entry) {
+            const size_t keep = entry->pattern.PathLength(full);
+            path.assign(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(keep));
+        }
         return entry;
     }
 

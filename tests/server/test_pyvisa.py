@@ -1,7 +1,10 @@
 """kx3105-server driven by PyVISA (pyvisa-py, the pure-Python backend) as a lab client would."""
 
 import json
+import os
 import re
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -147,3 +150,20 @@ def test_lock_between_clients(visa, start_server):
     assert b.query("SYST:ERR?").startswith("-200,")
     a.close()
     b.close()
+
+
+def test_readme_example(server):
+    """The laptop example of the main README, as written, against this server."""
+    readme = os.path.join(os.path.dirname(__file__), "..", "..", "README.md")
+    text = open(readme).read()
+    start = text.index("    import numpy as np")
+    end = text.index("\n\n", text.index('SYST:ERR?', start))
+    code = "\n".join(line[4:] for line in text[start:end].splitlines())
+    code = code.replace("TCPIP::labpc::5025::SOCKET", server.resource)
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          timeout=120)
+    assert done.returncode == 0, done.stderr
+    lines = done.stdout.splitlines()
+    assert "SIMULATED" in lines[0] and lines[-1] == '0,"No error"'
+    mean = float(lines[2].split()[0])
+    assert abs(mean - 0x800000) < 1000  # the block decoded in the right byte order

@@ -117,8 +117,9 @@ private slots:
     // root; a new line starts at the root.
     void headerPath() {
         CommandTable<QString> table;
-        for (const char* p : {"CONFigure:RANGe", "CONFigure:POLarity", "CONFigure:RANGe?",
-                              "SYSTem:ERRor[:NEXT]?", "SYSTem:ERRor:COUNt?", "READ?", "*IDN?"})
+        for (const char* p :
+             {"CONFigure:RANGe", "CONFigure:POLarity", "CONFigure:RANGe?", "SYSTem:ERRor[:NEXT]?",
+              "SYSTem:ERRor:COUNt?", "READ?", "*IDN?", "FORMat[:DATA]", "FORMat:BORDer"})
             table.Add(p, QString::fromLatin1(p));
         auto resolve = [&](std::string_view line) {
             std::vector<std::string> path;
@@ -134,6 +135,10 @@ private slots:
                          "READ?"));
         QCOMPARE(resolve("SYST:ERR:NEXT?;COUN?"),
                  QString("SYSTem:ERRor[:NEXT]? ; SYSTem:ERRor:COUNt?"));
+        // An optional last node left out still sets the path below the node given.
+        QCOMPARE(resolve("SYST:ERR?;COUN?"), QString("SYSTem:ERRor[:NEXT]? ; SYSTem:ERRor:COUNt?"));
+        QCOMPARE(resolve("FORM INT;BORD SWAP;:FORM:DATA ASC;BORD NORM"),
+                 QString("FORMat[:DATA] ; FORMat:BORDer ; FORMat[:DATA] ; FORMat:BORDer"));
         QCOMPARE(resolve("CONF:RANG 1;READ? 5;POL BIP;SYST:ERR?"),
                  QString("CONFigure:RANGe ; READ? ; - ; SYSTem:ERRor[:NEXT]?"));
         QCOMPARE(resolve("POL BIP"), QString("-"));
