@@ -48,11 +48,9 @@ Failure BoardInstrument::Apply(const SettingChange& c) {
             return f;
         modeValue = wanted;
     }
-    const bool chop = ChopEnabledIn(modeValue);
-    std::optional<int> word = c.filterWord;
-    if (c.rateHz) word = FilterWordForRate(static_cast<int>(std::nearbyint(*c.rateHz)), chop);
-    if (word) {
-        if (auto f = WriteChecked(RegisterMap::Filter, *word, ProgrammingErrorLower); !f.empty())
+    if (c.filterWord) {
+        if (auto f = WriteChecked(RegisterMap::Filter, *c.filterWord, ProgrammingErrorLower);
+            !f.empty())
             return f;
     }
     if (c.channelCode || c.rangeCode || c.unipolar) {

@@ -23,8 +23,7 @@ struct SettingChange {
     std::optional<int> channelCode;  // ADC control bits 7..4
     std::optional<int> rangeCode;    // ADC control bits 2..0
     std::optional<bool> unipolar;
-    std::optional<double> rateHz;   // the filter word nearest this rate
-    std::optional<int> filterWord;  // the filter word itself
+    std::optional<int> filterWord;
     std::optional<bool> chopEnabled;
 };
 
