@@ -3,54 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "acquisition/read_codes.h"
+#include "analysis/noise_stats.h"
 #include "analysis/read_run.h"
-#include "board/registers.h"
-#include "board/serial.h"
+#include "converter/filter_logic.h"
 #include "core/messages.h"
-#include "registers/control_logic.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 namespace kx::characterise {
-
-namespace {
-
-constexpr double CodesInFullScale = 16777216.0;
-constexpr double BipolarZero = 8388608.0;
-constexpr int ContinuousConversion = 3;
-
-struct Moments {
-    double mean = 0;
-    std::optional<double> deviation;  // sample standard deviation, from two codes
-};
-
-Moments MomentsOf(const std::vector<int32_t>& codes) {
-    Moments m;
-    if (codes.empty()) return m;
-    double sum = 0;
-    for (int32_t c : codes)
-        sum += c;
-    m.mean = sum / static_cast<double>(codes.size());
-    if (codes.size() < 2) return m;
-    double squares = 0;
-    for (int32_t c : codes)
-        squares += (c - m.mean) * (c - m.mean);
-    m.deviation = std::sqrt(squares / static_cast<double>(codes.size() - 1));
-    return m;
-}
-
-// False when the converter never became ready.
-bool ReadCode(ReadData& reader, int32_t& code) {
-    code = reader.Read();
-    return code != TimeoutMarker;
-}
-
-SweepOutcome Failed(StepResult result, std::string message) {
-    return {result, std::move(message), std::nullopt};
-}
-
-}  // namespace
 
 std::optional<double> UpdateRateOf(int32_t modeValue, int32_t filterWord) {
     if (filterWord < 1 || filterWord > MaxFilterWord) return std::nullopt;
@@ -59,51 +18,27 @@ std::optional<double> UpdateRateOf(int32_t modeValue, int32_t filterWord) {
 
 SweepOutcome SweepPoint(const SweepSetting& setting, const std::atomic<bool>& stop,
                         const std::function<void(int read, int count)>& progress) {
-    Register adcControl = Register::For(RegisterMap::AdcControl);
-    const auto control = UpdateRegister(
-        adcControl,
-        [&](int32_t v) {
-            v = control::WithChannel(v, setting.channelCode);
-            v = control::WithRange(v, setting.rangeCode);
-            return control::WithUnipolar(v, setting.unipolar);
-        },
-        control::ProgramError);
-    if (!control.matches()) return Failed(StepResult::ProgrammingFailed, control::ProgramError);
-
-    Register filter = Register::For(RegisterMap::Filter);
-    if (!ProgramFilterWord(filter, setting.filterWord, {})) {
-        const char* message = setting.filterFromRate ? ProgrammingError : ProgrammingErrorLower;
-        ShowMessage(message, Icon::Warning);
-        return Failed(StepResult::ProgrammingFailed, message);
-    }
-
-    Register mode = Register::For(RegisterMap::Mode);
-    if (!mode::ProgramBit(mode, mode::ChopBit, !setting.chopEnabled).matches())
-        return Failed(StepResult::ProgrammingFailed, mode::FieldError);
-    if (!mode::ProgramCode(mode, ContinuousConversion).matches())
-        return Failed(StepResult::ProgrammingFailed, mode::CodeError);
-
-    ReadData reader = ReadData::ForDataRegister();
+    if (const auto failure = ProgramSweepPoint(setting))
+        return {StepResult::ProgrammingFailed, *failure, std::nullopt};
     std::vector<int32_t> codes;
     codes.reserve(static_cast<size_t>(std::max(setting.count, 0)));
-    for (int i = 0; i < setting.settle + setting.count; ++i) {
-        if (stop) return Failed(StepResult::Stopped, {});
-        int32_t code = 0;
-        if (!ReadCode(reader, code)) {
-            ShowMessage(run::ReadErrorMessage);
-            return Failed(StepResult::TimedOut, run::ReadErrorMessage);
-        }
-        if (i < setting.settle) continue;
-        codes.push_back(code);
-        if (progress) progress(static_cast<int>(codes.size()), setting.count);
+    const ReadResult read =
+        ReadCodes(setting.count, {.settle = setting.settle}, stop, [&](int32_t code) {
+            codes.push_back(code);
+            if (progress) progress(static_cast<int>(codes.size()), setting.count);
+            return true;
+        });
+    if (read.end == ReadEnd::Stopped) return {StepResult::Stopped, {}, std::nullopt};
+    if (read.end == ReadEnd::TimedOut) {
+        ShowMessage(run::ReadErrorMessage);
+        return {StepResult::TimedOut, run::ReadErrorMessage, std::nullopt};
     }
     return {StepResult::Done, {}, SweepFigures(codes, setting)};
 }
 
-SweepRow SweepFigures(const std::vector<int32_t>& codes, const SweepSetting& setting) {
-    const noise::Scaling scaling =
-        noise::ScalingFor(setting.rangeCode, setting.unipolar ? 1 : 2, setting.referenceVolts);
-    const double microvoltsPerCode = static_cast<double>(scaling.lsbVolts) * 1e6;
+SweepRow SweepFigures(std::span<const int32_t> codes, const SweepSetting& setting) {
+    const Scaling scaling = Scaling::Shown(setting.adcControl(), setting.referenceVolts);
+    const double microvoltsPerCode = scaling.lsbVolts * 1e6;
 
     SweepRow row;
     row.rateHz = UpdateRate(std::max(setting.filterWord, 1), setting.chopEnabled);
@@ -111,43 +46,34 @@ SweepRow SweepFigures(const std::vector<int32_t>& codes, const SweepSetting& set
     row.rangeCode = setting.rangeCode;
     row.unipolar = setting.unipolar;
     row.codes = static_cast<int>(codes.size());
-    const Moments m = MomentsOf(codes);
-    row.meanCode = m.mean;
-    row.rmsCodes = m.deviation.value_or(0.0);
+    const noise::NoiseStatistics stats = noise::ComputeNoiseStatistics(codes);
+    row.meanCode = stats.averageCode;
+    row.rmsCodes = stats.rmsExactCodes;
     row.rmsMicrovolts = row.rmsCodes * microvoltsPerCode;
-    if (!codes.empty()) {
-        const auto [low, high] = std::minmax_element(codes.begin(), codes.end());
-        const double span = static_cast<double>(*high) - static_cast<double>(*low);
-        row.pkPkMicrovolts = span * microvoltsPerCode;
-        if (span > 0) row.noiseFreeBits = std::log2(CodesInFullScale / span);
-    }
-    if (row.rmsCodes > 0) row.effectiveResolutionBits = std::log2(CodesInFullScale / row.rmsCodes);
+    row.pkPkMicrovolts = static_cast<double>(stats.span) * microvoltsPerCode;
+    if (stats.span > 0) row.noiseFreeBits = stats.noiseFreeBits;
+    if (row.rmsCodes > 0) row.effectiveResolutionBits = stats.effectiveResolutionBits;
     return row;
 }
 
-std::optional<LogLine> TakeLogLine(int average, const noise::Scaling& scaling,
+std::optional<LogLine> TakeLogLine(int average, const Scaling& scaling,
                                    const std::atomic<bool>& stop) {
     LogLine line;
     line.time = allan::Clock::now();
     line.status = "ok";
-    ReadData reader = ReadData::ForDataRegister();
     std::vector<int32_t> codes;
-    for (int i = 0; i < std::max(average, 1); ++i) {
-        if (stop) return std::nullopt;
-        int32_t code = 0;
-        if (!ReadCode(reader, code)) {
-            line.status = run::ReadErrorMessage;
-            break;
-        }
+    const ReadResult read = ReadCodes(std::max(average, 1), {}, stop, [&](int32_t code) {
         codes.push_back(code);
-    }
+        return true;
+    });
+    if (read.end == ReadEnd::Stopped) return std::nullopt;
+    if (read.end == ReadEnd::TimedOut) line.status = run::ReadErrorMessage;
     line.codes = static_cast<int>(codes.size());
     if (codes.empty()) return line;
-    const Moments m = MomentsOf(codes);
-    line.meanCode = m.mean;
-    line.rmsCodes = m.deviation;
-    const double fromZero = scaling.polarity == 1 ? m.mean : m.mean - BipolarZero;
-    line.volts = fromZero * static_cast<double>(scaling.lsbVolts);
+    const noise::NoiseStatistics stats = noise::ComputeNoiseStatistics(codes);
+    line.meanCode = stats.averageCode;
+    if (codes.size() > 1) line.rmsCodes = stats.rmsExactCodes;
+    line.volts = scaling.CodeToVolts(stats.averageCode);
     return line;
 }
 

@@ -4,16 +4,19 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "acquisition/run.h"
+#include "acquisition/sweep_point.h"
 #include "analysis/allan.h"
-#include "analysis/noise_stats.h"
 
-// The steps of a data-sheet noise sweep and of a drift log, on the board behind the port layer:
-// registers changed through Register with read-back and the register screens' messages, codes
-// read with ReadData as the read for analysis reads them. They return figures only; printing is
-// the caller's. Each looks at a stop flag between codes, so a signal handler can end a long run.
+// The figures of a data-sheet noise sweep and of a drift log, and the steps that take them on
+// the board: the point programmed by the acquisition layer (ProgramSweepPoint), the codes read
+// through its one capture loop (ReadCodes), the figures from the noise statistics. They return
+// figures only; printing is the caller's. Each looks at a stop flag between codes, so a signal
+// handler can end a long run.
 
 namespace kx::characterise {
 
@@ -21,20 +24,7 @@ namespace kx::characterise {
 // filter screen computes it; nullopt for filter word 0, which sets no rate.
 std::optional<double> UpdateRateOf(int32_t modeValue, int32_t filterWord);
 
-// One point of a sweep: what to program and how many codes to take.
-struct SweepSetting {
-    int channelCode = 0;  // ADC control bits 7..4
-    int rangeCode = 7;    // ADC control bits 2..0
-    bool unipolar = false;
-    bool chopEnabled = true;  // mode bit 7 clear
-    int filterWord = 0x45;
-    // The word was worked out from a rate in hertz: a mismatch is then worded as the filter
-    // screen's rate entry words it ("Error Programming KX3105"), else as its word entry does.
-    bool filterFromRate = false;
-    int settle = 3;    // results discarded after programming
-    int count = 1000;  // codes captured, at least 1
-    float referenceVolts = 2.5f;
-};
+using SweepSetting = kx::SweepSetting;
 
 struct SweepRow {
     double rateHz = 0;
@@ -59,17 +49,16 @@ struct SweepOutcome {
     std::optional<SweepRow> row;  // with Done
 };
 
-// Programs the ADC control register (channel, range, coding), the filter word and the mode
-// register (chopping, then continuous conversion), each read back, a mismatch shown in the
-// register screen's words and the point abandoned; then discards `settle` results and captures
-// `count` codes. A time-out shows "Error Reading Data from KX3105". `stop` is looked at before
-// every code; `progress` (may be empty) is called after every captured code.
+// Programs the point (ProgramSweepPoint: a mismatch shown in the register screen's words and the
+// point abandoned), then discards `settle` results and captures `count` codes. A time-out shows
+// "Error Reading Data from KX3105". `stop` is looked at before every code; `progress` (may be
+// empty) is called after every captured code.
 SweepOutcome SweepPoint(const SweepSetting& setting, const std::atomic<bool>& stop,
                         const std::function<void(int read, int count)>& progress = {});
 
 // The row's figures from captured codes (a sweep point's last step, on its own for callers that
 // have the codes already).
-SweepRow SweepFigures(const std::vector<int32_t>& codes, const SweepSetting& setting);
+SweepRow SweepFigures(std::span<const int32_t> codes, const SweepSetting& setting);
 
 // One line of a drift log. A failed read ends the line early, with the read's message as its
 // status (shown nowhere else: the log goes on); the figures then cover the codes read before.
@@ -82,10 +71,10 @@ struct LogLine {
     std::string status;              // "ok" or the message
 };
 
-// Reads `average` codes (at least 1) and averages them; volts from the scaling (the range,
-// polarity and reference of noise::ScalingFor): bipolar code 0x800000 is 0 V. nullopt when
-// `stop` was set before the line was complete.
-std::optional<LogLine> TakeLogLine(int average, const noise::Scaling& scaling,
+// Reads `average` codes (at least 1) and averages them; volts from the scaling (the noise
+// analysis's, Scaling::Shown): bipolar code 0x800000 is 0 V. nullopt when `stop` was set before
+// the line was complete.
+std::optional<LogLine> TakeLogLine(int average, const Scaling& scaling,
                                    const std::atomic<bool>& stop);
 
 }  // namespace kx::characterise

@@ -5,17 +5,15 @@
 
 #include "board/registers.h"
 #include "board/serial.h"
+#include "converter/adc_control_fields.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/numtext.h"
-#include "registers/adc_control_fields.h"
 
 namespace kx::noise {
 
 namespace {
 
-constexpr double TwoTo23 = 8388608.0;
-constexpr double TwoTo24 = 16777216.0;
 constexpr const char* PlusMinus = "\u00B1 ";
 
 // Nanovolts in the band of their magnitude; `patterns` per band nV, uV, mV, V. Values of 10^9 nV
@@ -31,46 +29,31 @@ std::string InBands(float nanovolts, const char* nv, const char* uv, const char*
 
 }  // namespace
 
-NoiseStatistics ComputeNoiseStatistics(const std::vector<double>& buffer, int count) {
+NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes) {
     NoiseStatistics s;
-    // Only whole elements of the buffer are read, whatever the count says.
-    count = std::min(count, static_cast<int>(buffer.size()) - 1);
-    if (count < 1) return s;
-    // Codes as the nearest 32-bit integer; values beyond it (only from a damaged file) clamp.
-    s.maxCode = RoundHalfEven(buffer[1]);
-    s.minCode = s.maxCode;
+    if (codes.empty()) return s;
+    const auto [low, high] = std::minmax_element(codes.begin(), codes.end());
+    s.minCode = *low;
+    s.maxCode = *high;
     double sum = 0;
-    for (int i = 1; i <= count; ++i) {
-        const double x = buffer[static_cast<size_t>(i)];
-        if (x > s.maxCode) s.maxCode = RoundHalfEven(x);
-        if (x < s.minCode) s.minCode = RoundHalfEven(x);
+    for (const int32_t x : codes)
         sum += x;
-    }
     // The sum in double precision: a single-precision running sum of 5000 mid-scale codes loses
     // whole codes once it passes 2^24.
+    const auto count = static_cast<double>(codes.size());
     s.averageCode = sum / count;
     double squares = 0;
-    for (int i = 1; i <= count; ++i) {
-        const double d = buffer[static_cast<size_t>(i)] - s.averageCode;
+    for (const int32_t x : codes) {
+        const double d = x - s.averageCode;
         squares += d * d;
     }
-    s.rmsExactCodes = count < 2 ? 0.0 : std::sqrt(squares / (count - 1));
+    s.rmsExactCodes = codes.size() < 2 ? 0.0 : std::sqrt(squares / (count - 1));
     s.rmsNoiseCodes = RoundHalfEven(s.rmsExactCodes);
     s.span = static_cast<int64_t>(s.maxCode) - s.minCode;
     s.effectiveResolutionBits =
-        s.rmsExactCodes > 0 ? std::log2(TwoTo24 / s.rmsExactCodes) : std::nan("");
-    s.noiseFreeBits = s.span > 0 ? std::log2(TwoTo24 / static_cast<double>(s.span)) : std::nan("");
-    return s;
-}
-
-Scaling ScalingFor(int rangeCode, int16_t polarity, float referenceVoltage) {
-    Scaling s;
-    s.inputRange = adc::RangeVolts(rangeCode);
-    s.rangeGain = static_cast<int16_t>(adc::RangeGain(rangeCode));
-    s.polarity = polarity;
-    s.lsbVolts = static_cast<float>(static_cast<double>(referenceVoltage) * 1.024 * polarity /
-                                    (s.rangeGain * TwoTo24));
-    s.lsbNanovolts = static_cast<double>(s.lsbVolts) * 1e9;
+        s.rmsExactCodes > 0 ? std::log2(CodesInFullScale / s.rmsExactCodes) : std::nan("");
+    s.noiseFreeBits =
+        s.span > 0 ? std::log2(CodesInFullScale / static_cast<double>(s.span)) : std::nan("");
     return s;
 }
 
@@ -101,10 +84,9 @@ std::string PkPkText(int64_t span, double lsbNanovolts) {
     return InBands(k, "0.000", "0.000", "0.000", "0.000");
 }
 
-std::string AverageValueText(double averageCode, int16_t polarity, double lsbNanovolts) {
-    double codes = std::floor(averageCode);
-    if (polarity == 2) codes -= TwoTo23;
-    const auto a = static_cast<float>(codes * lsbNanovolts);
+std::string AverageValueText(double averageCode, const Scaling& scaling) {
+    // The whole code below the mean, as the screen has always scaled it.
+    const auto a = static_cast<float>(scaling.CodeToVolts(std::floor(averageCode)) * 1e9);
     return InBands(a, "00.000", "00.000", "0.000", "0.000");
 }
 
@@ -114,8 +96,7 @@ DataSheetTexts DataSheetResultTexts(const NoiseStatistics& stats, const Scaling&
     };
     DataSheetTexts t;
     t.rmsCodes = twoDecimals(stats.rmsExactCodes);
-    const auto r =
-        static_cast<float>(static_cast<double>(scaling.lsbVolts) * stats.rmsExactCodes * 1e9);
+    const auto r = static_cast<float>(scaling.lsbVolts * stats.rmsExactCodes * 1e9);
     t.rms = InBands(r, "0.00", "0.00", "0.00", "0.00");
     t.effectiveResolution = twoDecimals(stats.effectiveResolutionBits);
     t.noiseFree = twoDecimals(stats.noiseFreeBits);
@@ -123,52 +104,52 @@ DataSheetTexts DataSheetResultTexts(const NoiseStatistics& stats, const Scaling&
 }
 
 NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling,
-                            float referenceVoltage, int codeCount) {
+                            size_t codeCount) {
+    const auto lsb = static_cast<float>(scaling.lsbVolts);
     NoiseTexts t;
-    t.ref = ReferenceText(referenceVoltage);
-    t.lsb = LsbText(scaling.lsbVolts);
-    t.range = RangeText(scaling.inputRange, scaling.polarity);
+    t.ref = ReferenceText(scaling.referenceVolts);
+    t.lsb = LsbText(lsb);
+    t.range = RangeText(scaling.inputRange(), scaling.polarity());
     t.codes = std::to_string(codeCount);
     t.rmsLsb = Hex(stats.rmsNoiseCodes);
     t.average = Hex(RoundHalfEven(stats.averageCode));
     t.span = Hex(stats.span);
     t.max = Hex(stats.maxCode);
     t.min = Hex(stats.minCode);
-    t.rms = RmsText(scaling.lsbVolts, stats.rmsNoiseCodes);
-    t.pkPk = PkPkText(stats.span, scaling.lsbNanovolts);
-    t.avValue = AverageValueText(stats.averageCode, scaling.polarity, scaling.lsbNanovolts);
+    t.rms = RmsText(lsb, stats.rmsNoiseCodes);
+    t.pkPk = PkPkText(stats.span, scaling.lsbVolts * 1e9);
+    t.avValue = AverageValueText(stats.averageCode, scaling);
     return t;
 }
 
-NoiseAnalysis AnalyseSharedRun() {
-    WriteSerial(RegisterMap::AdcControl.readByte, PortAddress, 8);
-    return AnalyseSharedRun(ReadSerial(8, PortAddress) & 0xFF);
+NoiseFigures FiguresOf(const NoiseStatistics& s, size_t codes, const Scaling& scaling) {
+    NoiseFigures f;
+    const double lsb = scaling.lsbVolts;
+    f.codes = codes;
+    f.meanCode = s.averageCode;
+    f.rmsCodes = s.rmsExactCodes;
+    f.rmsCodesWhole = s.rmsNoiseCodes;
+    f.peakToPeakCodes = s.span;
+    f.minCode = s.minCode;
+    f.maxCode = s.maxCode;
+    f.lsbVolts = lsb;
+    f.rmsVolts = s.rmsExactCodes * lsb;
+    f.peakToPeakVolts = static_cast<double>(s.span) * lsb;
+    f.meanVolts = scaling.CodeToVolts(s.averageCode);
+    f.rangeVolts = scaling.nominalRangeVolts();
+    f.bipolar = !scaling.unipolar;
+    f.refVolts = scaling.referenceVolts;
+    f.effectiveResolutionBits = s.effectiveResolutionBits;
+    f.noiseFreeBits = s.noiseFreeBits;
+    return f;
 }
 
-NoiseAnalysis AnalyseSharedRun(int32_t adcControl) {
+NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling) {
     NoiseAnalysis a;
-    a.adcControl = adcControl;
-    const int rangeCode = adc::RangeCode(a.adcControl);
-    InputRange = adc::RangeVolts(rangeCode);
-    Polarity = adc::PolarityOf(a.adcControl);
-
-    a.stats = ComputeNoiseStatistics(SampleBuffer, CodeCount);
-    MaxCode = a.stats.maxCode;
-    MinCode = a.stats.minCode;
-    a.scaling = ScalingFor(rangeCode, Polarity, ReferenceVoltage);
-    a.texts = NoiseResultTexts(a.stats, a.scaling, ReferenceVoltage, CodeCount);
-    a.dataSheet = DataSheetResultTexts(a.stats, a.scaling);
-    return a;
-}
-
-NoiseAnalysis AnalyseRun(const std::vector<double>& buffer, int count, int32_t adcControl,
-                         float referenceVoltage) {
-    NoiseAnalysis a;
-    a.adcControl = adcControl;
-    const int rangeCode = adc::RangeCode(adcControl);
-    a.stats = ComputeNoiseStatistics(buffer, count);
-    a.scaling = ScalingFor(rangeCode, adc::PolarityOf(adcControl), referenceVoltage);
-    a.texts = NoiseResultTexts(a.stats, a.scaling, referenceVoltage, count);
+    a.stats = ComputeNoiseStatistics(codes);
+    a.scaling = scaling;
+    a.texts = NoiseResultTexts(a.stats, scaling, codes.size());
+    a.dataSheet = DataSheetResultTexts(a.stats, scaling);
     return a;
 }
 

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
-#include <vector>
+
+#include "acquisition/run.h"
 
 // Noise statistics of a run of codes and every text the noise analysis shows. Plain functions of
 // their inputs, so the screen and the command-line tool print the same texts.
 
 namespace kx::noise {
 
-// Extremes, mean and sample standard deviation of codes 1..count of a buffer (element 0 is no
-// sample). Sums are formed in double precision and the span in 64 bits, so a run holding
-// -2147483648 (the time-out marker, loaded from a file) is handled like any other code.
+// Extremes, mean and sample standard deviation of a run's codes. Sums are formed in double
+// precision and the span in 64 bits, so a run holding -2147483648 (the time-out marker, loaded
+// from a file) is handled like any other code.
 struct NoiseStatistics {
     int32_t maxCode = 0;
     int32_t minCode = 0;
@@ -27,22 +30,11 @@ struct NoiseStatistics {
     double noiseFreeBits = 0;
 };
 
-// count < 1 gives all zeros; count 1 gives RMS 0.
-NoiseStatistics ComputeNoiseStatistics(const std::vector<double>& buffer, int count);
+// No codes give all zeros; one code gives RMS 0.
+NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes);
 
-// The code-to-voltage scaling of a range code (ADC control bits 2..0), a polarity (1 unipolar,
-// 2 bipolar) and a reference voltage.
-struct Scaling {
-    float inputRange = 0;  // volts, 0.02f .. 2.56f
-    int16_t rangeGain = 1;
-    int16_t polarity = 2;
-    float lsbVolts = 0;       // size of one code step, rounded to single precision
-    double lsbNanovolts = 0;  // lsbVolts * 1e9 in double precision
-};
-
-Scaling ScalingFor(int rangeCode, int16_t polarity, float referenceVoltage);
-
-// The texts of every result label.
+// The texts of every result label. The scaling is the noise analysis's (Scaling::Shown): its LSB
+// in single precision, as the labels are figured.
 struct NoiseTexts {
     std::string ref;      // RefLabel       "2.50 V"
     std::string lsb;      // LSBLabel       "305.176 nV"
@@ -58,17 +50,15 @@ struct NoiseTexts {
     std::string avValue;  // AvValueLabel   "30.518 uV"
 };
 
-NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling,
-                            float referenceVoltage, int codeCount);
+NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling, size_t codeCount);
 
 // The single label texts, for callers that want one of them. "±" is U+00B1 in UTF-8.
-std::string ReferenceText(float referenceVoltage);                  // "2.50 V", ".50 V"
-std::string RangeText(float inputRange, int16_t polarity);          // "± 1.28V", "640 mV"
-std::string LsbText(float lsbVolts);                                // "305.176 nV", "4.883 uV"
-std::string RmsText(float lsbVolts, int32_t rmsNoiseCodes);         // "610.35 nV"
-std::string PkPkText(int64_t span, double lsbNanovolts);            // "4.272 uV"
-std::string AverageValueText(double averageCode, int16_t polarity,  // "-30.518 uV"
-                             double lsbNanovolts);
+std::string ReferenceText(float referenceVoltage);           // "2.50 V", ".50 V"
+std::string RangeText(float inputRange, int16_t polarity);   // "± 1.28V", "640 mV"
+std::string LsbText(float lsbVolts);                         // "305.176 nV", "4.883 uV"
+std::string RmsText(float lsbVolts, int32_t rmsNoiseCodes);  // "610.35 nV"
+std::string PkPkText(int64_t span, double lsbNanovolts);     // "4.272 uV"
+std::string AverageValueText(double averageCode, const Scaling& scaling);  // "-30.518 uV"
 
 // The figures converter data sheets quote, from the unrounded deviation: the screen shows them
 // below the labels above, kx3105-cli --json prints the numbers. Two decimals; "-" where a figure
@@ -81,25 +71,50 @@ struct DataSheetTexts {
 };
 DataSheetTexts DataSheetResultTexts(const NoiseStatistics& stats, const Scaling& scaling);
 
-// The whole analysis of SampleBuffer/CodeCount for an ADC control byte: sets InputRange and
-// Polarity from it, leaves MaxCode and MinCode, and returns the texts with ReferenceVoltage as the
-// reference.
+// The whole analysis of a run's codes, any number of them, scaled as the noise analysis scales:
+// the statistics, every label text and the data-sheet figures.
 struct NoiseAnalysis {
-    int32_t adcControl = 0;
     NoiseStatistics stats;
     Scaling scaling;
     NoiseTexts texts;
     DataSheetTexts dataSheet;
 };
-NoiseAnalysis AnalyseSharedRun(int32_t adcControl);
+NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling);
 
-// The same as the screen runs it on opening: the ADC control register read directly
-// (WriteSerial 0x42, ReadSerial 8 bits at PortAddress), the byte taken as it comes.
-NoiseAnalysis AnalyseSharedRun();
-
-// The same analysis of codes buffer[1..count], any count, with the reference given: the globals
-// are left alone, so a run longer than the 16-bit CodeCount can be analysed.
-NoiseAnalysis AnalyseRun(const std::vector<double>& buffer, int count, int32_t adcControl,
-                         float referenceVoltage);
+// The analysis as numbers in base units, for scripts (kx3105-cli analyse --json, the instrument's
+// MEASure:NOISe?): the statistics with the volts of the LSB in double precision
+// (`Scaling::Of`), not the rounded one of the labels.
+struct NoiseFigures {
+    size_t codes = 0;
+    double meanCode = 0;
+    double rmsCodes = 0;  // sample standard deviation
+    int32_t rmsCodesWhole = 0;
+    int64_t peakToPeakCodes = 0;
+    int32_t minCode = 0;
+    int32_t maxCode = 0;
+    double lsbVolts = 0;
+    double rmsVolts = 0;
+    double peakToPeakVolts = 0;
+    double meanVolts = 0;
+    double rangeVolts = 0;  // nominal, 0.02 ... 2.56
+    bool bipolar = true;
+    double refVolts = 0;
+    double effectiveResolutionBits = 0;  // NaN for a run that does not vary
+    double noiseFreeBits = 0;
+};
+NoiseFigures FiguresOf(const NoiseStatistics& stats, size_t codes, const Scaling& scaling);
 
 }  // namespace kx::noise
+
+namespace kx {
+
+// What the noise analysis hands the noise plot, the histogram and the spectrum: the run, the
+// extremes it found, and the scaling it used (none where no analysis scaled the run).
+struct AnalysedRun {
+    Run run;
+    int32_t minCode = 0;
+    int32_t maxCode = 0;
+    std::optional<Scaling> scaling;
+};
+
+}  // namespace kx

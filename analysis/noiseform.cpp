@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "acquisition/shared_run.h"
+#include "converter/control_logic.h"
+
 namespace {
 
 // The rows of one results frame: caption, value, and the "Hex" unit caption where it has one.
@@ -38,7 +41,7 @@ struct RowBuilder {
 
 }  // namespace
 
-NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
+NoiseForm::NoiseForm(kx::Run run, kx::NoiseOpeners openers, QWidget* parent)
     : ScreenDialog(parent), openers_(std::move(openers)) {
     setObjectName(QStringLiteral("NoiseForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Noise Analysis"));
@@ -105,15 +108,26 @@ NoiseForm::NoiseForm(kx::NoiseOpeners openers, QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    kx::WireOpener(graph, this, openers_.graph);
-    kx::WireOpener(histogram, this, openers_.histogram);
-    kx::WireOpener(spectrum, this, openers_.spectrum);
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
 
     // Range and polarity as the converter holds them now, whatever they were when the codes
-    // were taken.
-    analysis_ = kx::noise::AnalyseSharedRun();
+    // were taken; the reference as last stored.
+    const kx::Scaling scaling = kx::Scaling::Shown(kx::control::ReadDirect(), run.referenceVolts);
+    analysis_ = kx::noise::AnalyseRun(run.codes, scaling);
+    kx::PublishScaling(scaling);
+    kx::PublishExtremes(analysis_.stats.minCode, analysis_.stats.maxCode);
+    analysed_ = {std::move(run), analysis_.stats.minCode, analysis_.stats.maxCode, scaling};
     ShowNoiseResults();
+
+    const auto wire = [this](QPushButton* button, const auto& open) {
+        kx::WireOpener(button, this,
+                       open ? std::function<void(QWidget*)>(
+                                  [this, open](QWidget* parent) { open(parent, analysed_); })
+                            : std::function<void(QWidget*)>());
+    };
+    wire(graph, openers_.graph);
+    wire(histogram, openers_.histogram);
+    wire(spectrum, openers_.spectrum);
 }
 
 void NoiseForm::ShowNoiseResults() {

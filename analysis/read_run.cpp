@@ -5,19 +5,12 @@
 #include <cstdint>
 #include <limits>
 
-#include "board/port.h"
-#include "board/serial.h"
-#include "core/globals.h"
+#include "acquisition/read_codes.h"
+#include "board/registers.h"
 #include "core/messages.h"
 #include "core/numtext.h"
 
 namespace kx::run {
-
-void RecreateRun(int count) {
-    // A fresh buffer, never a resized one: element 0 is no sample and stays 0.
-    SampleBuffer = std::vector<double>(static_cast<size_t>(count < 1 ? 0 : count) + 1, 0.0);
-    CodeCount = 0;
-}
 
 std::optional<int16_t> ParseCodeCount(std::string_view text) {
     const auto value = ParseDecimal(text);
@@ -42,70 +35,34 @@ std::optional<int32_t> ParseDelay(std::string_view text) {
     return std::max(0, RoundHalfEven(*value));
 }
 
-AnalysisRead::AnalysisRead(int requestedCount) : AnalysisRead(requestedCount, true) {}
-
-AnalysisRead AnalysisRead::Private(int requestedCount) {
-    return AnalysisRead(requestedCount, false);
-}
-
-AnalysisRead::AnalysisRead(int requestedCount, bool shared)
-    : shared_(shared), requested_(requestedCount < 1 ? 0 : requestedCount) {
-    if (shared_)
-        RecreateRun(requested_);
-    else
-        own_.assign(static_cast<size_t>(requested_) + 1, 0.0);
-    finished_ = requested_ == 0;
-}
-
-void AnalysisRead::Publish() const {
-    if (shared_) return;
-    SampleBuffer = own_;
-    CodeCount = static_cast<int16_t>(read_);
-}
-
-ReadStep AnalysisRead::Step(ReadData& reader, bool keepReading) {
-    // The run may only be filled while it is the buffer this read created.
-    if (finished_ || static_cast<size_t>(read_) + 1 >= Run().size()) {
-        finished_ = true;
-        return ReadStep::Done;
+AnalysisReadEnd ReadForAnalysis(int requested, const std::atomic<bool>& stop,
+                                std::vector<int32_t>& codes,
+                                const std::function<void(int stored)>& progress) {
+    codes.clear();
+    if (requested < 1) return AnalysisReadEnd::Done;
+    codes.reserve(static_cast<size_t>(requested));
+    const ReadResult read = ReadCodes(requested, {}, stop, [&](int32_t code) {
+        codes.push_back(code);
+        progress(static_cast<int>(codes.size()));
+        // A stop that came while the word was clocked in keeps that code.
+        return !stop.load(std::memory_order_relaxed);
+    });
+    switch (read.end) {
+        case ReadEnd::Done:
+            return AnalysisReadEnd::Done;
+        case ReadEnd::TimedOut:
+            ShowMessage(ReadErrorMessage);
+            return AnalysisReadEnd::TimedOut;
+        case ReadEnd::Stopped:
+            break;
     }
-    return Store(reader.Read(), keepReading);
-}
-
-ReadStep AnalysisRead::StepUnlessStopped(ReadData& reader, bool stopRequested) {
-    if (finished_ || static_cast<size_t>(read_) + 1 >= Run().size()) {
-        finished_ = true;
-        return ReadStep::Done;
-    }
-    if (stopRequested) return Interrupt();
-    const int32_t code = reader.Read();
-    if (code == StoppedMarker) return Interrupt();
-    // A stop that came while the word was clocked in keeps that code.
-    return Store(code, !WaitStopRequested());
-}
-
-ReadStep AnalysisRead::Interrupt() {
-    finished_ = true;
     ShowMessage(InterruptionMessage, Icon::Warning);
-    return ReadStep::Interrupted;
+    return AnalysisReadEnd::Interrupted;
 }
 
-ReadStep AnalysisRead::Store(int32_t code, bool keepReading) {
-    if (code == TimeoutMarker) {
-        // The failed slot is not a code: the run ends at the codes actually read.
-        finished_ = true;
+void ReadForDisplay(const std::atomic<bool>& stop, const std::function<bool(int32_t code)>& show) {
+    if (ReadCodes(UntilStopped, {}, stop, show).end == ReadEnd::TimedOut)
         ShowMessage(ReadErrorMessage);
-        return ReadStep::TimedOut;
-    }
-    ++read_;
-    Run()[static_cast<size_t>(read_)] = code;
-    if (shared_) CodeCount = static_cast<int16_t>(read_);
-    if (!keepReading) return Interrupt();
-    if (read_ == requested_) {
-        finished_ = true;
-        return ReadStep::Done;
-    }
-    return ReadStep::Continue;
 }
 
 }  // namespace kx::run

@@ -1,22 +1,17 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-#include "board/registers.h"
-#include "core/globals.h"
-
-// The shared run (SampleBuffer, CodeCount, ReferenceVoltage) and the read that fills it, as a
-// step function: the caller reads one code per call and may run its event loop in between, so a
-// window stays responsive and a key press can stop the read.
+// The data-reading screen's logic: its entry fields, the read for analysis and the read for
+// display (both through the one capture loop, ReadCodes), and the run-length gate of "Noise
+// Analysis". Plain C++; the screen runs the reads on its worker.
 
 namespace kx::run {
-
-// Discards SampleBuffer and creates it afresh with elements 0..count (all 0) and sets CodeCount
-// to 0. A count below 1 gives an empty run.
-void RecreateRun(int count);
 
 // "Number of Codes to Read": a 16-bit whole number, a fraction rounded half to even; nullopt for
 // text that is no number or lies outside -32768..32767.
@@ -31,53 +26,19 @@ std::optional<float> ParseReference(std::string_view text);
 // nullopt for text that is no number or beyond 32 bits.
 std::optional<int32_t> ParseDelay(std::string_view text);
 
-enum class ReadStep {
-    Continue,     // a code was stored; call Step again
-    Done,         // the requested count has been read
-    TimedOut,     // the converter never became ready; "Error Reading Data from KX3105" was shown
-    Interrupted,  // keep-reading was false; "User Interruption of Reading" was shown
-};
+// The read for analysis: up to `requested` codes (none below 1) through ReadCodes into `codes`,
+// `progress` told how many are held after each one. A time-out shows "Error Reading Data from
+// KX3105" and keeps the codes read before it (the failed slot is no code); a stop, before a code or
+// while it was awaited or clocked in, shows "User Interruption of Reading" (the code clocked in
+// is kept). The caller makes the codes the program's run.
+enum class AnalysisReadEnd { Done, TimedOut, Interrupted };
+AnalysisReadEnd ReadForAnalysis(int requested, const std::atomic<bool>& stop,
+                                std::vector<int32_t>& codes,
+                                const std::function<void(int stored)>& progress);
 
-// A read for analysis. Construction re-creates the run at the requested size; each Step reads
-// one code through `reader` into the next element and raises CodeCount to it. After Done or
-// TimedOut the caller stores the reference voltage; after Interrupted it leaves
-// ReferenceVoltage alone. A time-out leaves no marker in the run: CodeCount stays at the
-// codes actually read.
-//
-// A read made away from the window's thread fills a run of its own instead (Private), which
-// Publish puts into the shared globals once the read has ended.
-class AnalysisRead {
-public:
-    explicit AnalysisRead(int requestedCount);
-    static AnalysisRead Private(int requestedCount);
-
-    // `keepReading` is the flag as it stands after this iteration's events were processed: the
-    // code is still read and stored before an interruption is reported.
-    ReadStep Step(ReadData& reader, bool keepReading);
-
-    // The same for a read that can be stopped at any moment: a stop reads no further code, and
-    // a wait on the ready line that a stop ended (StoppedMarker) stores nothing.
-    ReadStep StepUnlessStopped(ReadData& reader, bool stopRequested);
-
-    // SampleBuffer and CodeCount from the private run.
-    void Publish() const;
-
-    int requested() const { return requested_; }
-    int codesRead() const { return read_; }
-    bool finished() const { return finished_; }
-
-private:
-    AnalysisRead(int requestedCount, bool shared);
-    std::vector<double>& Run() { return shared_ ? SampleBuffer : own_; }
-    ReadStep Interrupt();
-    ReadStep Store(int32_t code, bool keepReading);
-
-    bool shared_ = true;
-    std::vector<double> own_;
-    int requested_;
-    int read_ = 0;
-    bool finished_ = false;
-};
+// The read for display: code after code until a stop or a time-out ("Error Reading Data from
+// KX3105"), each handed to `show`, which may end the read by returning false.
+void ReadForDisplay(const std::atomic<bool>& stop, const std::function<bool(int32_t code)>& show);
 
 // The texts the read shows.
 inline constexpr const char* ReadingNotice = "Press any key to stop reading";

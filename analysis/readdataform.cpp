@@ -11,10 +11,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <chrono>
 
+#include "acquisition/shared_run.h"
 #include "analysis/noiseform.h"
 #include "analysis/read_run.h"
-#include "board/serial.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/messages.h"
@@ -70,7 +71,9 @@ ReadDataForm::ReadDataForm(std::function<void(QWidget*)> noise, QWidget* parent)
     delay_ = entry("DelayText", QStringLiteral("Delay Between Reads (mS) :"), QStringLiteral("0"));
     currentCode_ = entry("CurrentCodeText", QStringLiteral("Current Code :"), QString());
     currentCode_->setReadOnly(true);
-    ref_ = entry("RefText", QStringLiteral("Reference Voltage :"), QStringLiteral("2.5"));
+    // "2.5" at every opening, whatever the reference in use.
+    ref_ = entry("RefText", QStringLiteral("Reference Voltage :"),
+                 QString::number(kx::DefaultReferenceVolts));
 
     readingLabel_ = kx::NamedLabel("ReadingLabel", QString(), frame);
     readingLabel_->setMinimumWidth(220);
@@ -184,35 +187,37 @@ void ReadDataForm::Command1_Click() {
         Refuse(numCodes_);
         return;
     }
-    struct Shared {
-        kx::run::AnalysisRead run;
-        kx::run::ReadStep step = kx::run::ReadStep::Done;
+    // The worker fills a run of its own, which becomes the program's run when the read ends.
+    struct Read {
+        kx::Run run;
+        kx::run::AnalysisReadEnd end = kx::run::AnalysisReadEnd::Done;
     };
-    auto shared = std::make_shared<Shared>(Shared{kx::run::AnalysisRead::Private(*count)});
+    auto read = std::make_shared<Read>();
+    read->run.taken = std::chrono::system_clock::now();
+    const int requested = *count;
     progress_->setFormat(QStringLiteral("%v of %m codes"));
-    progress_->setRange(0, std::max(shared->run.requested(), 1));
+    progress_->setRange(0, std::max(requested, 1));
     progress_->setValue(0);
     progressShownAt_ = QDateTime::currentMSecsSinceEpoch();
     SetReading(true);
     runner_->start(
-        [this, shared, reader = reader_](kx::BoardWork& work) mutable {
-            kx::run::AnalysisRead& run = shared->run;
-            while (!run.finished()) {
-                const int before = run.codesRead();
-                shared->step = run.StepUnlessStopped(reader, work.stopRequested());
-                const int after = run.codesRead();
-                if (after != before) work.report([this, after] { CodeStored(after); });
-            }
+        [this, read, requested](kx::BoardWork& work) {
+            read->end = kx::run::ReadForAnalysis(
+                requested, work.stopFlag(), read->run.codes,
+                [this, &work](int stored) { work.report([this, stored] { CodeStored(stored); }); });
         },
-        [this, shared](std::vector<kx::Message> messages, bool closing) {
-            // The run becomes the shared one here, on the window's thread.
-            shared->run.Publish();
-            progress_->setValue(shared->run.codesRead());
+        [this, read, requested](std::vector<kx::Message> messages, bool closing) {
+            kx::Run& run = read->run;
+            progress_->setValue(static_cast<int>(run.codes.size()));
             SetReading(false);
+            // The run becomes the program's here, on the window's thread, with the reference
+            // voltage the read started with.
+            run.referenceVolts = ReferenceVoltage;
+            kx::PublishRun(run, static_cast<size_t>(std::max(requested, 0)));
             if (closing) return;
             kx::ShowMessages(messages);
-            // An interrupted read keeps the reference voltage it started with.
-            if (shared->step != kx::run::ReadStep::Interrupted) RefText_Enter();
+            // An interrupted read keeps it; any other stores the reference field.
+            if (read->end != kx::run::AnalysisReadEnd::Interrupted) RefText_Enter();
         });
 }
 
@@ -228,19 +233,13 @@ void ReadDataForm::Command2_Click() {
     progress_->reset();
     SetReading(true);
     runner_->start(
-        [this, reader = reader_, delay = *delay](kx::BoardWork& work) mutable {
-            while (!work.stopRequested()) {
-                const int32_t code = reader.Read();
-                if (code == StoppedMarker) break;
-                if (code == TimeoutMarker) {
-                    kx::ShowMessage(kx::run::ReadErrorMessage);
-                    break;
-                }
+        [this, delay = *delay](kx::BoardWork& work) {
+            kx::run::ReadForDisplay(work.stopFlag(), [this, &work, delay](int32_t code) {
                 work.report(
                     [this, code] { currentCode_->setText(QString::fromStdString(kx::Hex(code))); });
                 // The wait is real time, and a stop ends it at once.
-                if (delay > 0 && !work.pause(delay)) break;
-            }
+                return delay <= 0 || work.pause(delay);
+            });
         },
         [this](std::vector<kx::Message> messages, bool closing) {
             SetReading(false);
@@ -254,7 +253,7 @@ void ReadDataForm::Command3_Click() {
         noise_(this);
         return;
     }
-    NoiseForm form({}, this);
+    NoiseForm form(kx::SharedRun(), {}, this);
     form.exec();
 }
 
@@ -271,7 +270,7 @@ void ReadDataForm::Stop_Click() {
 void ReadDataForm::RefText_Enter() {
     const auto value = kx::run::ParseReference(ref_->text().toStdString());
     if (value)
-        ReferenceVoltage = *value;
+        kx::PublishReference(*value);
     else
         Refuse(ref_);
 }

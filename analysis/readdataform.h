@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <functional>
 
-#include "board/registers.h"
 #include "ui/screen_util.h"
 
 namespace kx {
@@ -82,7 +81,6 @@ private:
     void CodeStored(int count);
 
     std::function<void(QWidget*)> noise_;
-    ReadData reader_ = ReadData::ForDataRegister();
     QPointer<QWidget> focusBefore_;
     kx::BoardRunner* runner_ = nullptr;
     qint64 progressShownAt_ = 0;

@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "app/x_display.h"
 #include "board/port_trace.h"
+#include "core/version.h"
 #include "core/messages.h"
 #include "ui/qt_message_service.h"
 
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
     const kx::StartupOptions& options = parsed.options;
     if (options.help) return kx::WriteOutput(kx::Usage("kx3105"), stdout, std::cerr) ? 0 : 1;
     if (options.version)
-        return kx::WriteOutput(std::string(kx::ProgramVersion) + "\n", stdout, std::cerr) ? 0 : 1;
+        return kx::WriteOutput(std::string(kx::VersionString) + "\n", stdout, std::cerr) ? 0 : 1;
     // Qt aborts with a core dump when it finds no display, or one it cannot open; say it plainly
     // instead.
     const kx::DisplayChoice display =
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     xDisplay.reset();  // Qt holds its own connection now
     QApplication::setApplicationName(QStringLiteral("KX3105 Evaluation Software"));
-    QApplication::setApplicationVersion(QString::fromLatin1(kx::ProgramVersion));
+    QApplication::setApplicationVersion(QString::fromLatin1(kx::VersionString));
 
     // Created only now that the program is sure to start, so a failed start leaves no file.
     if (options.traceFile) {

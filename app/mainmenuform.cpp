@@ -15,9 +15,9 @@
 #include "analysis/read_run.h"
 #include "app/shell_logic.h"
 #include "board/windows_version.h"
+#include "converter/mode_gates.h"
 #include "core/globals.h"
 #include "core/messages.h"
-#include "registers/mode_gates.h"
 
 MainMenuForm::MainMenuForm(const QString& boardLine, kx::MainMenuOpeners openers, QWidget* parent)
     : MainMenuForm([boardLine] { return boardLine; }, std::move(openers), parent) {}

@@ -2,13 +2,14 @@
 
 #include <QApplication>
 
-#include "analysis/densityform.h"
-#include "analysis/graphform.h"
-#include "analysis/histform.h"
+#include "acquisition/shared_run.h"
 #include "analysis/noiseform.h"
 #include "analysis/readdataform.h"
 #include "app/aboutform.h"
 #include "app/resetform.h"
+#include "charts/graphform.h"
+#include "charts/histform.h"
+#include "charts/spectrumform.h"
 #include "files/readfileform.h"
 #include "files/writefileform.h"
 #include "multichannel/multi_state.h"
@@ -30,12 +31,18 @@ void Open(QWidget* parent) {
     Form form(parent);
     form.exec();
 }
-void OpenGraph(QWidget* parent) {
-    GraphForm form(OpenSpectrum, parent);
+// The charts show the run the noise analysis hands them.
+void OpenGraph(QWidget* parent, const AnalysedRun& run) {
+    GraphForm form(run, OpenSpectrum, parent);
     form.exec();
 }
+void OpenHistogram(QWidget* parent, const AnalysedRun& run) {
+    HistForm form(run, parent);
+    form.exec();
+}
+// The noise analysis analyses the program's run: the last one read or loaded.
 void OpenNoise(QWidget* parent) {
-    NoiseForm form(NoiseOpeners{OpenGraph, Open<HistForm>, OpenSpectrum}, parent);
+    NoiseForm form(SharedRun(), NoiseOpeners{OpenGraph, OpenHistogram, OpenSpectrum}, parent);
     form.exec();
 }
 
@@ -54,7 +61,10 @@ MainMenuOpeners RealMainMenuOpeners() {
     openers.noise = OpenNoise;
     openers.reset = Open<ResetForm>;
     openers.readFile = Open<ReadFileForm>;
-    openers.writeFile = Open<WriteFileForm>;
+    openers.writeFile = [](QWidget* parent) {
+        WriteFileForm form(SharedRun(), parent);
+        form.exec();
+    };
     openers.multi = [](QWidget* parent) {
         // The channel settings outlive the screen for the rest of the run.
         static multi::MultiChannelState state;

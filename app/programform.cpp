@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "registers/mode_gates.h"
+#include "converter/mode_gates.h"
 
 ProgramForm::ProgramForm(kx::ProgramMenuOpeners openers, QWidget* parent)
     : ScreenDialog(parent), openers_(std::move(openers)) {

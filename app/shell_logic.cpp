@@ -1,5 +1,7 @@
 #include "app/shell_logic.h"
 
+#include "board/port_addresses.h"
+
 namespace kx {
 
 std::string VersionText(const Version& v) {
@@ -8,26 +10,21 @@ std::string VersionText(const Version& v) {
 }
 
 PortEntry PortEntryFor(int16_t address) {
-    switch (static_cast<uint16_t>(address)) {
-        case 0x378:
-            return PortEntry::Lpt1;
-        case 0x278:
-            return PortEntry::Lpt2;
-        case 0x3BC:
-            return PortEntry::Prn;
-        default:
-            return PortEntry::None;
-    }
+    const auto a = static_cast<uint16_t>(address);
+    if (a == Lpt1.address) return PortEntry::Lpt1;
+    if (a == Lpt2.address) return PortEntry::Lpt2;
+    if (a == Prn.address) return PortEntry::Prn;
+    return PortEntry::None;
 }
 
 int16_t AddressOf(PortEntry entry) {
     switch (entry) {
         case PortEntry::Lpt1:
-            return 0x378;
+            return static_cast<int16_t>(Lpt1.address);
         case PortEntry::Lpt2:
-            return 0x278;
+            return static_cast<int16_t>(Lpt2.address);
         case PortEntry::Prn:
-            return 0x3BC;
+            return static_cast<int16_t>(Prn.address);
         case PortEntry::None:
             break;
     }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/version.h"
+
 // The shell's own decisions, kept apart from the screens so that they can be tested alone.
 
 namespace kx {
@@ -13,9 +15,9 @@ struct Version {
     int minor;
     int revision;
 };
-inline constexpr Version ApplicationVersion{2, 0, 1};
+inline constexpr Version ApplicationVersion{VersionMajor, VersionMinor, VersionPatch};
 
-// "Version 2.0.1".
+// "Version " and major.minor.revision, as the About box shows it.
 std::string VersionText(const Version& version);
 
 // The three printer-port menu entries and their base addresses.

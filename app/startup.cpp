@@ -1,15 +1,9 @@
 #include "app/startup.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
-#include <initializer_list>
-#include <string_view>
-
-#include "board/windows_version.h"
-#include "core/globals.h"
-#include "core/hex.h"
-#include "sim/sim_options.h"
+#include <optional>
 
 namespace kx {
 
@@ -18,20 +12,8 @@ std::string Usage(const std::string& program) {
            " [options] [/SS]\n"
            "Evaluation software for the KX3105 24-bit sigma-delta ADC board.\n"
            "\n"
-           "  /SS                    show the port status message at start-up\n"
-           "  --port DEVICE          use this printer port (default /dev/parport0)\n"
-           "  --simulate             use the simulated KX3105 board\n"
-           "  --trace FILE           write every port access to FILE\n"
-           "  --sim-seed N           noise seed of the simulated board\n"
-           "  --sim-fault NAME[@N]   ready-stuck, ignore-writes or no-board (repeatable);\n"
-           "                         @N: once the board has made N conversion results\n"
-           "  --sim-speed SPEED      realtime or fast\n"
-           "  --sim-input CH=VOLTS[,NOISE_UV]\n"
-           "                         input of channel code CH (0-15), repeatable; NOISE_UV\n"
-           "                         is the RMS at 19.79 Hz, growing with the square root of\n"
-           "                         the update rate\n"
-           "  --sim-tone CH=HZ,UV    a sine of HZ hertz, UV microvolts RMS, added to input CH\n"
-           "                         (repeatable)\n"
+           "  /SS                    show the port status message at start-up\n" +
+           BoardOptionsHelp(Program::Desktop, sim::Speed::RealTime) +
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "  --                     end of the options\n"
@@ -53,7 +35,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
     ParsedCommandLine result;
     StartupOptions& o = result.options;
     o.sim.speed = simSpeed;
-    bool simOption = false;
     bool optionsEnded = false;
 
     auto fail = [&](std::string why) {
@@ -106,72 +87,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, sim::Sp
             return false;
         };
 
-        std::string v;
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
             if (!takesNoValue()) return result;
-            o.help = true;
-        } else if (arg == "--version") {
-            if (!takesNoValue()) return result;
-            o.version = true;
-        } else if (arg == "--simulate") {
-            if (!takesNoValue()) return result;
-            o.simulate = true;
-        } else if (arg == "--port") {
-            if (!value(v)) return result;
-            if (v.empty()) return fail("--port needs a device");
-            o.portDevice = v;
-        } else if (arg == "--trace") {
-            if (!value(v)) return result;
-            if (v.empty()) return fail("--trace needs a file");
-            o.traceFile = v;
-        } else if (arg == "--sim-seed") {
-            if (!value(v)) return result;
-            auto seed = sim::ParseSeed(v);
-            if (!seed) return fail("--sim-seed takes a whole number, not '" + v + "'");
-            o.sim.seed = *seed;
-            simOption = true;
-        } else if (arg == "--sim-fault") {
-            if (!value(v)) return result;
-            sim::Fault fault{};
-            std::optional<uint64_t> after;
-            std::string why;
-            if (!sim::ParseFaultSetting(v, fault, after, why))
-                return fail("--sim-fault " + v + ": " + why);
-            if (after)
-                o.sim.faultsAfterResults[fault] = *after;
-            else
-                o.sim.faults.insert(fault);
-            simOption = true;
-        } else if (arg == "--sim-speed") {
-            if (!value(v)) return result;
-            auto speed = sim::ParseSpeed(v);
-            if (!speed) return fail("unknown speed '" + v + "' (realtime, fast)");
-            o.sim.speed = *speed;
-            simOption = true;
-        } else if (arg == "--sim-input") {
-            if (!value(v)) return result;
-            int channel = 0;
-            sim::InputSetting setting;
-            std::string why;
-            if (!sim::ParseInputSetting(v, channel, setting, why))
-                return fail("--sim-input " + v + ": " + why);
-            o.sim.inputs[channel] = setting;
-            simOption = true;
-        } else if (arg == "--sim-tone") {
-            if (!value(v)) return result;
-            sim::ToneSetting tone;
-            std::string why;
-            if (!sim::ParseToneSetting(v, tone, why)) return fail("--sim-tone " + v + ": " + why);
-            o.sim.tones.push_back(tone);
-            simOption = true;
-        } else {
-            return fail("unknown option " + arg);
+            (arg == "--version" ? o.version : o.help) = true;
+            continue;
         }
+        const auto& table = BoardOptionTable();
+        const auto option = std::find_if(table.begin(), table.end(), [&](const auto& t) {
+            return arg == t.name && t.program != Program::Tool;
+        });
+        if (option == table.end()) return fail("unknown option " + arg);
+        std::string v;
+        if (option->value ? !value(v) : !takesNoValue()) return result;
+        if (auto why = ApplyBoardOption(o, arg, v)) return fail(std::move(*why));
     }
 
-    if (simOption) o.simulate = true;
-    if (o.simulate && o.portDevice)
-        return fail("--port and the simulated board exclude each other");
+    if (auto why = CheckBoardOptions(o)) return fail(std::move(*why));
     result.ok = true;
     return result;
 }
@@ -209,80 +140,8 @@ std::string CannotOpenDisplayError(const std::string& xDisplay) {
     return "no display found: cannot open display " + xDisplay;
 }
 
-Board OpenBoard(const StartupOptions& options, std::ostream& diagnostics,
-                std::unique_ptr<PpdevSystem> kernel) {
-    Board board;
-    auto simulated = [&] {
-        board.simulated = true;
-        board.backend = std::make_unique<sim::SimulatedBoard>(options.sim);
-    };
-    if (options.simulate) {
-        simulated();
-        return board;
-    }
-    board.kernel = kernel ? std::move(kernel) : MakeKernelPpdevSystem();
-    if (!board.kernel) {  // a system without ppdev
-        if (options.portDevice)
-            diagnostics << "kx3105: printer ports are not supported on this system: using the "
-                           "simulated KX3105 board.\n";
-        simulated();
-        return board;
-    }
-    board.device = options.portDevice.value_or(DefaultPortDevice);
-    auto port = std::make_unique<PpdevPort>(board.device, *board.kernel, diagnostics);
-    if (!options.portDevice && port->GetParallelPortCount() == 0) {
-        diagnostics << "No printer port found: using the simulated KX3105 board (--port DEVICE "
-                       "selects a port).\n";
-        board.kernel.reset();
-        simulated();
-        return board;
-    }
-    board.backend = std::move(port);
-    return board;
-}
-
 void RunStartup(const StartupOptions& options) {
-    ProgramCommandLine = options.commandLine;
-    InitPort();
-    ReferenceVoltage = 2.5f;
-}
-
-namespace {
-
-std::string PortName(uint16_t address) {
-    switch (address) {
-        case 0x378:
-            return "LPT1 at 0x378";
-        case 0x278:
-            return "LPT2 at 0x278";
-        case 0x3BC:
-            return "PRN at 0x3BC";
-        default:
-            return "the port at 0x" + Hex(address);
-    }
-}
-
-}  // namespace
-
-std::string BoardLine(const Board& board) {
-    std::string what;
-    std::optional<int> answersAt;  // where the board can be reached, if anywhere
-    if (board.simulated) {
-        what = "simulated KX3105 board";
-        answersAt = sim::SimulatedBoard::BaseAddress;
-    } else {
-        what = "printer port " + board.device;
-        auto* port = dynamic_cast<const PpdevPort*>(board.backend.get());
-        if (port && port->claimed()) answersAt = port->base();
-    }
-    const auto inUse = static_cast<uint16_t>(PortAddress);
-    if (inUse == 0) return "Board: " + what + ", not available";
-    if (answersAt && *answersAt == inUse) return "Board: " + what + " at 0x" + Hex(inUse);
-    // The printer-port menu moves only the address: nothing answers there.
-    return "Board: " + PortName(inUse) + ", no board there (the " + what +
-           (answersAt ? " is at 0x" + Hex(static_cast<uint16_t>(*answersAt))
-                      : " is not available") +
-           ")";
+    StartBoard(options.commandLine);
 }
 
 }  // namespace kx

@@ -2,30 +2,23 @@
 
 #include <cstdio>
 #include <functional>
-#include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "board/port.h"
-#include "board/ppdev_port.h"
-#include "sim/simulated_board.h"
+#include "acquisition/board.h"
+#include "acquisition/board_options.h"
 
-// The program's command line and the choice of board, shared by the program and the
-// command-line tool. Plain C++: the screens are started elsewhere.
+// The program's command line, its display and its start-up order. Plain C++: the screens are
+// started elsewhere; the board options, the choice of board and the board line are the
+// acquisition layer's, shared with kx3105-cli.
 
 namespace kx {
 
-inline constexpr const char* ProgramVersion = "2.0.1";
-
-struct StartupOptions {
+// The program's command line: the board options (acquisition/board_options.h) and its own.
+struct StartupOptions : BoardOptions {
     bool help = false;
     bool version = false;
-    bool simulate = false;
-    std::optional<std::string> portDevice;
-    std::optional<std::string> traceFile;
-    sim::SimSettings sim;
     // The free-standing "/SS" switches (any case), as given: start-up searches this for "/SS".
     // Option values and other words never land here.
     std::string commandLine;
@@ -64,26 +57,8 @@ inline constexpr const char* NoDisplayError =
 // "no display found: cannot open display :97"
 std::string CannotOpenDisplayError(const std::string& xDisplay);
 
-// The board the program talks to, owned for the whole run.
-struct Board {
-    std::unique_ptr<PpdevSystem> kernel;
-    std::unique_ptr<PortBackend> backend;
-    bool simulated = false;
-    std::string device;  // the printer-port device, when not simulated
-};
-
-// The simulated board with --simulate (or any --sim- option); the named device with --port;
-// otherwise the first printer port, or the simulated board where the machine has none (said on
-// diagnostics). kernel is how the machine's ports are found; nullptr asks the real kernel.
-Board OpenBoard(const StartupOptions& options, std::ostream& diagnostics,
-                std::unique_ptr<PpdevSystem> kernel = nullptr);
-
 // The start-up order: the command line for the status switch, InitPort, then the reference
-// voltage. The board must be installed with SetPortBackend first.
+// voltage. The board (OpenBoard) must be installed with SetPortBackend first.
 void RunStartup(const StartupOptions& options);
-
-// One line for the main menu naming the port in use (PortAddress) and the board behind it: the
-// printer-port menu may move the program to an address where no board answers.
-std::string BoardLine(const Board& board);
 
 }  // namespace kx

@@ -13,26 +13,26 @@
 #include <algorithm>
 #include <random>
 
-#include "analysis/graphform.h"
-#include "analysis/histform.h"
-#include "core/globals.h"
+#include "charts/graphform.h"
+#include "charts/histform.h"
 
 namespace {
 
 enum Run { Quiet, FullSpan };
 
-void UseRun(Run kind) {
+kx::AnalysedRun MakeRun(Run kind) {
     std::mt19937 random(5);
     std::normal_distribution<double> quiet(8388708.0, 3.0);
     std::uniform_int_distribution<int> wide(0, 0xFFFFFF);
-    SampleBuffer.assign(5001, 0.0);
-    for (int i = 1; i <= 5000; ++i)
-        SampleBuffer[i] = kind == Quiet ? std::round(quiet(random)) : wide(random);
-    CodeCount = 5000;
-    const auto [lowest, highest] =
-        std::minmax_element(SampleBuffer.begin() + 1, SampleBuffer.end());
-    MinCode = static_cast<int32_t>(*lowest);
-    MaxCode = static_cast<int32_t>(*highest);
+    kx::AnalysedRun run;
+    for (int i = 0; i < 5000; ++i)
+        run.run.codes.push_back(kind == Quiet ? static_cast<int32_t>(std::round(quiet(random)))
+                                              : wide(random));
+    const auto [lowest, highest] = std::minmax_element(run.run.codes.begin(), run.run.codes.end());
+    run.minCode = *lowest;
+    run.maxCode = *highest;
+    run.scaling = kx::Scaling::Shown(0x07, kx::DefaultReferenceVolts);
+    return run;
 }
 
 double PeakRssMiB() {
@@ -43,15 +43,15 @@ double PeakRssMiB() {
 
 template <typename Form>
 void BuildAndPaint(benchmark::State& state) {
-    UseRun(static_cast<Run>(state.range(0)));
+    const kx::AnalysedRun run = MakeRun(static_cast<Run>(state.range(0)));
     for (auto _ : state) {
-        Form form;
+        Form form(run);
         form.show();
         // Renders the whole screen, chart included, as the first paint does.
         QPixmap shot = form.grab();
         benchmark::DoNotOptimize(shot);
     }
-    state.counters["span"] = MaxCode - MinCode;
+    state.counters["span"] = run.maxCode - run.minCode;
     state.counters["peak_rss_MiB"] = PeakRssMiB();
 }
 

@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/read_codes.h"
 #include "board/port.h"
 #include "board/registers.h"
 #include "board/serial.h"
-#include "cli/board_commands.h"
 #include "core/globals.h"
 #include "sim/simulated_board.h"
 
@@ -146,17 +146,20 @@ void BM_CaptureRealTimeInProcess(benchmark::State& state) {
         WriteSerial(0x01, PortAddress, 8);  // idle, chopping disabled
         WriteSerial(0x81, PortAddress, 8);
         const uint64_t replacedBefore = board.resultsReplaced();
-        std::atomic<bool> keepReading{true};
-
         const auto start = std::chrono::steady_clock::now();
         std::vector<int32_t> codes;
-        const auto end = kx::cli::Capture(CaptureCount, keepReading, codes, nullptr, {});
+        const auto end = kx::ReadCodes(CaptureCount, {.continuous = true}, kx::NeverStopped,
+                                       [&codes](int32_t code) {
+                                           codes.push_back(code);
+                                           return true;
+                                       })
+                             .end;
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
         state.SetIterationTime(elapsed.count());
         elapsedTotal += elapsed.count();
         missed += board.resultsReplaced() - replacedBefore;
-        if (end != kx::cli::CaptureEnd::Done || codes.size() != CaptureCount) ++shortRuns;
+        if (end != kx::ReadEnd::Done || codes.size() != CaptureCount) ++shortRuns;
         SetPortBackend(nullptr);
     }
     const double runs = static_cast<double>(state.iterations());

@@ -15,6 +15,8 @@ public:
     int32_t InByte(int32_t) override { return 0xFF; }
     void OutByte(int32_t, int32_t) override {}
     std::string describe() const override { return "no printer port"; }
+    bool claimed() const override { return false; }
+    std::optional<int32_t> boardAddress() const override { return std::nullopt; }
 };
 
 NoPortBackend noPort;

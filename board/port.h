@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -32,6 +33,11 @@ public:
 
     // Which board this is, in words for the user ("simulated KX3105 board", "/dev/parport0").
     virtual std::string describe() const = 0;
+    // Whether the port is ours to use: claimed from the system (a port that needs no claim is).
+    virtual bool claimed() const = 0;
+    // The base address at which a board can answer through this backend, if any: the claimed
+    // printer port's, the simulated board's.
+    virtual std::optional<int32_t> boardAddress() const = 0;
 };
 
 // Installs the backend that PortIn and PortOut use; nullptr installs one with no port at all.

@@ -80,8 +80,12 @@ std::string NotAPortAdvice(const std::string& device, DeviceNode node) {
     return node == DeviceNode::Missing ? notAPort + ": " + NoDeviceAdvice : notAPort + ".";
 }
 
-PpdevPort::PpdevPort(std::string device, PpdevSystem& system, std::ostream& diagnostics)
-    : device_(std::move(device)), system_(system), diagnostics_(diagnostics) {}
+PpdevPort::PpdevPort(std::string device, PpdevSystem& system, std::ostream& diagnostics,
+                     std::string prefix)
+    : device_(std::move(device)),
+      system_(system),
+      diagnostics_(diagnostics),
+      prefix_(std::move(prefix)) {}
 
 // The port is never released while the program runs; closing the descriptor at exit is
 // what the kernel does anyway.
@@ -124,20 +128,20 @@ int16_t PpdevPort::ClaimParallelPort(int32_t port, bool) {
     if (claimed_) return 1;
     if (const DeviceNode node = system_.node(device_);
         node != DeviceNode::PrinterPort && node != DeviceNode::Unknown) {
-        diagnostics_ << "kx3105: " << NotAPortAdvice(device_, node) << "\n";
+        diagnostics_ << prefix_ << NotAPortAdvice(device_, node) << "\n";
         return 0;
     }
     const int fd = system_.open(device_);
     if (fd < 0) {
-        diagnostics_ << "kx3105: " << ClaimFailureAdvice(device_, -fd, true, kernelPortExists())
+        diagnostics_ << prefix_ << ClaimFailureAdvice(device_, -fd, true, kernelPortExists())
                      << "\n";
         return 0;
     }
     fd_ = fd;
     const int result = system_.claim(fd_);
     if (result < 0) {
-        diagnostics_ << "kx3105: "
-                     << ClaimFailureAdvice(device_, -result, false, kernelPortExists()) << "\n";
+        diagnostics_ << prefix_ << ClaimFailureAdvice(device_, -result, false, kernelPortExists())
+                     << "\n";
         return 0;
     }
     claimed_ = true;

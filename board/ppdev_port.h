@@ -60,7 +60,9 @@ inline constexpr const char* KernelPortDirectory = "/proc/sys/dev/parport";
 
 class PpdevPort final : public PortBackend {
 public:
-    PpdevPort(std::string device, PpdevSystem& system, std::ostream& diagnostics);
+    // Why a port cannot be claimed goes to diagnostics, one line each, after `prefix`.
+    PpdevPort(std::string device, PpdevSystem& system, std::ostream& diagnostics,
+              std::string prefix = "kx3105: ");
     ~PpdevPort() override;
 
     // The number of printer ports the kernel offers.
@@ -74,11 +76,11 @@ public:
     int32_t InByte(int32_t address) override;
     void OutByte(int32_t address, int32_t value) override;
     std::string describe() const override { return device_; }
+    bool claimed() const override { return claimed_; }
+    // The claimed port's base address, where its registers answer.
+    std::optional<int32_t> boardAddress() const override { return claimed_ ? base_ : std::nullopt; }
 
     const std::string& device() const { return device_; }
-    bool claimed() const { return claimed_; }
-    // The claimed port's base address, where its registers answer.
-    std::optional<int> base() const { return base_; }
 
 private:
     std::string baseAddrPath() const;
@@ -89,6 +91,7 @@ private:
     std::string device_;
     PpdevSystem& system_;
     std::ostream& diagnostics_;
+    std::string prefix_;
     int fd_ = -1;
     bool claimed_ = false;
     std::optional<int> base_;

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "board/port.h"
+#include "board/port_addresses.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/messages.h"
@@ -42,7 +43,7 @@ void InitPort() {
     WindowsVersionName = GetWindowsVersion();
     if (WindowsVersionName.find("95") != std::string::npos ||
         WindowsVersionName.find("98") != std::string::npos) {
-        PortAddress = 0x378;
+        PortAddress = static_cast<int16_t>(kx::Lpt1.address);
     } else {
         ClaimPort();
         GetPortAddress();
@@ -70,23 +71,13 @@ void GetPortAddress() {
     }
     // Kept as its 16-bit pattern: PortIn/PortOut read it back as an unsigned I/O address.
     PortAddress = static_cast<int16_t>(info.baseAddress);
+    // Only the entry of a known address stays selectable; any other address greys none.
+    const auto address = static_cast<uint16_t>(PortAddress);
+    if (!kx::FindPrinterPort(address)) return;
     auto& menu = kx::PortMenuEnabled;
-    switch (static_cast<uint16_t>(PortAddress)) {
-        case 0x278:
-            menu.lpt1 = false;
-            menu.prn = false;
-            break;
-        case 0x378:
-            menu.lpt2 = false;
-            menu.prn = false;
-            break;
-        case 0x3BC:
-            menu.lpt1 = false;
-            menu.lpt2 = false;
-            break;
-        default:
-            break;
-    }
+    menu.lpt1 = menu.lpt1 && address == kx::Lpt1.address;
+    menu.lpt2 = menu.lpt2 && address == kx::Lpt2.address;
+    menu.prn = menu.prn && address == kx::Prn.address;
 }
 
 void ShowStatus() {

@@ -9,8 +9,8 @@
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/settings.h"
-#include "registers/adc_control_fields.h"
-#include "registers/register_update.h"
+#include "converter/adc_control_fields.h"
+#include "converter/register_update.h"
 
 // `analyse`: the noise analysis screen's results for a run of any length, as text or JSON.
 
@@ -18,7 +18,7 @@ namespace kx::cli {
 
 namespace {
 
-constexpr int MinAnalysisCodes = 10;
+constexpr size_t MinAnalysisCodes = 10;
 
 struct AnalyseOptions {
     std::string file;
@@ -42,7 +42,8 @@ nlohmann::json Number(double value) {
     return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json(nullptr);
 }
 
-std::string AnalysisJson(const noise::NoiseAnalysis& a, int count, double ref) {
+std::string AnalysisJson(const noise::NoiseAnalysis& a, size_t count, int32_t adcControl,
+                         float ref) {
     const noise::NoiseStatistics& s = a.stats;
     const noise::NoiseTexts& t = a.texts;
     nlohmann::json labels = {
@@ -50,23 +51,24 @@ std::string AnalysisJson(const noise::NoiseAnalysis& a, int count, double ref) {
         {"codes_read", t.codes}, {"rms_noise_codes", t.rmsLsb}, {"average_code", t.average},
         {"code_span", t.span},   {"max_code", t.max},           {"min_code", t.min},
         {"rms_noise", t.rms},    {"pk_pk_noise", t.pkPk},       {"average_value", t.avValue}};
-    const double lsb = LsbVolts(a.adcControl, ref);
-    nlohmann::json values = {{"codes", count},
-                             {"mean_code", s.averageCode},
-                             {"rms_codes", s.rmsExactCodes},
-                             {"rms_codes_whole", s.rmsNoiseCodes},
-                             {"peak_to_peak_codes", s.span},
-                             {"min_code", s.minCode},
-                             {"max_code", s.maxCode},
-                             {"lsb_volts", lsb},
-                             {"rms_volts", s.rmsExactCodes * lsb},
-                             {"peak_to_peak_volts", static_cast<double>(s.span) * lsb},
-                             {"mean_volts", CodeVolts(s.averageCode, a.adcControl, ref)},
-                             {"range_volts", 0.02 * (1 << adc::RangeCode(a.adcControl))},
-                             {"bipolar", !adc::IsUnipolar(a.adcControl)},
+    // Values later steps compute with: the LSB in double precision.
+    const noise::NoiseFigures f = noise::FiguresOf(s, count, Scaling::Of(adcControl, ref));
+    nlohmann::json values = {{"codes", f.codes},
+                             {"mean_code", f.meanCode},
+                             {"rms_codes", f.rmsCodes},
+                             {"rms_codes_whole", f.rmsCodesWhole},
+                             {"peak_to_peak_codes", f.peakToPeakCodes},
+                             {"min_code", f.minCode},
+                             {"max_code", f.maxCode},
+                             {"lsb_volts", f.lsbVolts},
+                             {"rms_volts", f.rmsVolts},
+                             {"peak_to_peak_volts", f.peakToPeakVolts},
+                             {"mean_volts", f.meanVolts},
+                             {"range_volts", f.rangeVolts},
+                             {"bipolar", f.bipolar},
                              {"ref_volts", ref},
-                             {"effective_resolution_bits", Number(s.effectiveResolutionBits)},
-                             {"noise_free_bits", Number(s.noiseFreeBits)}};
+                             {"effective_resolution_bits", Number(f.effectiveResolutionBits)},
+                             {"noise_free_bits", Number(f.noiseFreeBits)}};
     return nlohmann::json{{"labels", labels}, {"values", values}}.dump(2) + "\n";
 }
 
@@ -90,22 +92,20 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
     std::optional<float> ref;
     if (o.ref) ref = ParseReferenceOption(*o.ref);
 
-    LoadedRun run;
+    Run run;
     std::string why;
     if (!LoadRun(o.file, o.hex, run, why)) return Failure(why);
-    if (run.count < MinAnalysisCodes)
+    if (run.codes.size() < MinAnalysisCodes)
         return Failure("analyse needs at least 10 codes, " +
                        (o.file == "-" ? std::string("standard input") : o.file) + " holds " +
-                       std::to_string(run.count));
+                       std::to_string(run.codes.size()));
 
     auto analyse = [&](int32_t byte) {
-        if (o.range) byte = (byte & ~adc::RangeMask) | *RangeCodeByName(*o.range);
-        if (o.polarity)
-            byte = *UnipolarByName(*o.polarity) ? (byte | adc::UnipolarBit)
-                                                : (byte & ~adc::UnipolarBit);
-        const float volts = ref.value_or(run.ref.value_or(2.5f));
-        const auto a = noise::AnalyseRun(run.buffer, run.count, byte, volts);
-        return WriteStdout(o.json ? AnalysisJson(a, run.count, volts) : AnalysisText(a.texts));
+        byte = named.ControlByte(byte);
+        const float volts = ref.value_or(run.referenceVolts);
+        const auto a = noise::AnalyseRun(run.codes, Scaling::Shown(byte, volts));
+        return WriteStdout(o.json ? AnalysisJson(a, run.codes.size(), byte, volts)
+                                  : AnalysisText(a.texts));
     };
     if (optionByte) return analyse(*optionByte);
     if (run.adcControl) return analyse(*run.adcControl);

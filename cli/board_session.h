@@ -4,18 +4,15 @@
 
 #include "cli/tool.h"
 
-// The board a command works on, as the global options choose it: the named port, the first
-// printer port, or the simulated board (with its --sim-state file locked, loaded and saved around
-// the command). Never the simulated board unless asked for. Plain C++.
+// The board a command works on, as the global options choose it (acquisition/board.h's
+// BoardSession: the named port, the first printer port, or the simulated board with its
+// --sim-state file; never the simulated board unless asked for). Plain C++.
 
 namespace kx::cli {
 
-// Opens the board, runs start-up, checks that a board answers (unless --no-board-check), runs
-// `command` and closes the board. The exit status: the command's, or 1 when the board could not
-// be used (the command does not run then).
+// Opens the board, runs `command` and closes the board; the port's notes and every failure go to
+// standard error. The exit status: the command's, or 1 when the board could not be used (the
+// command does not run then) or its state could not be saved.
 int WithBoard(const GlobalOptions& options, const std::function<int()>& command);
-
-// The line when no board answers on `device`.
-std::string NoBoardLine(const std::string& device);
 
 }  // namespace kx::cli

@@ -1,21 +1,21 @@
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
-#include <ctime>
 
+#include "acquisition/read_codes.h"
+#include "analysis/read_run.h"
 #include "board/registers.h"
-#include "cli/board_commands.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/settings.h"
-#include "core/globals.h"
+#include "cli/stop_signals.h"
+#include "converter/filter_logic.h"
+#include "converter/register_update.h"
+#include "core/messages.h"
+#include "core/safe_file.h"
 #include "files/datafile.h"
-#include "files/safe_file.h"
-#include "registers/register_update.h"
 
 // `capture`: codes from the board into a data file, a CSV or a JSON capture, or standard output.
 
@@ -24,14 +24,6 @@ namespace kx::cli {
 namespace {
 
 constexpr int MaxCaptureCount = 10'000'000;
-
-std::atomic<bool> keepReading{true};
-volatile std::sig_atomic_t stopSignal = 0;
-
-void Stop(int signal) {
-    stopSignal = signal;
-    keepReading = false;
-}
 
 struct CaptureOptions {
     std::string count;
@@ -42,26 +34,20 @@ struct CaptureOptions {
     SettingOptions settings;
 };
 
-std::string StartedNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
-CaptureSettings BoardSettingsNow(float ref) {
-    CaptureSettings s;
-    for (auto [info, slot] : {std::pair{&RegisterMap::Mode, &s.mode},
-                              std::pair{&RegisterMap::AdcControl, &s.adcControl},
-                              std::pair{&RegisterMap::Filter, &s.filter}}) {
+// An empty run as the board is set to take it: its mode, ADC control and filter registers, the
+// reference given, and now.
+Run RunAsSetNow(float ref) {
+    Run run;
+    for (auto [info, slot] : {std::pair{&RegisterMap::Mode, &run.mode},
+                              std::pair{&RegisterMap::AdcControl, &run.adcControl},
+                              std::pair{&RegisterMap::Filter, &run.filter}}) {
         Register reg = Register::For(*info);
         *slot = ReadValue(reg);
     }
-    s.ref = ref;
-    s.started = StartedNow();
-    return s;
+    run.referenceVolts = ref;
+    if (*run.filter > 0) run.rateHz = UpdateRate(*run.filter, ChopEnabledIn(*run.mode));
+    run.taken = std::chrono::system_clock::now();
+    return run;
 }
 
 std::function<void(int, int)> TerminalProgress() {
@@ -89,11 +75,7 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
                              : o.format == "json" ? RunFormat::Json
                                                   : RunFormat::Dat;
     if (o.hex && format != RunFormat::Dat) throw UsageError{"--hex is for the dat format only"};
-    float ref = 2.5f;
-    if (o.ref) {
-        const auto value = ParseReferenceOption(*o.ref);
-        ref = value;
-    }
+    const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
     o.settings.Check();
 
     // The output is created before the first conversion, so a bad name fails at once; it takes
@@ -105,24 +87,31 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
 
     return WithBoard(global, [&] {
         if (!o.settings.Apply()) return ExitFailure;
-        const CaptureSettings settings = BoardSettingsNow(ref);
-
-        struct sigaction action {};
-        action.sa_handler = Stop;
-        action.sa_flags = SA_RESETHAND;  // a second signal ends the tool at once
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-        std::vector<int32_t> codes;
+        Run run = RunAsSetNow(ref);
+        run.codes.reserve(static_cast<size_t>(count));
         std::vector<double> seconds;
-        const CaptureEnd end =
-            Capture(count, keepReading, codes, format == RunFormat::Csv ? &seconds : nullptr,
-                    TerminalProgress());
-        signal(SIGINT, SIG_DFL);
-        signal(SIGTERM, SIG_DFL);
+        const auto progress = TerminalProgress();
+        std::chrono::steady_clock::time_point first;
+        StopSignals signals;
+        const ReadResult read =
+            ReadCodes(count, {.continuous = true}, signals.flag(), [&](int32_t code) {
+                const auto now = std::chrono::steady_clock::now();
+                if (run.codes.empty()) first = now;
+                run.codes.push_back(code);
+                if (format == RunFormat::Csv)
+                    seconds.push_back(std::chrono::duration<double>(now - first).count());
+                if (progress) progress(static_cast<int>(run.codes.size()), count);
+                return true;
+            });
+        signals.Release();
         // A failed capture leaves an existing output as it was.
-        if (end == CaptureEnd::TimedOut) return ExitFailure;
+        if (read.end == ReadEnd::TimedOut) {
+            ShowMessage(run::ReadErrorMessage, Icon::Warning);
+            return ExitFailure;
+        }
+        const std::vector<int32_t>& codes = run.codes;
 
-        const std::string text = RunText(format, o.hex, codes, seconds, settings);
+        const std::string text = RunText(format, o.hex, run, seconds);
         if (toStdout) {
             if (WriteStdout(text) != ExitOk) return ExitFailure;
         } else if (!file.Write(text) || !file.Commit()) {
@@ -132,9 +121,9 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
             Remark(std::to_string(codes.size()) +
                    " codes written; the program's Read from File "
                    "takes at most 5000");
-        if (end == CaptureEnd::Interrupted) {
+        if (read.end == ReadEnd::Stopped) {
             Note("interrupted after " + std::to_string(codes.size()) + " codes");
-            return stopSignal == SIGTERM ? ExitSigterm : ExitSigint;
+            return signals.exitStatus();
         }
         return ExitOk;
     });

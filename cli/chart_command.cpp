@@ -6,12 +6,12 @@
 #include <QFileInfo>
 #include <iostream>
 
-#include "analysis/chart_setup.h"
 #include "analysis/noise_stats.h"
+#include "charts/chart_setup.h"
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/tool.h"
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 namespace kx::cli {
 
@@ -67,16 +67,17 @@ int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&
 
 int RenderChart(const ChartRequest& request) {
     if (request.chart == Chart::Curve) return RenderCurve(request);
-    LoadedRun run;
+    Run run;
     if (!LoadChartRun(request, run)) return ExitFailure;
-    const auto stats = noise::ComputeNoiseStatistics(run.buffer, run.count);
+    const auto stats = noise::ComputeNoiseStatistics(run.codes);
+    const std::vector<double> codes = CodesAsDoubles(run.codes);
+    const int count = static_cast<int>(codes.size());
     return DrawChart(request, [&](QCustomPlot& plot) {
-        const double* codes = run.buffer.data() + 1;
         const bool isPlot = request.chart == Chart::NoisePlot;
         if (isPlot)
-            SetupNoisePlot(&plot, codes, run.count, stats.minCode, stats.maxCode);
+            SetupNoisePlot(&plot, codes.data(), count, stats.minCode, stats.maxCode);
         else
-            SetupHistogram(&plot, codes, run.count, stats.minCode, stats.maxCode);
+            SetupHistogram(&plot, codes.data(), count, stats.minCode, stats.maxCode);
         if (request.title)
             Retitle(plot, isPlot ? NoisePlotTitle : HistogramTitle,
                     QString::fromStdString(*request.title));

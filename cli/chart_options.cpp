@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/run_file.h"
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 // `plot` and `histogram`: their options, checked here; the picture is drawn by the chart
 // renderer, the plotted data as CSV written here (no Qt needed for it).
@@ -17,7 +17,7 @@ namespace kx::cli {
 
 namespace {
 
-constexpr int MinChartCodes = 10;
+constexpr size_t MinChartCodes = 10;
 
 bool EndsWith(const std::string& path, const char* ending) {
     const size_t n = std::strlen(ending);
@@ -33,19 +33,17 @@ struct ChartOptions {
 };
 
 // The plotted data: read number and code, or code and count for the codes that occur.
-std::string ChartCsv(Chart chart, const LoadedRun& run) {
+std::string ChartCsv(Chart chart, const Run& run) {
     std::string text;
     if (chart == Chart::NoisePlot) {
         text = "read,code\n";
-        for (int i = 1; i <= run.count; ++i)
-            text += std::to_string(i) + "," +
-                    std::to_string(static_cast<long long>(run.buffer[static_cast<size_t>(i)])) +
-                    "\n";
+        for (size_t i = 0; i < run.codes.size(); ++i)
+            text += std::to_string(i + 1) + "," + std::to_string(run.codes[i]) + "\n";
         return text;
     }
     std::map<long long, long long> counts;
-    for (int i = 1; i <= run.count; ++i)
-        ++counts[static_cast<long long>(run.buffer[static_cast<size_t>(i)])];
+    for (const int32_t code : run.codes)
+        ++counts[code];
     text = "code,count\n";
     for (const auto& [code, n] : counts)
         text += std::to_string(code) + "," + std::to_string(n) + "\n";
@@ -85,7 +83,7 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
     }
     // Standard input is read once: by the renderer, when it draws.
     if (!csv && o.file == "-") return charts(request);
-    LoadedRun run;
+    Run run;
     if (!LoadChartRun(request, run)) return ExitFailure;
     if (!csv) return charts(request);
     const std::string text = ChartCsv(chart, run);
@@ -96,17 +94,17 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
 
 }  // namespace
 
-bool LoadChartRun(const ChartRequest& request, LoadedRun& run) {
+bool LoadChartRun(const ChartRequest& request, Run& run) {
     std::string why;
     if (!LoadRun(request.input, request.hex, run, why)) {
         Note(why);
         return false;
     }
-    if (run.count >= MinChartCodes) return true;
+    if (run.codes.size() >= MinChartCodes) return true;
     Note(std::string(request.chart == Chart::NoisePlot ? "plot" : "histogram") +
          " needs at least 10 codes, " +
          (request.input == "-" ? std::string("standard input") : request.input) + " holds " +
-         std::to_string(run.count));
+         std::to_string(run.codes.size()));
     return false;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/run.h"
+
 // What a plot or histogram command asks the chart renderer for. Plain C++.
 
 namespace kx::cli {
@@ -33,9 +35,7 @@ struct ChartRequest {
     std::function<int(CurveData& curve)> makeCurve;
 };
 
-struct LoadedRun;
-
 // Loads the run to draw (at least 10 codes, as for the analysis); false after saying why.
-bool LoadChartRun(const ChartRequest& request, LoadedRun& run);
+bool LoadChartRun(const ChartRequest& request, Run& run);
 
 }  // namespace kx::cli

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "cli/output.h"
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 namespace kx::cli {
 

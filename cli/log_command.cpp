@@ -2,14 +2,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 
+#include "acquisition/read_codes.h"
 #include "analysis/allan.h"
 #include "analysis/characterise.h"
 #include "board/registers.h"
@@ -17,11 +16,12 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "cli/stop_signals.h"
+#include "converter/adc_control_fields.h"
+#include "converter/mode_gates.h"
+#include "converter/register_update.h"
 #include "core/numtext.h"
-#include "files/safe_file.h"
-#include "registers/adc_control_fields.h"
-#include "registers/mode_gates.h"
-#include "registers/register_update.h"
+#include "core/safe_file.h"
 
 // `log`: a drift log, one averaged reading per interval, each line on disk before the next is
 // taken. The one output not saved through a temporary file: it grows line by line.
@@ -29,14 +29,6 @@
 namespace kx::cli {
 
 namespace {
-
-std::atomic<bool> stopLog{false};
-volatile std::sig_atomic_t logSignal = 0;
-
-void StopLog(int signal) {
-    logSignal = signal;
-    stopLog = true;
-}
 
 struct LogOptions {
     std::optional<std::string> every;
@@ -147,8 +139,8 @@ private:
 };
 
 // Sleeps until `when`, waking for a stop.
-bool WaitUntil(std::chrono::steady_clock::time_point when) {
-    while (!stopLog) {
+bool WaitUntil(std::chrono::steady_clock::time_point when, const std::atomic<bool>& stop) {
+    while (!stop) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= when) return true;
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
@@ -165,8 +157,7 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
     std::optional<double> duration;
     if (o.duration) duration = PositiveSeconds(o.duration, "--duration");
     if (!o.output) throw UsageError{"log needs -o FILE.csv"};
-    float ref = 2.5f;
-    if (o.ref) ref = ParseReferenceOption(*o.ref);
+    const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
     o.settings.Check();
 
     // Opened before the board, so that a bad name fails at once.
@@ -177,26 +168,14 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
     return WithBoard(global, [&] {
         if (!o.settings.Apply()) return ExitFailure;
         Register control = Register::For(RegisterMap::AdcControl);
-        const int32_t byte = ReadValue(control);
-        const noise::Scaling scaling =
-            noise::ScalingFor(adc::RangeCode(byte), adc::PolarityOf(byte), ref);
-        Register mode = Register::For(RegisterMap::Mode);
-        const int32_t modeValue = ReadValue(mode);
-        if (!IsContinuousConversion(modeValue)) {
-            // As the continuous-conversion gate writes it: no read-back.
-            mode.RegValue = WithContinuousConversion(modeValue);
-            mode.WriteReg();
-        }
+        // Volts as the noise analysis scales them.
+        const Scaling scaling = Scaling::Shown(ReadValue(control), ref);
+        EnsureContinuousConversion();
         Remark(std::string(file.continued() ? "continuing " : "logging to ") +
                (*o.output == "-" ? std::string("standard output") : *o.output) + ": every " +
                FormatGeneral(every) + " s, " + std::to_string(o.average) + " codes a line");
 
-        struct sigaction action {};
-        action.sa_handler = StopLog;
-        action.sa_flags = SA_RESETHAND;  // a second signal ends the tool at once
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-
+        StopSignals signals;
         const auto start = std::chrono::steady_clock::now();
         const auto interval = std::chrono::duration<double>(every);
         long long lines = 0;
@@ -208,8 +187,8 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
             const auto when =
                 start +
                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(k * interval);
-            if (!WaitUntil(when)) break;
-            const auto line = characterise::TakeLogLine(o.average, scaling, stopLog);
+            if (!WaitUntil(when, signals.flag())) break;
+            const auto line = characterise::TakeLogLine(o.average, scaling, signals.flag());
             if (!line) break;  // stopped part way: that line is not made
             if (!file.Append(LineText(*line), why)) {
                 status = Failure(why);
@@ -218,12 +197,11 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
             ++lines;
             if (line->status != "ok") ++failed;
         }
-        signal(SIGINT, SIG_DFL);
-        signal(SIGTERM, SIG_DFL);
+        signals.Release();
         if (status != ExitOk) return status;
-        if (stopLog) {
+        if (signals.stopped()) {
             Note("stopped after " + std::to_string(lines) + " lines");
-            return logSignal == SIGTERM ? ExitSigterm : ExitSigint;
+            return signals.exitStatus();
         }
         if (failed) {
             Note(std::to_string(failed) + " of " + std::to_string(lines) +

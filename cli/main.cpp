@@ -19,12 +19,13 @@ namespace {
 
 #ifndef KX3105_CLI_CHARTS
 // The charts need Qt Widgets, whose libraries alone cost more to load than a whole register
-// command takes; so they are drawn by a companion program beside this one, which takes over the
+// command takes; so they are drawn by a companion program in libexec, which takes over the
 // process with the same arguments.
 int RunChartRenderer(const std::vector<std::string>& args) {
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::string renderer = (self.parent_path() / ChartRendererName).string();
+    const std::string renderer =
+        (self.parent_path() / KX3105_RENDERER_DIR / ChartRendererName).lexically_normal().string();
     std::vector<char*> argv{const_cast<char*>(renderer.c_str())};
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));

@@ -79,16 +79,4 @@ Answer StderrMessages::show(const Message& message) {
     return message.buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
 }
 
-std::optional<uint32_t> ParseHexValue(std::string_view text, uint32_t max) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        text.remove_prefix(2);
-    const auto value = ParseHex(text);
-    if (!value || *value > max) return std::nullopt;
-    return static_cast<uint32_t>(*value);
-}
-
-std::string SystemReason(int error) {
-    return error == 0 ? "unknown error" : std::strerror(error);
-}
-
 }  // namespace kx::cli

@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "core/messages.h"
+#include "core/numtext.h"    // ParseHexValue
+#include "core/safe_file.h"  // SystemReason
 
 // What the tool prints besides its results: one line per message on standard error, each starting
 // with "kx3105-cli: ", and the checked writes of standard output. Plain C++.
@@ -39,11 +41,5 @@ public:
     StderrMessages& operator=(const StderrMessages&) = delete;
     Answer show(const Message& message) override;
 };
-
-// Hexadecimal with an optional 0x or 0X; nullopt for anything else or a value above max.
-std::optional<uint32_t> ParseHexValue(std::string_view text, uint32_t max);
-
-// The system's reason for errno.
-std::string SystemReason(int error);
 
 }  // namespace kx::cli

@@ -1,17 +1,17 @@
 #include <nlohmann/json.hpp>
 
+#include "acquisition/named_registers.h"
 #include "board/registers.h"
 #include "board/resets.h"
-#include "cli/board_commands.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
-#include "registers/adc_control_fields.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 // regs, read, write, reset and calibrate: the register screens and the reset screen from a shell.
 
@@ -150,7 +150,8 @@ void RegisterRegisterCommands(Tool& tool) {
                                      " register"};
                 throw UsageError{"'" + writeValue + "' is not a hexadecimal value"};
             }
-            return WithBoard(tool.global(), [&] { return WriteRegister(info, *value); });
+            return WithBoard(tool.global(),
+                             [&] { return WriteAndCheck(info, *value) ? ExitOk : ExitFailure; });
         });
     write->add_option("REGISTER", writeName)->required();
     write->add_option("HEX", writeValue)->required();
@@ -188,7 +189,8 @@ void RegisterRegisterCommands(Tool& tool) {
                     "calibrate takes internal-zero, internal-full, system-zero or "
                     "system-full, not '" +
                     calibration + "'"};
-            return WithBoard(tool.global(), [code] { return Calibrate(code); });
+            return WithBoard(tool.global(),
+                             [code] { return Calibrate(code) ? ExitOk : ExitFailure; });
         });
     calibrate->add_option("KIND", calibration)->required();
 }

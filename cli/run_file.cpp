@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -15,9 +18,9 @@
 
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
+#include "converter/filter_logic.h"
 #include "files/datafile.h"
-#include "registers/adc_control_fields.h"
-#include "registers/filter_logic.h"
 
 namespace kx::cli {
 
@@ -33,8 +36,27 @@ std::string PolarityName(int32_t adcControl) {
     return adc::IsUnipolar(adcControl) ? "unipolar" : "bipolar";
 }
 
-double RateOf(const CaptureSettings& s) {
-    return s.filter > 0 ? UpdateRate(s.filter, ChopEnabledIn(s.mode)) : 0.0;
+// A capture's registers (zero where the run does not know them).
+struct Registers {
+    int32_t mode = 0;
+    int32_t adcControl = 0;
+    int32_t filter = 0;
+    explicit Registers(const Run& run)
+        : mode(run.mode.value_or(0)),
+          adcControl(run.adcControl.value_or(0)),
+          filter(run.filter.value_or(0)) {}
+    double rate() const { return filter > 0 ? UpdateRate(filter, ChopEnabledIn(mode)) : 0.0; }
+};
+
+// ISO 8601 in UTC, to the second.
+std::string StartedText(const Run& run) {
+    if (!run.taken) return {};
+    const std::time_t when = std::chrono::system_clock::to_time_t(*run.taken);
+    std::tm utc{};
+    gmtime_r(&when, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
 }
 
 std::string FilterText(int32_t filter) {
@@ -43,36 +65,39 @@ std::string FilterText(int32_t filter) {
     return word;
 }
 
-std::string CsvText(const std::vector<int32_t>& codes, const std::vector<double>& seconds,
-                    const CaptureSettings& s) {
-    std::string text =
-        "# kx3105 capture: range=" + RangeName(adc::RangeCode(s.adcControl)) +
-        ", polarity=" + PolarityName(s.adcControl) + ", ref=" + FormatDouble("%g", s.ref) +
-        ", rate_hz=" + FormatDouble("%.2f", RateOf(s)) + ", filter=" + FilterText(s.filter) +
-        ", chop=" + (ChopEnabledIn(s.mode) ? "on" : "off") +
-        ", channel=" + ChannelName(adc::ChannelCode(s.adcControl)) + ", started=" + s.started +
-        "\n";
+std::string CsvText(const Run& run, const std::vector<double>& seconds) {
+    const Registers r(run);
+    const Scaling scaling = Scaling::Of(r.adcControl, run.referenceVolts);
+    std::string text = "# kx3105 capture: range=" + RangeName(adc::RangeCode(r.adcControl)) +
+                       ", polarity=" + PolarityName(r.adcControl) +
+                       ", ref=" + FormatDouble("%g", run.referenceVolts) +
+                       ", rate_hz=" + FormatDouble("%.2f", r.rate()) +
+                       ", filter=" + FilterText(r.filter) +
+                       ", chop=" + (ChopEnabledIn(r.mode) ? "on" : "off") +
+                       ", channel=" + ChannelName(adc::ChannelCode(r.adcControl)) +
+                       ", started=" + StartedText(run) + "\n";
     text += "index,time_s,code,volts\n";
-    for (size_t i = 0; i < codes.size(); ++i) {
+    for (size_t i = 0; i < run.codes.size(); ++i) {
         const double t = i < seconds.size() ? seconds[i] : 0.0;
         text += std::to_string(i + 1) + "," + FormatDouble("%.6f", t) + "," +
-                std::to_string(codes[i]) + "," +
-                FormatDouble("%.9g", CodeVolts(codes[i], s.adcControl, s.ref)) + "\n";
+                std::to_string(run.codes[i]) + "," +
+                FormatDouble("%.9g", scaling.CodeToVolts(run.codes[i])) + "\n";
     }
     return text;
 }
 
-std::string JsonText(const std::vector<int32_t>& codes, const CaptureSettings& s) {
+std::string JsonText(const Run& run) {
+    const Registers r(run);
     nlohmann::json j;
-    j["range"] = RangeName(adc::RangeCode(s.adcControl));
-    j["polarity"] = PolarityName(s.adcControl);
-    j["ref"] = static_cast<double>(s.ref);
-    j["rate_hz"] = RateOf(s);
-    j["filter"] = FilterText(s.filter);
-    j["chop"] = ChopEnabledIn(s.mode) ? "on" : "off";
-    j["channel"] = ChannelName(adc::ChannelCode(s.adcControl));
-    j["started"] = s.started;
-    j["codes"] = codes;
+    j["range"] = RangeName(adc::RangeCode(r.adcControl));
+    j["polarity"] = PolarityName(r.adcControl);
+    j["ref"] = static_cast<double>(run.referenceVolts);
+    j["rate_hz"] = r.rate();
+    j["filter"] = FilterText(r.filter);
+    j["chop"] = ChopEnabledIn(r.mode) ? "on" : "off";
+    j["channel"] = ChannelName(adc::ChannelCode(r.adcControl));
+    j["started"] = StartedText(run);
+    j["codes"] = run.codes;
     return j.dump() + "\n";
 }
 
@@ -90,7 +115,7 @@ std::optional<std::string> CsvSetting(const std::string& line, const std::string
 
 bool SettingsFrom(const std::optional<std::string>& range,
                   const std::optional<std::string>& polarity, const std::optional<double>& ref,
-                  LoadedRun& run) {
+                  Run& run) {
     if (range && polarity) {
         const auto code = RangeCodeByName(*range);
         const auto unipolar = UnipolarByName(*polarity);
@@ -99,7 +124,7 @@ bool SettingsFrom(const std::optional<std::string>& range,
     }
     if (ref) {
         if (!(*ref > 0) || !std::isfinite(*ref)) return false;
-        run.ref = static_cast<float>(*ref);
+        run.referenceVolts = static_cast<float>(*ref);
     }
     return true;
 }
@@ -107,7 +132,7 @@ bool SettingsFrom(const std::optional<std::string>& range,
 // The rate a capture was taken at: exact from its filter word and chop state, else its rounded
 // rate_hz. A rate of 0 (no filter word) says nothing.
 void RateFrom(const std::optional<std::string>& filter, const std::optional<std::string>& chop,
-              const std::optional<std::string>& rate, LoadedRun& run) {
+              const std::optional<std::string>& rate, Run& run) {
     const auto word = filter ? ParseHexValue(*filter, MaxFilterWord) : std::nullopt;
     if (word && *word > 0 && chop && (*chop == "on" || *chop == "off")) {
         run.rateHz = UpdateRate(static_cast<int>(*word), *chop == "on");
@@ -121,7 +146,14 @@ void RateFrom(const std::optional<std::string>& filter, const std::optional<std:
     }
 }
 
-bool LoadCsv(const std::string& text, LoadedRun& run) {
+// A code as a capture holds it: a whole 32-bit number.
+bool CodeFrom(long long value, Run& run) {
+    if (value < INT32_MIN || value > INT32_MAX) return false;
+    run.codes.push_back(static_cast<int32_t>(value));
+    return true;
+}
+
+bool LoadCsv(const std::string& text, Run& run) {
     std::istringstream lines(text);
     std::string line;
     bool header = false;
@@ -156,8 +188,7 @@ bool LoadCsv(const std::string& text, LoadedRun& run) {
         try {
             size_t used = 0;
             const long long code = std::stoll(field, &used);
-            if (used != field.size()) return false;
-            run.buffer.push_back(static_cast<double>(code));
+            if (used != field.size() || !CodeFrom(code, run)) return false;
         } catch (const std::exception&) {
             return false;
         }
@@ -165,13 +196,12 @@ bool LoadCsv(const std::string& text, LoadedRun& run) {
     return true;
 }
 
-bool LoadJson(const std::string& text, LoadedRun& run) {
+bool LoadJson(const std::string& text, Run& run) {
     const auto j = nlohmann::json::parse(text, nullptr, false);
     if (j.is_discarded() || !j.is_object() || !j.contains("codes") || !j["codes"].is_array())
         return false;
     for (const auto& code : j["codes"]) {
-        if (!code.is_number_integer()) return false;
-        run.buffer.push_back(code.get<double>());
+        if (!code.is_number_integer() || !CodeFrom(code.get<long long>(), run)) return false;
     }
     auto text_of = [&](const char* key) -> std::optional<std::string> {
         if (j.contains(key) && j[key].is_string()) return j[key].get<std::string>();
@@ -212,8 +242,8 @@ bool ReadWhole(const std::string& path, size_t sizeHint, std::string& text) {
 // The data file as the tool and the program write it (blanks, a sign, up to ten digits, LF or
 // CR LF ends), in one pass over the text. False for anything else, which the data file's own
 // reader then takes line by line (and explains); where both read a file they read the same.
-bool FastDecimalRun(std::string_view text, std::vector<double>& buffer) {
-    std::vector<double> codes{0.0};
+bool FastDecimalRun(std::string_view text, std::vector<int32_t>& run) {
+    std::vector<int32_t> codes;
     codes.reserve(text.size() / 8 + 1);
     size_t at = 0;
     while (at < text.size()) {
@@ -222,7 +252,7 @@ bool FastDecimalRun(std::string_view text, std::vector<double>& buffer) {
         size_t stop = end;
         if (stop > at && text[stop - 1] == '\r') --stop;
         if (stop == at) {
-            if (codes.size() == 1) return false;
+            if (codes.empty()) return false;
             break;  // an empty line ends the run
         }
         size_t i = at;
@@ -240,37 +270,20 @@ bool FastDecimalRun(std::string_view text, std::vector<double>& buffer) {
         if (i != stop) return false;
         if (negative) value = -value;
         if (value < INT32_MIN || value > INT32_MAX) return false;
-        codes.push_back(static_cast<double>(value));
+        codes.push_back(static_cast<int32_t>(value));
         at = end + 1;
     }
-    buffer = std::move(codes);
+    run = std::move(codes);
     return true;
 }
 
 }  // namespace
 
-double LsbVolts(int32_t adcControl, double ref) {
-    const int gain = adc::RangeGain(adc::RangeCode(adcControl));
-    return ref * 1.024 * adc::PolarityOf(adcControl) / (gain * 16777216.0);
-}
-
-double CodeVolts(double code, int32_t adcControl, double ref) {
-    const double offset = adc::IsUnipolar(adcControl) ? 0.0 : 8388608.0;
-    return (code - offset) * LsbVolts(adcControl, ref);
-}
-
-std::string RunText(RunFormat format, bool hex, const std::vector<int32_t>& codes,
-                    const std::vector<double>& seconds, const CaptureSettings& settings) {
-    if (format == RunFormat::Csv) return CsvText(codes, seconds, settings);
-    if (format == RunFormat::Json) return JsonText(codes, settings);
-    const auto form = hex ? datafile::Form::Hex : datafile::Form::Decimal;
-    std::string text;
-    text.reserve(codes.size() * 10);
-    for (const int32_t code : codes) {
-        text += datafile::CodeLine(code, form);
-        text += "\r\n";
-    }
-    return text;
+std::string RunText(RunFormat format, bool hex, const Run& run,
+                    const std::vector<double>& seconds) {
+    if (format == RunFormat::Csv) return CsvText(run, seconds);
+    if (format == RunFormat::Json) return JsonText(run);
+    return datafile::RunText(run.codes, hex ? datafile::Form::Hex : datafile::Form::Decimal);
 }
 
 bool ReadInputText(const std::string& path, std::string& text, std::string& why) {
@@ -297,12 +310,12 @@ bool ReadInputText(const std::string& path, std::string& text, std::string& why)
     return true;
 }
 
-bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why) {
+bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why) {
     const std::string name = path == "-" ? "standard input" : path;
     std::string text;
     if (!ReadInputText(path, text, why)) return false;
 
-    run = LoadedRun{};
+    run = Run{};
     const size_t first = text.find_first_not_of(" \t\r\n");
     const bool json = first != std::string::npos && text[first] == '{';
     const bool csv = text.rfind("# kx3105 capture", 0) == 0 || text.rfind("index,", 0) == 0;
@@ -312,10 +325,7 @@ bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why
             return false;
         }
     } else {
-        if (!hex && FastDecimalRun(text, run.buffer)) {
-            run.count = static_cast<int>(run.buffer.size()) - 1;
-            return true;  // never empty
-        }
+        if (!hex && FastDecimalRun(text, run.codes)) return true;  // never empty
         std::istringstream in(text);
         auto result =
             datafile::ParseLongRun(in, hex ? datafile::Form::Hex : datafile::Form::Decimal);
@@ -325,10 +335,9 @@ bool LoadRun(const std::string& path, bool hex, LoadedRun& run, std::string& why
             return false;
         }
         if (result.status == datafile::ReadStatus::Loaded)
-            run.buffer = std::move(result.run.buffer);
+            run.codes = datafile::CodesOf(result.run);
     }
-    run.count = static_cast<int>(run.buffer.size()) - 1;
-    if (run.count == 0) {
+    if (run.codes.empty()) {
         why = name + " holds no codes";
         return false;
     }

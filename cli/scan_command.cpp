@@ -6,12 +6,12 @@
 #include "cli/output.h"
 #include "cli/run_file.h"
 #include "cli/settings.h"
+#include "converter/adc_control_fields.h"
 #include "core/hex.h"
 #include "core/numtext.h"
 #include "multichannel/channel_table.h"
 #include "multichannel/multi_read.h"
 #include "multichannel/multi_state.h"
-#include "registers/adc_control_fields.h"
 
 // `scan`: the multi-channel screen's "Read Data for Display" from a shell, for a given number of
 // passes, with each code and its volts printed.
@@ -110,10 +110,10 @@ private:
 };
 
 std::string Output(const std::vector<Reading>& readings,
-                   const std::array<RowSetting, multi::ChannelCount>& rows, double ref,
+                   const std::array<RowSetting, multi::ChannelCount>& rows, float ref,
                    const std::string& format) {
     auto volts = [&](const Reading& r) {
-        return CodeVolts(r.code, rows[static_cast<size_t>(r.row)].adcControl, ref);
+        return Scaling::Of(rows[static_cast<size_t>(r.row)].adcControl, ref).CodeToVolts(r.code);
     };
     auto name = [](const Reading& r) {
         return ChannelName(multi::ChannelTable[static_cast<size_t>(r.row)].channelCode);
@@ -148,7 +148,7 @@ int RunScan(const GlobalOptions& global, const ScanOptions& o) {
     if (std::sscanf(o.passes.c_str(), "%d", &passes) != 1 || passes < 1 || passes > 1000000 ||
         std::to_string(passes) != o.passes)
         throw UsageError{"--passes takes a whole number from 1 to 1000000, not '" + o.passes + "'"};
-    const float ref = o.ref ? ParseReferenceOption(*o.ref) : 2.5f;
+    const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
     return WithBoard(global, [&] {
         multi::MultiChannelState state;
         state.Open();

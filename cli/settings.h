@@ -1,43 +1,19 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-#include <cstdint>
-#include <optional>
-#include <string>
 
-// Converter settings by name, as scripts give them: --channel AIN3-AINCOM, --range 640mV,
-// --polarity unipolar, --rate 50 or --filter 2A, --chop on. Each is written with a read-back
-// before the command uses the board, with the register screens' message on a mismatch.
-// Plain C++.
+#include "acquisition/settings.h"
+
+// The converter settings by name as command-line options: --channel, --range, --polarity,
+// --rate, --filter, --chop (acquisition/settings.h reads and writes them). Plain C++.
 
 namespace kx::cli {
 
-// "AIN1-AINCOM" ... the ADC control screen's channel captions without blanks; codes 12, 14 and
-// 15 also by their CHCON names ("AIN9-AIN10"). Any case. nullopt for another name.
-std::optional<int> ChannelCodeByName(std::string name);
-// The name of a channel code (CHCON cleared).
-std::string ChannelName(int code);
-// "20mV" ... "640mV", "1.28V", "2.56V", any case, a blank before the unit allowed.
-std::optional<int> RangeCodeByName(std::string name);
-std::string RangeName(int code);
-// "bipolar" or "unipolar", any case: true for unipolar.
-std::optional<bool> UnipolarByName(const std::string& name);
-
-struct SettingOptions {
-    std::optional<std::string> channel;
-    std::optional<std::string> range;
-    std::optional<std::string> polarity;
-    std::optional<std::string> rate;
-    std::optional<std::string> filter;
-    std::optional<std::string> chop;
-
+struct SettingOptions : Settings {
     // Adds the options to a command; `withRange` false leaves --range and --polarity to it.
     void AddTo(CLI::App* command, bool withRange = true);
     // Throws UsageError for a value that names nothing.
     void Check() const;
-    bool any() const { return channel || range || polarity || rate || filter || chop; }
-    // Writes the settings given, each read back; false after the message of a mismatch.
-    bool Apply() const;
 };
 
 }  // namespace kx::cli

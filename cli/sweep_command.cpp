@@ -1,8 +1,6 @@
 #include <unistd.h>
 
-#include <atomic>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -13,12 +11,13 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "cli/stop_signals.h"
+#include "converter/adc_control_fields.h"
+#include "converter/filter_logic.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/numtext.h"
-#include "files/safe_file.h"
-#include "registers/adc_control_fields.h"
-#include "registers/filter_logic.h"
-#include "registers/register_update.h"
+#include "core/safe_file.h"
 
 // `sweep`: the data sheet's table of RMS noise against update rate and range, one row per point,
 // each point programmed with read-back and captured on the board.
@@ -26,14 +25,6 @@
 namespace kx::cli {
 
 namespace {
-
-std::atomic<bool> stopSweep{false};
-volatile std::sig_atomic_t sweepSignal = 0;
-
-void StopSweep(int signal) {
-    sweepSignal = signal;
-    stopSweep = true;
-}
 
 struct SweepOptions {
     std::string ranges = "all";
@@ -136,7 +127,7 @@ struct SweepPlan {
     std::vector<int> rangeCodes;
     std::vector<double> rates;  // hertz, or
     std::vector<int> words;     // filter words
-    float ref = 2.5f;
+    float ref = DefaultReferenceVolts;
 };
 
 SweepPlan CheckOptions(const SweepOptions& o) {
@@ -244,12 +235,7 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
         setting.count = o.count;
         setting.referenceVolts = plan.ref;
 
-        struct sigaction action {};
-        action.sa_handler = StopSweep;
-        action.sa_flags = SA_RESETHAND;  // a second signal ends the tool at once
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-
+        StopSignals signals;
         std::vector<characterise::SweepRow> rows;
         const size_t points = plan.words.size() * plan.rangeCodes.size();
         int status = ExitOk;
@@ -260,14 +246,14 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
                 Remark("point " + std::to_string(rows.size() + 1) + " of " +
                        std::to_string(points) + ": " + RangeName(range) + " at " +
                        FormatPattern(UpdateRate(word, chopOn), "#.##") + " Hz");
-                const auto outcome = characterise::SweepPoint(setting, stopSweep);
+                const auto outcome = characterise::SweepPoint(setting, signals.flag());
                 if (outcome.result == characterise::StepResult::Done) {
                     rows.push_back(*outcome.row);
                     continue;
                 }
                 if (outcome.result == characterise::StepResult::Stopped) {
                     Note("interrupted after " + std::to_string(rows.size()) + " rows");
-                    status = sweepSignal == SIGTERM ? ExitSigterm : ExitSigint;
+                    status = signals.exitStatus();
                 } else {
                     status = ExitFailure;  // the screen's message is out already
                 }
@@ -275,8 +261,7 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
             }
             if (status != ExitOk) break;
         }
-        signal(SIGINT, SIG_DFL);
-        signal(SIGTERM, SIG_DFL);
+        signals.Release();
 
         // The rows so far are the table, whatever ended it.
         const std::string text = TableText(format, rows);

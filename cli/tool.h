@@ -1,12 +1,13 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
+#include "acquisition/board_options.h"
 
 // The tool's command line on CLI11: the board options before (or after) the command, and one
 // subcommand per command. A command lives in its own file with a registration function that adds
@@ -33,21 +34,10 @@ struct UsageError {
 
 // The options every command takes.
 struct GlobalOptions {
-    std::optional<std::string> port;
-    bool simulate = false;
-    std::optional<std::string> trace;
-    std::optional<std::string> simSeed;
-    std::vector<std::string> simFaults;
-    std::optional<std::string> simSpeed;
-    std::vector<std::string> simInputs;
-    std::vector<std::string> simTones;
-    std::optional<std::string> simState;
-    bool noBoardCheck = false;
     bool quiet = false;
     bool version = false;
-
-    // Filled after parsing by the program's own parser, which checks the values.
-    StartupOptions board;
+    // The board options, read from the one table of them once CLI11 has parsed the line.
+    BoardOptions board;
 };
 
 // What a command's help shows; the same texts as `kx3105-cli --help` lists.
@@ -80,6 +70,11 @@ private:
     CLI::App app_;
     GlobalOptions global_;
     std::vector<std::pair<CommandText, std::function<int()>>> commands_;
+    // What CLI11 parsed of each board option, by its place in the table: flags, single values,
+    // repeated values.
+    std::deque<bool> boardFlags_;
+    std::vector<std::optional<std::string>> boardValues_;
+    std::vector<std::vector<std::string>> boardLists_;
     std::vector<CLI::App*> subcommands_;
     std::vector<std::string> arguments_;
 };

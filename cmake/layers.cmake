@@ -1,6 +1,8 @@
-# Folders form layers: a target may link targets of its own folder or of a lower one, never of a
-# higher one. Checked at configure time, so an upward link fails the build at once.
-set(KX_LAYERS core board "sim ui" "registers files" analysis multichannel app "cli server" "tests bench")
+# Folders form layers: a target may link targets of its own folder or of a lower one, and a file
+# include headers of its own folder or a lower one, never of a higher one. Checked at configure
+# time, so an upward link or include fails the build at once.
+set(KX_LAYERS core board "converter sim" acquisition ui "registers files" analysis charts multichannel app
+              "cli server" "tests bench")
 
 function(kx_layer_of dir out)
     file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${dir})
@@ -55,7 +57,9 @@ endfunction()
 kx_check_layers()
 
 # Every quoted include names its folder from the repository root, so a reader knows where a
-# header lives without searching ("registers/control_logic.h", not "control_logic.h").
+# header lives without searching ("converter/control_logic.h", not "control_logic.h"); and the
+# folder it names is the includer's own layer or a lower one. An upward include fails here even
+# where no link says so.
 function(kx_check_includes)
     file(GLOB_RECURSE sources RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS
          ${PROJECT_SOURCE_DIR}/*.h ${PROJECT_SOURCE_DIR}/*.cpp)
@@ -63,11 +67,22 @@ function(kx_check_includes)
         if(source MATCHES "^build")
             continue()
         endif()
-        file(STRINGS ${PROJECT_SOURCE_DIR}/${source} bare REGEX "^#include \"[^/\"]+\"")
-        list(FILTER bare EXCLUDE REGEX "\\.moc\"$")
+        file(STRINGS ${PROJECT_SOURCE_DIR}/${source} includes REGEX "^#include \"[^\"]+\"")
+        list(FILTER includes EXCLUDE REGEX "\\.moc\"$")
+        set(bare ${includes})
+        list(FILTER bare INCLUDE REGEX "^#include \"[^/\"]+\"")
         if(bare)
             message(FATAL_ERROR "${source}: include without its folder: ${bare}")
         endif()
+        kx_layer_of(${PROJECT_SOURCE_DIR}/${source} rank)
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^#include \"([^/\"]+)/.*" "\\1" folder "${line}")
+            kx_layer_of(${PROJECT_SOURCE_DIR}/${folder} included)
+            if(included GREATER rank)
+                message(FATAL_ERROR "${source} (${rank_FOLDER}/) includes a header of a higher "
+                                    "folder (${included_FOLDER}/): ${line}")
+            endif()
+        endforeach()
     endforeach()
 endfunction()
 

@@ -183,4 +183,12 @@ std::optional<unsigned long long> ParseHex(std::string_view text) {
     return value;
 }
 
+std::optional<uint32_t> ParseHexValue(std::string_view text, uint32_t max) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    const auto value = ParseHex(text);
+    if (!value || *value > max) return std::nullopt;
+    return static_cast<uint32_t>(*value);
+}
+
 }  // namespace kx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,5 +35,9 @@ std::optional<double> ParseDecimal(std::string_view text);
 // Hexadecimal digits 0-9, A-F in either case, no prefix, no blanks, at most 16 digits; nullopt
 // otherwise (empty included). Callers apply their own width limits.
 std::optional<unsigned long long> ParseHex(std::string_view text);
+
+// Hexadecimal with an optional 0x or 0X, as scripts give it; nullopt for anything else or a value
+// above max.
+std::optional<uint32_t> ParseHexValue(std::string_view text, uint32_t max);
 
 }  // namespace kx

@@ -1,6 +1,6 @@
 #include "files/datafile.h"
 
-#include "files/safe_file.h"
+#include "core/safe_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,6 @@
 #include <system_error>
 #include <utility>
 
-#include "core/globals.h"
 #include "core/hex.h"
 #include "core/numtext.h"
 
@@ -22,13 +21,6 @@ namespace {
 // No code needs more than a few dozen characters; a longer line is no code, and capping it keeps
 // a huge file without line ends from filling memory.
 constexpr size_t MaxLineLength = 4096;
-
-// Codes are whole 32-bit numbers. Anything else (never read from the converter or a file) is
-// rounded, halves to even under the default rounding mode, and clamped to 32 bits.
-int64_t WholeCode(double code) {
-    if (std::isnan(code)) return 0;
-    return static_cast<int64_t>(std::clamp(std::nearbyint(code), -2147483648.0, 2147483647.0));
-}
 
 std::optional<double> DecimalCode(std::string_view line) {
     const std::optional<double> value = kx::ParseDecimal(line);
@@ -74,30 +66,28 @@ bool ReadLine(std::streambuf& in, std::string& line, bool& tooLong) {
 
 }  // namespace
 
-std::string CodeLine(double code, Form form) {
-    const int64_t value = WholeCode(code);
-    if (form == Form::Hex) return kx::Hex(value);
-    return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+std::string CodeLine(int32_t code, Form form) {
+    if (form == Form::Hex) return kx::Hex(code);
+    return code < 0 ? std::to_string(code) : " " + std::to_string(code);
 }
 
-std::string RunText(const std::vector<double>& buffer, int count, Form form) {
+std::string RunText(std::span<const int32_t> codes, Form form) {
     std::string text;
-    const int last = std::min<int>(count, static_cast<int>(buffer.size()) - 1);
-    for (int i = 1; i <= last; ++i) {
-        text += CodeLine(buffer[static_cast<size_t>(i)], form);
+    text.reserve(codes.size() * 10);
+    for (const int32_t code : codes) {
+        text += CodeLine(code, form);
         text += "\r\n";
     }
     return text;
 }
 
-WriteStatus WriteRunFile(const std::filesystem::path& path, const std::vector<double>& buffer,
-                         int count, Form form) {
+WriteStatus WriteRunFile(const std::filesystem::path& path, std::span<const int32_t> codes,
+                         Form form) {
     // Written beside the name and renamed over it only when whole: a full disk never leaves a
     // cut line that would read back as a code, and an earlier file of that name survives.
     files::AtomicFile file;
     if (!file.Open(path.string())) return WriteStatus::CannotCreate;
-    if (!file.Write(RunText(buffer, count, form)) || !file.Commit())
-        return WriteStatus::WriteFailed;
+    if (!file.Write(RunText(codes, form)) || !file.Commit()) return WriteStatus::WriteFailed;
     return WriteStatus::Written;
 }
 
@@ -176,9 +166,13 @@ ReadResult ParseLongRun(std::istream& in, Form form) {
     return Parse(in, form, false);
 }
 
-void UseRun(Run run) {
-    SampleBuffer = std::move(run.buffer);
-    CodeCount = run.count;
+std::vector<int32_t> CodesOf(const Run& run) {
+    std::vector<int32_t> codes;
+    codes.reserve(run.buffer.size());
+    // The parser holds whole 32-bit numbers only.
+    for (size_t i = 1; i < run.buffer.size(); ++i)
+        codes.push_back(static_cast<int32_t>(run.buffer[i]));
+    return codes;
 }
 
 }  // namespace kx::datafile

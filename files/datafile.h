@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <istream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,11 +22,12 @@ inline constexpr int MaxCodes = 5000;
 
 // ---- Writing ----
 
-// One code as its line, without the line end: " 8388620", "-5", "80000C", "0".
-std::string CodeLine(double code, Form form);
+// One code as its line, without the line end: " 8388620", "-5", "80000C", "0". A negative code
+// is 32-bit two's complement in hex (the time-out marker is 80000000).
+std::string CodeLine(int32_t code, Form form);
 
-// The whole file for codes buffer[1..count]: count lines, each ended by CR LF; empty for count 0.
-std::string RunText(const std::vector<double>& buffer, int count, Form form);
+// The whole file for a run's codes: one line each, ended by CR LF; empty for no codes.
+std::string RunText(std::span<const int32_t> codes, Form form);
 
 enum class WriteStatus {
     Written,
@@ -34,9 +36,9 @@ enum class WriteStatus {
                    // earlier file of that name is unchanged
 };
 
-// Writes codes buffer[1..count] to the file, replacing one of that name, atomically.
-WriteStatus WriteRunFile(const std::filesystem::path& path, const std::vector<double>& buffer,
-                         int count, Form form);
+// Writes the codes to the file, replacing one of that name, atomically.
+WriteStatus WriteRunFile(const std::filesystem::path& path, std::span<const int32_t> codes,
+                         Form form);
 
 // ---- Reading ----
 
@@ -76,8 +78,7 @@ ReadResult ReadRunFile(const std::filesystem::path& path, Form form);
 // run.buffer[1..], as many as the input holds; run.count is left 0 (it is 16 bits).
 ReadResult ParseLongRun(std::istream& in, Form form);
 
-// Makes a loaded run the program's run (SampleBuffer and CodeCount). Call only with the run of a
-// result whose status is Loaded: a failed read must leave the previous run in place.
-void UseRun(Run run);
+// The codes of a loaded run, in order.
+std::vector<int32_t> CodesOf(const Run& run);
 
 }  // namespace kx::datafile

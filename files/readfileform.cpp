@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "acquisition/shared_run.h"
 #include "core/messages.h"
 #include "files/datafile.h"
 #include "files/file_lists.h"
@@ -109,10 +110,13 @@ void ReadFileForm::ReadFileCommand_Click() {
     kx::datafile::ReadResult result =
         kx::datafile::ReadRunFile(QFileInfo(path).filesystemFilePath(), form);
     switch (result.status) {
-        case kx::datafile::ReadStatus::Loaded:
-            // Only a file read whole replaces the run.
-            kx::datafile::UseRun(std::move(result.run));
+        case kx::datafile::ReadStatus::Loaded: {
+            // Only a file read whole replaces the run; the reference voltage stays.
+            kx::Run run = kx::SharedRun();
+            run.codes = kx::datafile::CodesOf(result.run);
+            kx::PublishRun(run, run.codes.size());
             break;
+        }
         case kx::datafile::ReadStatus::CannotOpen:
         case kx::datafile::ReadStatus::Empty:
             failed_ = true;

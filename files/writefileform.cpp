@@ -11,11 +11,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "core/globals.h"
 #include "core/messages.h"
+#include "core/safe_file.h"
 #include "files/datafile.h"
 #include "files/file_lists.h"
-#include "files/safe_file.h"
 
 namespace {
 
@@ -23,7 +22,8 @@ constexpr const char* ReplaceQuestion = "File already exists. Replace it?";
 
 }  // namespace
 
-WriteFileForm::WriteFileForm(QWidget* parent) : ScreenDialog(parent) {
+WriteFileForm::WriteFileForm(kx::Run run, QWidget* parent)
+    : ScreenDialog(parent), run_(std::move(run)) {
     setObjectName(QStringLiteral("WriteFileForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Write Data to File"));
 
@@ -114,7 +114,7 @@ void WriteFileForm::Command1_Click() {
     if (target && std::filesystem::exists(path, error) &&
         kx::ShowMessage(ReplaceQuestion, kx::Icon::Question, kx::Buttons::YesNo) != kx::Answer::Yes)
         return;
-    const auto status = target ? kx::datafile::WriteRunFile(path, SampleBuffer, CodeCount, form)
+    const auto status = target ? kx::datafile::WriteRunFile(path, run_.codes, form)
                                : kx::datafile::WriteStatus::CannotCreate;
     switch (status) {
         case kx::datafile::WriteStatus::Written:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/run.h"
 #include "ui/screen_util.h"
 
 class QLineEdit;
@@ -11,12 +12,12 @@ class DriveList;
 class FileList;
 }  // namespace kx
 
-// Saves the shared run as a data file, in decimal or hexadecimal, under a name chosen in a
-// directory the process then stays in.
+// Saves a run as a data file, in decimal or hexadecimal, under a name chosen in a directory the
+// process then stays in.
 class WriteFileForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
-    explicit WriteFileForm(QWidget* parent = nullptr);
+    explicit WriteFileForm(kx::Run run, QWidget* parent = nullptr);
 
 private:
     void WriteDrive_Change();
@@ -30,5 +31,6 @@ private:
     QLineEdit* fileName_ = nullptr;
     QRadioButton* decimalOpt_ = nullptr;
     QRadioButton* hexOpt_ = nullptr;
+    kx::Run run_;
     bool failed_ = false;  // set by either failure of a save; no success message then
 };

@@ -1,6 +1,6 @@
 #include "multichannel/channel_table.h"
 
-#include "registers/adc_control_fields.h"
+#include "converter/adc_control_fields.h"
 
 namespace kx::multi {
 

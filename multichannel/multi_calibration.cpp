@@ -2,10 +2,10 @@
 
 #include "board/calibration.h"
 #include "board/port.h"
+#include "converter/control_logic.h"
+#include "converter/mode_logic.h"
+#include "converter/register_update.h"
 #include "core/messages.h"
-#include "registers/control_logic.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 namespace kx::multi {
 

@@ -2,14 +2,14 @@
 
 #include <optional>
 
-#include "board/serial.h"
+#include "acquisition/read_codes.h"
+#include "converter/control_logic.h"
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "core/numtext.h"
-#include "registers/control_logic.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
-#include "registers/register_update.h"
 
 namespace kx::multi {
 
@@ -112,13 +112,16 @@ void RunRead(MultiChannelState& s, ReadView& view) {
                     FinishSlot(s);
                     return;
                 }
-                const int32_t code = s.dataRegister.Read();
-                if (code == TimeoutMarker) return Fail(view, ReadDataMessage);
-                if (code == StoppedMarker) {
+                // The view was asked just now; a stop during the wait ends that wait.
+                const ReadResult read = ReadCodes(1, {}, NeverStopped, [&](int32_t code) {
+                    view.ShowCode(row, kx::Hex(code));
+                    return true;
+                });
+                if (read.end == ReadEnd::TimedOut) return Fail(view, ReadDataMessage);
+                if (read.end == ReadEnd::Stopped) {
                     FinishSlot(s);
                     return;
                 }
-                view.ShowCode(row, kx::Hex(code));
             }
             FinishSlot(s);
         }

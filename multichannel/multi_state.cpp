@@ -1,8 +1,8 @@
 #include "multichannel/multi_state.h"
 
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
 #include "core/numtext.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
 
 namespace kx::multi {
 
@@ -16,7 +16,6 @@ void MultiChannelState::Open() {
     modeRegister = Register::For(RegisterMap::Mode);
     controlRegister = Register::For(RegisterMap::AdcControl);
     filterRegister = Register::For(RegisterMap::Filter);
-    dataRegister = ReadData::ForDataRegister();
 
     // Power-down keeps the converter quiet until a read or calibration picks a channel; CHCON
     // cleared makes the channel codes mean what the table says.

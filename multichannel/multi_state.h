@@ -31,7 +31,6 @@ struct MultiChannelState {
     Register modeRegister;
     Register controlRegister;
     Register filterRegister;
-    ReadData dataRegister;
 
     int32_t ModeValue = 0;
     int32_t ControlValue = 0;
@@ -39,7 +38,7 @@ struct MultiChannelState {
     int16_t MinFilterWord = 0;  // set only when the screen opens
     int16_t KeepReading = 0;    // all bits set while a read is to go on
 
-    // The converter side of an opening: sets the four register objects up, reads the mode
+    // The converter side of an opening: sets the three register objects up, reads the mode
     // register, writes it back in power-down with CHCON cleared (no read-back) and takes the
     // smallest filter word from its chop bit.
     void Open();

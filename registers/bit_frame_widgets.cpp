@@ -4,7 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 
-#include "registers/bit_texts.h"
+#include "converter/bit_texts.h"
 #include "ui/screen_util.h"
 
 namespace kx {

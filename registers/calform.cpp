@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "registers/cal_logic.h"
-#include "registers/register_update.h"
+#include "converter/cal_logic.h"
+#include "converter/register_update.h"
 
 CalForm::CalForm(QWidget* parent)
     : ScreenDialog(parent),

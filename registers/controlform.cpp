@@ -9,12 +9,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "acquisition/shared_run.h"
+#include "converter/adc_control_fields.h"
+#include "converter/control_logic.h"
+#include "converter/register_update.h"
 #include "core/globals.h"
 #include "core/hex.h"
-#include "registers/adc_control_fields.h"
 #include "registers/bit_frame_widgets.h"
-#include "registers/control_logic.h"
-#include "registers/register_update.h"
 
 namespace {
 
@@ -122,13 +123,13 @@ void ControlForm::OptChannel_Click(int channelCode) {
 
 void ControlForm::OptRange_Click(int rangeCode) {
     // The global follows every selection, the ones made by the screen itself included.
-    InputRange = kx::adc::RangeVolts(rangeCode);
+    kx::PublishRange(rangeCode);
     if (UpdatingDisplay != 0) return;
     Program([rangeCode](int32_t old) { return kx::control::WithRange(old, rangeCode); });
 }
 
 void ControlForm::OptPolarity_Click(bool unipolar) {
-    Polarity = unipolar ? 1 : 2;
+    kx::PublishPolarity(unipolar);
     if (UpdatingDisplay != 0) return;
     CaptionRanges(unipolar);
     Program([unipolar](int32_t old) { return kx::control::WithUnipolar(old, unipolar); });
@@ -147,10 +148,10 @@ void ControlForm::ShowControlState() {
     optChannel_[static_cast<size_t>(kx::adc::ChannelCode(ControlValue))]->setChecked(true);
     const int range = kx::adc::RangeCode(ControlValue);
     optRange_[static_cast<size_t>(range)]->setChecked(true);
-    InputRange = kx::adc::RangeVolts(range);
+    kx::PublishRange(range);
     const bool unipolar = kx::adc::IsUnipolar(ControlValue);
     (unipolar ? optUnipolar_ : optBipolar_)->setChecked(true);
-    Polarity = kx::adc::PolarityOf(ControlValue);
+    kx::PublishPolarity(kx::adc::IsUnipolar(ControlValue));
     controlLabel_->setText(QString::fromStdString(kx::Hex(ControlValue)));
     UpdatingDisplay = 0;
 }

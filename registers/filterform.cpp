@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "core/numtext.h"
 #include "registers/bit_frame_widgets.h"
-#include "registers/register_update.h"
 
 namespace {
 

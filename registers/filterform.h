@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "board/registers.h"
+#include "converter/filter_logic.h"
 #include "registers/bit_frame_widgets.h"
-#include "registers/filter_logic.h"
 #include "ui/screen_util.h"
 
 class QLabel;

@@ -8,11 +8,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "converter/register_update.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "registers/bit_frame_widgets.h"
-#include "registers/register_update.h"
 
 using kx::io::Choice;
 

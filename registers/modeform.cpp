@@ -9,10 +9,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "converter/mode_logic.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "registers/bit_frame_widgets.h"
-#include "registers/mode_logic.h"
 #include "ui/board_runner.h"
 
 namespace {

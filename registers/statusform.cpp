@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "converter/bit_texts.h"
+#include "converter/register_update.h"
 #include "core/hex.h"
-#include "registers/bit_texts.h"
-#include "registers/register_update.h"
 
 namespace {
 

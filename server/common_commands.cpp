@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "core/version.h"
 #include "server/interpreter.h"
 #include "server/scpi_values.h"
 
@@ -30,7 +30,7 @@ void SetMask(Call& call, int& mask) {
 void AddCommonCommands(CommandSet& c) {
     c.Add("*IDN?", Query([](Call& call) {
               call.response = std::string(IdentityMaker) + "," + IdentityModel + "," + call.serial +
-                              "," + ProgramVersion;
+                              "," + VersionString;
           }));
     c.Add("*RST", Setting(
                       [](Call& call) {

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/read_codes.h"
 #include "board/registers.h"
 
 // What the SCPI commands need of the board, one call per action, each run whole on the thread
-// that owns the port. The board behind it is chosen, opened and checked as kx3105-cli does it;
-// tests put a board of their own behind it. Plain C++.
+// that owns the port. The board behind it is chosen, opened and checked as kx3105-cli does it
+// (acquisition/board.h); tests put a board of their own behind it. Plain C++.
 
 namespace kx::server {
 
@@ -26,8 +27,6 @@ struct SettingChange {
     std::optional<int> filterWord;
     std::optional<bool> chopEnabled;
 };
-
-enum class ReadEnd { Done, TimedOut, Stopped };
 
 struct ReadOutcome {
     ReadEnd end = ReadEnd::Done;

@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "registers/adc_control_fields.h"
-#include "registers/control_logic.h"
-#include "registers/filter_logic.h"
-#include "registers/mode_logic.h"
+#include "acquisition/named_registers.h"
+#include "acquisition/settings.h"
+#include "converter/adc_control_fields.h"
+#include "converter/control_logic.h"
+#include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
 #include "server/interpreter.h"
 #include "server/measurements.h"
 #include "server/scpi_values.h"
@@ -18,46 +20,23 @@ namespace {
 
 using namespace scpi;
 
-// The registers by kx3105-cli's names, REGister:ALL? in this order; "data" is read alone.
-struct NamedRegister {
-    const char* name;
-    const RegisterInfo* info;
-};
-constexpr NamedRegister Registers[] = {
-    {"status", &RegisterMap::Status},          {"mode", &RegisterMap::Mode},
-    {"adc-control", &RegisterMap::AdcControl}, {"filter", &RegisterMap::Filter},
-    {"offset", &RegisterMap::ZeroScale},       {"gain", &RegisterMap::FullScale},
-    {"io-control", &RegisterMap::IoControl},   {"data", &RegisterMap::Data},
-};
-
 std::string Lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
+// A register by kx3105-cli's name, any case.
 const RegisterInfo* RegisterNamed(Call& call, const std::string& param) {
-    const std::string name = Lower(Unquoted(param));
-    for (const auto& r : Registers)
-        if (name == r.name) return r.info;
+    if (const RegisterInfo* info = FindRegister(Lower(Unquoted(param)))) return info;
     call.Error(err::IllegalParameterValue, "no register '" + Unquoted(param) + "'");
     return nullptr;
 }
 
-std::string Squeezed(std::string text) {
-    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-// A channel by the ADC control screen's caption without blanks ("AIN1-AINCOM", with CHCON
-// "AIN9-AIN10"), any case, or by its code 0 to 15.
+// A channel as kx3105-cli names it ("AIN1-AINCOM", with CHCON "AIN9-AIN10"), or by its code
+// 0 to 15.
 std::optional<int> ChannelByName(const std::string& param) {
-    const std::string name = Squeezed(Unquoted(param));
-    for (int code = 0; code < 16; ++code)
-        for (const bool chcon : {false, true})
-            if (Squeezed(adc::ChannelCaption(code, chcon)) == name) return code;
+    if (const auto code = ChannelCodeByName(Unquoted(param))) return code;
     int64_t code = 0;
     if (ParseCount(param, 0, 15, code) == 0) return static_cast<int>(code);
     return std::nullopt;
@@ -196,8 +175,7 @@ void AddConfigure(CommandSet& c) {
     c.Add("CONFigure:CHANnel?", Board([](Call& call) {
               const int32_t mode = Read(call, RegisterMap::Mode);
               const int32_t control = Read(call, RegisterMap::AdcControl);
-              call.response =
-                  Squeezed(adc::ChannelCaption(adc::ChannelCode(control), control::ChconSet(mode)));
+              call.response = ChannelName(adc::ChannelCode(control), control::ChconSet(mode));
           }));
 }
 
@@ -226,7 +204,7 @@ void AddRegisters(CommandSet& c) {
               2));
     c.Add("REGister:ALL?", Board([](Call& call) {
               std::string all;
-              for (const auto& r : Registers) {
+              for (const auto& r : NamedRegisters) {
                   if (r.info == &RegisterMap::Data) continue;
                   if (!all.empty()) all += ',';
                   all += FormatHex(static_cast<uint32_t>(Read(call, *r.info)));

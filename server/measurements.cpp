@@ -3,17 +3,15 @@
 #include <cmath>
 #include <limits>
 
+#include "acquisition/run.h"
 #include "analysis/characterise.h"
-#include "analysis/noise_density.h"
 #include "analysis/noise_stats.h"
-#include "registers/adc_control_fields.h"
+#include "analysis/spectrum.h"
 #include "server/scpi_values.h"
 
 namespace kx::server {
 
 namespace {
-
-constexpr float ReferenceVolts = 2.5f;
 
 std::string Joined(std::initializer_list<double> values) {
     std::string text;
@@ -24,28 +22,18 @@ std::string Joined(std::initializer_list<double> values) {
     return text;
 }
 
-// PROVISIONAL: until the shared scaling lands below every face.
-double LsbVolts(int32_t adcControl) {
-    const int gain = adc::RangeGain(adc::RangeCode(adcControl));
-    return ReferenceVolts * 1.024 * adc::PolarityOf(adcControl) / (gain * 16777216.0);
-}
-
 }  // namespace
 
 std::string NoiseFigures(const std::vector<int32_t>& codes, int32_t adcControl) {
-    std::vector<double> buffer(codes.size() + 1, 0.0);
-    for (size_t i = 0; i < codes.size(); ++i)
-        buffer[i + 1] = codes[i];
-    const auto a =
-        noise::AnalyseRun(buffer, static_cast<int>(codes.size()), adcControl, ReferenceVolts);
-    const noise::NoiseStatistics& s = a.stats;
-    const double lsb = LsbVolts(adcControl);
-    const double zero = adc::IsUnipolar(adcControl) ? 0.0 : 8388608.0;
-    return Joined({static_cast<double>(codes.size()), s.averageCode, s.rmsExactCodes,
-                   static_cast<double>(s.span), static_cast<double>(s.minCode),
-                   static_cast<double>(s.maxCode), lsb, s.rmsExactCodes * lsb,
-                   static_cast<double>(s.span) * lsb, (s.averageCode - zero) * lsb,
-                   s.effectiveResolutionBits, s.noiseFreeBits});
+    // As kx3105-cli analyse: the statistics of the noise analysis, the figures in double
+    // precision.
+    const auto a = noise::AnalyseRun(codes, Scaling::Shown(adcControl, DefaultReferenceVolts));
+    const noise::NoiseFigures f =
+        noise::FiguresOf(a.stats, codes.size(), Scaling::Of(adcControl, DefaultReferenceVolts));
+    return Joined({static_cast<double>(f.codes), f.meanCode, f.rmsCodes,
+                   static_cast<double>(f.peakToPeakCodes), static_cast<double>(f.minCode),
+                   static_cast<double>(f.maxCode), f.lsbVolts, f.rmsVolts, f.peakToPeakVolts,
+                   f.meanVolts, f.effectiveResolutionBits, f.noiseFreeBits});
 }
 
 std::optional<std::string> SpectrumFigures(const std::vector<int32_t>& codes, int32_t adcControl,
@@ -55,8 +43,9 @@ std::optional<std::string> SpectrumFigures(const std::vector<int32_t>& codes, in
         why = "no update rate for filter word " + std::to_string(filter);
         return std::nullopt;
     }
-    std::vector<double> values(codes.begin(), codes.end());
-    const auto spectrum = spectrum::AnalyseSpectrum(values, LsbVolts(adcControl), *rate, {}, why);
+    // As kx3105-cli spectrum: the LSB in double precision, Welch's defaults.
+    const double lsb = Scaling::Of(adcControl, DefaultReferenceVolts).lsbVolts;
+    const auto spectrum = spectrum::AnalyseSpectrum(CodesAsDoubles(codes), lsb, *rate, {}, why);
     if (!spectrum) return std::nullopt;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const auto& f = spectrum->figures;

@@ -4,19 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
+#include "acquisition/board_options.h"
 #include "server/instrument_server.h"
 
-// kx3105-server's command line: the board options of kx3105-cli and the network's own. Plain C++
-// (CLI11).
+// kx3105-server's command line: kx3105-cli's board options (the one table of
+// acquisition/board_options.h) and the network's own. Plain C++ (CLI11).
 
 namespace kx::server {
 
 inline constexpr const char* ServerName = "kx3105-server";
 
 struct ServerOptions {
-    StartupOptions board;
-    bool noBoardCheck = false;
+    BoardOptions board;
     NetworkOptions network;
     std::chrono::milliseconds lockTimeout{10'000};
 };

@@ -33,6 +33,8 @@ public:
     int32_t InByte(int32_t address) override;
     void OutByte(int32_t address, int32_t value) override;
     std::string describe() const override;
+    bool claimed() const override { return true; }
+    std::optional<int32_t> boardAddress() const override { return BaseAddress; }
 
     // Test interface. Faults can change at any moment; switching one off also drops its arming.
     void setFault(Fault fault, bool on);

@@ -30,6 +30,8 @@ inline constexpr const char* WorkerThreadName = "kx3105-board";
 class BoardWork {
 public:
     bool stopRequested() const { return stop_.load(std::memory_order_relaxed); }
+    // The same as a flag, for loops that look at it themselves (ReadCodes).
+    const std::atomic<bool>& stopFlag() const { return stop_; }
     // Runs `fn` on the window's thread, after every report made before it; dropped once the
     // runner is gone.
     void report(std::function<void()> fn);

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(code == std::floor(code) && code >= -2147483648.0 && code <= 2147483647.0);
         }
 
-        const ReadResult again = ParseRun(RunText(run.buffer, run.count, form), form);
+        const ReadResult again = ParseRun(RunText(CodesOf(run), form), form);
         Check(again.status == ReadStatus::Loaded && again.run.count == run.count);
         Check(again.run.buffer == run.buffer);
     }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "analysis/characterise.h"
-#include "analysis/noise_density.h"
+#include "analysis/spectrum.h"
 #include "tests/support/relative.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"
@@ -138,7 +138,7 @@ private slots:
         bench.board.armFaultAfterResults(kx::sim::Fault::ReadyStuck, 10);
         ScriptedMessages messages;
         WriteRegister(0x01, 8, 0x03);  // continuous, 19.79 Hz
-        const auto scaling = kx::noise::ScalingFor(7, 2, 2.5f);
+        const auto scaling = kx::Scaling::Shown(0x07, 2.5f);
         const std::atomic<bool> go{false};
         std::vector<kx::characterise::LogLine> lines;
         for (int i = 0; i < 5; ++i)

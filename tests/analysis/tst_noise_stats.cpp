@@ -45,6 +45,19 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// The codes of such a buffer, at most `count` of them.
+std::vector<int32_t> Codes(const std::vector<double>& buffer, int count) {
+    std::vector<int32_t> codes;
+    for (int i = 1; i <= count && i < static_cast<int>(buffer.size()); ++i)
+        codes.push_back(static_cast<int32_t>(buffer[static_cast<size_t>(i)]));
+    return codes;
+}
+
+// The noise analysis's scaling of a range code, a polarity (1 unipolar, 2 bipolar), a reference.
+kx::Scaling ScalingFor(int rangeCode, int polarity, float reference) {
+    return kx::Scaling::Shown(rangeCode | (polarity == 1 ? 0x08 : 0), reference);
+}
+
 }  // namespace
 
 class NoiseStatsTest : public QObject {
@@ -91,8 +104,8 @@ private slots:
         QFETCH(std::vector<double>, buffer);
         QFETCH(QString, texts);
         const int count = static_cast<int>(buffer.size()) - 1;
-        const NoiseTexts t = NoiseResultTexts(ComputeNoiseStatistics(buffer, count),
-                                              ScalingFor(7, 2, 2.5f), 2.5f, count);
+        const NoiseTexts t = NoiseResultTexts(ComputeNoiseStatistics(Codes(buffer, count)),
+                                              ScalingFor(7, 2, 2.5f), count);
         const QStringList got{Q(t.ref),    Q(t.lsb),     Q(t.range), Q(t.codes),
                               Q(t.rmsLsb), Q(t.average), Q(t.span),  Q(t.max),
                               Q(t.min),    Q(t.rms),     Q(t.pkPk),  Q(t.avValue)};
@@ -102,16 +115,16 @@ private slots:
     // The deviation of the Gaussian run is about 2.49 codes: 2 on the label, not 3.
     void gaussianRunRmsAndExactFigures() {
         const std::vector<double> run = GaussianRun();
-        const NoiseStatistics s = ComputeNoiseStatistics(run, 5000);
+        const NoiseStatistics s = ComputeNoiseStatistics(Codes(run, 5000));
         QVERIFY2(s.rmsExactCodes > 2.4 && s.rmsExactCodes < 2.6,
                  qPrintable(QString::number(s.rmsExactCodes)));
         QCOMPARE(s.rmsNoiseCodes, 2);
-        QCOMPARE(Q(RmsText(ScalingFor(7, 2, 2.5f).lsbVolts, s.rmsNoiseCodes)),
+        QCOMPARE(Q(RmsText(float(ScalingFor(7, 2, 2.5f).lsbVolts), s.rmsNoiseCodes)),
                  QString("610.35 nV"));
         QCOMPARE(s.effectiveResolutionBits, std::log2(16777216.0 / s.rmsExactCodes));
         QCOMPARE(s.noiseFreeBits, std::log2(16777216.0 / static_cast<double>(s.span)));
         // A run of equal codes has neither figure.
-        const NoiseStatistics flat = ComputeNoiseStatistics(Repeated({{10, 5}}), 10);
+        const NoiseStatistics flat = ComputeNoiseStatistics(Codes(Repeated({{10, 5}}), 10));
         QVERIFY(std::isnan(flat.effectiveResolutionBits) && std::isnan(flat.noiseFreeBits));
     }
 
@@ -120,7 +133,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         const auto lsb = [](int range, int16_t polarity, float ref) {
-            return Q(LsbText(ScalingFor(range, polarity, ref).lsbVolts));
+            return Q(LsbText(float(ScalingFor(range, polarity, ref).lsbVolts)));
         };
         QTest::newRow("lsb unipolar range 7") << lsb(7, 1, 2.5f) << "152.588 nV";
         QTest::newRow("lsb bipolar range 0") << lsb(0, 2, 2.5f) << "2.384 nV";
@@ -134,7 +147,7 @@ private slots:
         QTest::newRow("rms in mV") << Q(RmsText(3.0517578e-7f, 10000)) << "3.05 mV";
         // The floor of the average, not its nearest code.
         QTest::newRow("average half a code below mid-scale")
-            << Q(AverageValueText(8388607.5, 2, 305.17578)) << "-305.176 nV";
+            << Q(AverageValueText(8388607.5, ScalingFor(7, 2, 2.5f))) << "-305.176 nV";
     }
     void labelTexts() {
         QFETCH(QString, text);
@@ -159,7 +172,7 @@ private slots:
         QFETCH(std::vector<double>, buffer);
         QFETCH(int, count);
         QFETCH(QList<int>, rmsMaxMin);
-        const NoiseStatistics s = ComputeNoiseStatistics(buffer, count);
+        const NoiseStatistics s = ComputeNoiseStatistics(Codes(buffer, count));
         QCOMPARE((QList<int>{s.rmsNoiseCodes, s.maxCode, s.minCode}), rmsMaxMin);
     }
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 
+#include "acquisition/shared_run.h"
 #include "analysis/noiseform.h"
 #include "tests/support/sim_bench.h"
 
@@ -69,7 +70,7 @@ private slots:
         SimBench bench;
         WriteRegister(0x02, 8, adcControl);
         LoadWorkedExample();
-        NoiseForm form;
+        NoiseForm form(kx::SharedRun());
         QCOMPARE(form.windowTitle(), "KX3105 Evaluation Software - Noise Analysis");
         QCOMPARE(Labels(form), texts);
         QCOMPARE(InputRange, inputRange);
@@ -117,7 +118,7 @@ private slots:
         } else {
             LoadRun(int(run[0]), run[1], int(run[2]), run[3]);
         }
-        NoiseForm form;
+        NoiseForm form(kx::SharedRun());
         QVERIFY(Labels(form, {"RMSLabelLSB", "AverageLabel", "RMSLabel", "AvValueLabel"})
                     .startsWith(labels));
         if (run.isEmpty()) QCOMPARE(Labels(form, {"RMSLabel"}), "610.35 nV");
@@ -141,14 +142,22 @@ private slots:
         SimBench bench;
         LoadWorkedExample();
         QList<QWidget*> graph, histogram, spectrum;
-        NoiseForm form({[&](QWidget* p) { graph << p; }, [&](QWidget* p) { histogram << p; },
-                        [&](QWidget* p) { spectrum << p; }});
+        // Each opener gets the run the analysis analysed.
+        QList<size_t> codes;
+        const auto opener = [&codes](QList<QWidget*>& opened) {
+            return [&opened, &codes](QWidget* p, const kx::AnalysedRun& run) {
+                opened << p;
+                codes << run.run.codes.size();
+            };
+        };
+        NoiseForm form(kx::SharedRun(), {opener(graph), opener(histogram), opener(spectrum)});
         form.findChild<QPushButton*>("Command1")->click();
         form.findChild<QPushButton*>("Command2")->click();
         form.findChild<QPushButton*>("CommandSpectrum")->click();
         QCOMPARE(graph, QList<QWidget*>{&form});
         QCOMPARE(histogram, QList<QWidget*>{&form});
         QCOMPARE(spectrum, QList<QWidget*>{&form});
+        QCOMPARE(codes, (QList<size_t>{5000, 5000, 5000}));
         form.show();
         form.findChild<QPushButton*>("Command3")->click();
         QVERIFY(!form.isVisible());

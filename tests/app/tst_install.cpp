@@ -5,9 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// What a user gets from `cmake --install`: the program, the tool and its chart renderer on the
-// PATH, the desktop entry and the icon; and the README's example script, run as written against
-// the installed tool, prints the table the README shows.
+// What a user gets from `cmake --install`: the program and the tool on the PATH, the tool's chart
+// renderer in libexec (where the installed tool finds it), the desktop entry and the icon; and
+// the README's example script, run as written against the installed tool, prints the table the
+// README shows.
 
 namespace {
 
@@ -62,7 +63,7 @@ private slots:
                 work.path());
         QVERIFY2(!installed.startsWith("exit") && installed != "timed out", qPrintable(installed));
         for (const char* file :
-             {"bin/kx3105", "bin/kx3105-cli", "bin/kx3105-cli-charts",
+             {"bin/kx3105", "bin/kx3105-cli", "libexec/kx3105-cli-charts",
               "share/applications/kx3105.desktop", "share/icons/hicolor/scalable/apps/kx3105.svg"})
             QVERIFY2(QFileInfo::exists(prefix.filePath(file)), file);
 
@@ -82,6 +83,15 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("PATH", prefix.filePath("bin") + ":/usr/bin:/bin");
         QCOMPARE(Run(QStringLiteral("sh"), {"ranges.sh"}, work.path(), env), expected);
+        QVERIFY(!QFileInfo::exists(prefix.filePath("bin/kx3105-cli-charts")));
+
+        // The installed tool draws through the renderer it finds in libexec.
+        QCOMPARE(Run(prefix.filePath("bin/kx3105-cli"), {"plot", "range7.dat", "-o", "range7.png"},
+                     work.path(), env),
+                 QString());
+        QFile png(work.filePath("range7.png"));
+        QVERIFY(png.open(QIODevice::ReadOnly));
+        QVERIFY(png.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8));
     }
 };
 

@@ -4,7 +4,7 @@
 
 #include "app/sysinfo.h"
 #include "board/resets.h"
-#include "registers/mode_gates.h"
+#include "converter/mode_gates.h"
 #include "tests/app/shell_wire.h"
 #include "tests/support/board_fixture.h"
 #include "tests/support/scripted_messages.h"

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "acquisition/shared_run.h"
 #include "core/globals.h"
 #include "files/file_lists.h"
 #include "files/readfileform.h"
@@ -70,7 +71,7 @@ private slots:
         QTemporaryDir dir;
         WriteFile(dir.filePath("a.dat"), " 1\r\n");
         QDir::setCurrent(dir.path());
-        WriteFileForm write;
+        WriteFileForm write(kx::SharedRun());
         ReadFileForm read(nullptr, dir.path());
         const QList<QPair<QDialog*, QStringList>> expected = {
             {&write,
@@ -114,7 +115,7 @@ private slots:
         WriteFile(dir.filePath("Default.dat"), QByteArray(100, 'x'));
         SetRun({5, 0, 8388620});
         ScriptedMessages messages;
-        WriteFileForm form;
+        WriteFileForm form(kx::SharedRun());
         auto* name = form.findChild<QLineEdit*>("FileName");
         auto* save = form.findChild<QPushButton*>("Command1");
         const kx::Message replace{"File already exists. Replace it?", "KX3105 Evaluation Software",
@@ -165,7 +166,7 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
         SetRun(Codes(5000, 8388608));  // 5000 lines of 10 bytes
         ScriptedMessages messages;
-        WriteFileForm form;
+        WriteFileForm form(kx::SharedRun());
         auto* name = form.findChild<QLineEdit*>("FileName");
         auto* save = form.findChild<QPushButton*>("Command1");
         {
@@ -297,7 +298,7 @@ private slots:
 
         // The write screen starts where the process is and follows a double-click upwards.
         QDir::setCurrent(sub);
-        WriteFileForm write;
+        WriteFileForm write(kx::SharedRun());
         write.show();
         QVERIFY(QTest::qWaitForWindowExposed(&write));
         auto* writeDirs = write.findChild<kx::DirectoryList*>("WriteDir");

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/safe_file.h"
 #include "files/datafile.h"
-#include "files/safe_file.h"
 #include "tests/support/file_size_limit.h"
 
 using kx::datafile::WriteStatus;
@@ -26,8 +26,8 @@ QStringList Entries(const QTemporaryDir& dir) {
                    QDir::Name);
 }
 
-std::vector<double> Codes(int count) {
-    return std::vector<double>(static_cast<size_t>(count) + 1, 8388608.0);
+std::vector<int32_t> Codes(int count) {
+    return std::vector<int32_t>(static_cast<size_t>(count), 8388608);
 }
 
 }  // namespace
@@ -42,16 +42,16 @@ private slots:
         QTemporaryDir dir;
         const QString earlier = dir.filePath("earlier.dat");
         const QString fresh = dir.filePath("fresh.dat");
-        QCOMPARE(kx::datafile::WriteRunFile(earlier.toStdString(), Codes(3), 3,
+        QCOMPARE(kx::datafile::WriteRunFile(earlier.toStdString(), Codes(3),
                                             kx::datafile::Form::Decimal),
                  WriteStatus::Written);
         const std::string before = Contents(earlier);
         {
             FileSizeLimit limit(4096);  // 5000 lines need 50000 bytes
-            QCOMPARE(kx::datafile::WriteRunFile(earlier.toStdString(), Codes(5000), 5000,
+            QCOMPARE(kx::datafile::WriteRunFile(earlier.toStdString(), Codes(5000),
                                                 kx::datafile::Form::Decimal),
                      WriteStatus::WriteFailed);
-            QCOMPARE(kx::datafile::WriteRunFile(fresh.toStdString(), Codes(5000), 5000,
+            QCOMPARE(kx::datafile::WriteRunFile(fresh.toStdString(), Codes(5000),
                                                 kx::datafile::Form::Hex),
                      WriteStatus::WriteFailed);
             kx::files::AtomicFile file;

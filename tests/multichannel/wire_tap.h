@@ -42,6 +42,8 @@ public:
         return board_.GetParallelPortInfo(p, i);
     }
     std::string describe() const override { return "wire tap"; }
+    bool claimed() const override { return board_.claimed(); }
+    std::optional<int32_t> boardAddress() const override { return board_.boardAddress(); }
 
     int32_t InByte(int32_t address) override {
         const int32_t value = board_.InByte(address);

@@ -31,7 +31,7 @@ def deb(*args):
 
 def test_contents(package):
     files = {line.split()[-1] for line in deb("-c", str(package)).splitlines()}
-    for path in ["./usr/bin/kx3105", "./usr/bin/kx3105-cli", "./usr/bin/kx3105-cli-charts",
+    for path in ["./usr/bin/kx3105", "./usr/bin/kx3105-cli", "./usr/libexec/kx3105-cli-charts",
                  "./usr/bin/kx3105-server", "./usr/lib/systemd/system/kx3105-server.service",
                  "./usr/share/applications/kx3105.desktop",
                  "./usr/share/icons/hicolor/scalable/apps/kx3105.svg"]:

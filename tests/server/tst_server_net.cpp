@@ -50,7 +50,7 @@ public:
         released_ = false;
         events_ << (stop ? "read stopped" : "read released");
         changed_.notify_all();
-        return {stop ? ReadEnd::Stopped : ReadEnd::Done, {}};
+        return {stop ? kx::ReadEnd::Stopped : kx::ReadEnd::Done, {}};
     }
 
     void Release() {

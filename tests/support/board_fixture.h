@@ -1,7 +1,7 @@
 #pragma once
 
 #include "board/port.h"
-#include "board/recording_port.h"
+#include "tests/support/recording_port.h"
 #include "core/globals.h"
 
 // A fresh program talking to a recording port at 0x378: globals reset, backend installed for

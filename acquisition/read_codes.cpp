@@ -1,0 +1,48 @@
+#include "acquisition/read_codes.h"
+
+#include "board/registers.h"
+#include "board/serial.h"
+#include "converter/mode_gates.h"
+#include "converter/register_update.h"
+
+namespace kx {
+
+bool EnsureContinuousConversion() {
+    Register mode = Register::For(RegisterMap::Mode);
+    const int32_t value = ReadValue(mode);
+    if (IsContinuousConversion(value)) return false;
+    mode.RegValue = WithContinuousConversion(value);
+    mode.WriteReg();
+    return true;
+}
+
+ReadResult ReadCodes(int64_t count, const ReadSettings& settings, const std::atomic<bool>& stop,
+                     const CodeSink& onCode) {
+    if (settings.continuous) EnsureContinuousConversion();
+    ReadData reader = ReadData::ForDataRegister();
+    ReadResult result;
+    for (int64_t i = 0; count == UntilStopped || i < settings.settle + count; ++i) {
+        if (stop.load(std::memory_order_relaxed)) {
+            result.end = ReadEnd::Stopped;
+            break;
+        }
+        const int32_t code = reader.Read();
+        if (code == StoppedMarker) {
+            result.end = ReadEnd::Stopped;
+            break;
+        }
+        if (code == TimeoutMarker) {
+            result.end = ReadEnd::TimedOut;
+            break;
+        }
+        if (i < settings.settle) continue;
+        ++result.codes;
+        if (!onCode(code)) {
+            result.end = ReadEnd::Stopped;
+            break;
+        }
+    }
+    return result;
+}
+
+}  // namespace kx
