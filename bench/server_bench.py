@@ -2,9 +2,13 @@
 """kx3105-server against loopback, figures printed, nothing asserted:
   - *IDN? round trip from a Python client on one connection: p50, p99, worst;
   - READ? of 1,000,000 codes on the fast simulated board as a binary block (filter word 3,
-    chopping off) against `kx3105-cli capture 1000000 -o -` with the same settings, whole process.
+    chopping off) against `kx3105-cli capture 1000000 -o -` with the same settings, whole process;
+    wall time and the processor time of the server or the tool (which a loaded machine moves
+    less).
 Usage: bench/server_bench.py [BUILD_DIR] [ROUND_TRIPS] [RUNS]   (defaults: build 20000 3)"""
 
+import os
+import resource
 import socket
 import statistics
 import subprocess
@@ -67,24 +71,37 @@ print(f"*IDN? round trip, {trips} in turn: p50 {us[len(us) // 2]:.1f} us, "
 
 sock.sendall(b"CONF:CHOP OFF;FILT 3;:FORM INT,32;*OPC?\n")
 _, buffer = read_line(sock, buffer)
-server_times = []
+
+
+def server_cpu():
+    with open(f"/proc/{server.pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+server_times, server_cpus = [], []
 for _ in range(runs):
+    cpu = server_cpu()
     start = time.perf_counter()
     sock.sendall(f"READ? {COUNT}\n".encode())
     data, buffer = read_block(sock, buffer)
     server_times.append(time.perf_counter() - start)
+    server_cpus.append(server_cpu() - cpu)
     assert len(data) == 4 * COUNT
 sock.close()
 server.terminate()
 server.wait()
 
-cli_times = []
+cli_times, cli_cpus = [], []
 for _ in range(runs):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     done = subprocess.run([cli_path, "--simulate", "capture", str(COUNT), "--chop", "off",
                            "--filter", "3", "-o", "-"], stdout=subprocess.PIPE,
                           stderr=subprocess.DEVNULL, check=True)
     cli_times.append(time.perf_counter() - start)
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cli_cpus.append(after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime)
     assert done.stdout.count(b"\n") == COUNT
 
 
@@ -92,6 +109,9 @@ def summary(values):
     return f"best {min(values) * 1e3:.0f} ms, median {statistics.median(values) * 1e3:.0f} ms"
 
 
-print(f"READ? {COUNT} as a binary block over loopback: {summary(server_times)}")
-print(f"kx3105-cli capture {COUNT} -o - (whole process): {summary(cli_times)}")
-print(f"ratio server / tool (best): {min(server_times) / min(cli_times):.2f}")
+print(f"READ? {COUNT} as a binary block over loopback: {summary(server_times)}; "
+      f"server processor time {summary(server_cpus)}")
+print(f"kx3105-cli capture {COUNT} -o - (whole process): {summary(cli_times)}; "
+      f"processor time {summary(cli_cpus)}")
+print(f"ratio server / tool (best): wall {min(server_times) / min(cli_times):.2f}, "
+      f"processor {min(server_cpus) / min(cli_cpus):.2f}")
