@@ -17,14 +17,13 @@ int CodeHistogram::CountOf(int64_t code) const {
     return it != codes.end() && *it == code ? counts[static_cast<size_t>(it - codes.begin())] : 0;
 }
 
-CodeHistogram CountCodes(const double* codes, int count, int32_t minCode, int32_t maxCode) {
+CodeHistogram CountCodes(std::span<const double> codes, int32_t minCode, int32_t maxCode) {
     CodeHistogram h;
     h.minCode = minCode;
     h.maxCode = maxCode;
     std::vector<int32_t> hits;
-    hits.reserve(static_cast<size_t>(std::max(count, 0)));
-    for (int i = 0; i < count; ++i) {
-        const double x = codes[i];
+    hits.reserve(codes.size());
+    for (const double x : codes) {
         // A bin holds the samples equal to its code exactly; NaN fails both comparisons.
         if (x >= minCode && x <= maxCode && x == std::floor(x))
             hits.push_back(static_cast<int32_t>(x));
@@ -71,9 +70,9 @@ int64_t NearestCode(double x, int32_t minCode, int32_t maxCode) {
     return std::llround(std::clamp(x, static_cast<double>(minCode), static_cast<double>(maxCode)));
 }
 
-std::string NoisePlotText(const double* codes, int count) {
+std::string NoisePlotText(std::span<const double> codes) {
     std::string text = "Read No.\tCode\n";
-    for (int i = 0; i < count; ++i) {
+    for (size_t i = 0; i < codes.size(); ++i) {
         text += std::to_string(i + 1);
         text += '\t';
         text += FormatGeneral(codes[i]);

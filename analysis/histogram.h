@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,9 @@ struct CodeHistogram {
     int CountOf(int64_t code) const;
 };
 
-// Counts samples codes[0..count-1] that equal a whole code from minCode to maxCode exactly;
-// fractions, non-finite values and codes outside the range fall in no bin.
-CodeHistogram CountCodes(const double* codes, int count, int32_t minCode, int32_t maxCode);
+// Counts the samples that equal a whole code from minCode to maxCode exactly; fractions,
+// non-finite values and codes outside the range fall in no bin.
+CodeHistogram CountCodes(std::span<const double> codes, int32_t minCode, int32_t maxCode);
 
 // One axis of a chart in plot units.
 struct AxisRange {
@@ -54,7 +55,7 @@ int64_t NearestCode(double x, int32_t minCode, int32_t maxCode);
 // occurrences, every bin while there are at most HistogramTextAllBinsLimit of them, else only the
 // codes that occur (a full-span run would otherwise give 16 million lines of zeros).
 inline constexpr int64_t HistogramTextAllBinsLimit = 65536;
-std::string NoisePlotText(const double* codes, int count);
+std::string NoisePlotText(std::span<const double> codes);
 std::string HistogramText(const CodeHistogram& histogram);
 
 }  // namespace kx

@@ -11,8 +11,8 @@
 #include "app/startup.h"
 #include "app/x_display.h"
 #include "board/port_trace.h"
-#include "core/version.h"
 #include "core/messages.h"
+#include "core/version.h"
 #include "ui/qt_message_service.h"
 
 namespace {

@@ -140,8 +140,9 @@ constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
 
 }  // namespace
 
-void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
+void SetupNoisePlot(QCustomPlot* plot, std::span<const double> codes, int32_t minCode,
                     int32_t maxCode) {
+    const auto count = static_cast<int>(codes.size());
     ClearPlot(plot);
     LayOut(plot, {0.12, 0.06, 0.04, 0.08});
     WholeNumberAxis(plot->xAxis, NoisePlotReadRange(count));
@@ -150,7 +151,7 @@ void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t m
     QVector<double> reads(count), values(count);
     for (int i = 0; i < count; ++i) {
         reads[i] = i + 1;
-        values[i] = codes[i];
+        values[i] = codes[static_cast<size_t>(i)];
     }
     QCPGraph* graph = plot->addGraph();
     graph->setName(QString::fromLatin1(NoisePlotTitle));
@@ -169,9 +170,9 @@ void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t m
         QStringLiteral("%1 codes from %2 to %3").arg(count).arg(minCode).arg(maxCode));
 }
 
-CodeHistogram SetupHistogram(QCustomPlot* plot, const double* runCodes, int count, int32_t minCode,
+CodeHistogram SetupHistogram(QCustomPlot* plot, std::span<const double> runCodes, int32_t minCode,
                              int32_t maxCode) {
-    const CodeHistogram histogram = CountCodes(runCodes, count, minCode, maxCode);
+    const CodeHistogram histogram = CountCodes(runCodes, minCode, maxCode);
     ClearPlot(plot);
     LayOut(plot, {0.10, 0.09, 0.06, 0.09});
     WholeNumberAxis(plot->xAxis, HistogramCodeRange(histogram.minCode, histogram.maxCode));

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <span>
 
 #include "acquisition/run.h"
 #include "analysis/histogram.h"
@@ -23,13 +24,13 @@ inline constexpr const char* HistogramTitle = "Histogram of Data";
 // Code against read number: X exactly 1 to count, Y exactly minCode to maxCode (a flat run gets
 // half a code of margin), whole-number tick labels, and six captions at fixed fractions of the
 // chart: title, MinCode, MaxCode, an empty one, "Code", "Read No.". codes[0] is read number 1.
-void SetupNoisePlot(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
+void SetupNoisePlot(QCustomPlot* plot, std::span<const double> codes, int32_t minCode,
                     int32_t maxCode);
 
 // Counts the run, then draws one bar per code from minCode to maxCode (empty bins drawn empty),
 // Y from 0 to the peak, and five captions: title, "Code", "Occurence", MaxCode, MinCode. Returns
 // the table drawn (for a cursor readout).
-CodeHistogram SetupHistogram(QCustomPlot* plot, const double* codes, int count, int32_t minCode,
+CodeHistogram SetupHistogram(QCustomPlot* plot, std::span<const double> codes, int32_t minCode,
                              int32_t maxCode);
 
 // A second axis in volts opposite the code axis (the right of the noise plot's code axis, the top

@@ -16,12 +16,10 @@ GraphForm::GraphForm(const kx::AnalysedRun& run, SpectrumOpener openSpectrum, QW
     : ScreenDialog(parent), run_(kx::CodesAsDoubles(run.run.codes)) {
     setObjectName(QStringLiteral("GraphForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Noise Plot"));
-    const int count = static_cast<int>(run_.size());
     parts_ = kx::BuildChartScreen(
         this, QStringLiteral("Read No."), QStringLiteral("Code"),
-        [this] { return kx::NoisePlotText(run_.data(), static_cast<int>(run_.size())); },
-        QStringLiteral("noise_plot.png"));
-    kx::SetupNoisePlot(parts_.strip, run_.data(), count, run.minCode, run.maxCode);
+        [this] { return kx::NoisePlotText(run_); }, QStringLiteral("noise_plot.png"));
+    kx::SetupNoisePlot(parts_.strip, run_, run.minCode, run.maxCode);
     if (run.scaling) kx::AddVoltsAxis(parts_.strip->yAxis, *run.scaling);
     kx::EnableChartNavigation(parts_.strip);
 

@@ -18,8 +18,7 @@ HistForm::HistForm(const kx::AnalysedRun& run, QWidget* parent) : ScreenDialog(p
         this, QStringLiteral("Occurence"), QStringLiteral("Code"),
         [this] { return kx::HistogramText(histogram_); }, QStringLiteral("histogram.png"));
     const std::vector<double> codes = kx::CodesAsDoubles(run.run.codes);
-    histogram_ = kx::SetupHistogram(parts_.strip, codes.data(), static_cast<int>(codes.size()),
-                                    run.minCode, run.maxCode);
+    histogram_ = kx::SetupHistogram(parts_.strip, codes, run.minCode, run.maxCode);
     if (run.scaling) kx::AddVoltsAxis(parts_.strip->xAxis, *run.scaling);
     kx::EnableChartNavigation(parts_.strip);
 

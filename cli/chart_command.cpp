@@ -71,13 +71,12 @@ int RenderChart(const ChartRequest& request) {
     if (!LoadChartRun(request, run)) return ExitFailure;
     const auto stats = noise::ComputeNoiseStatistics(run.codes);
     const std::vector<double> codes = CodesAsDoubles(run.codes);
-    const int count = static_cast<int>(codes.size());
     return DrawChart(request, [&](QCustomPlot& plot) {
         const bool isPlot = request.chart == Chart::NoisePlot;
         if (isPlot)
-            SetupNoisePlot(&plot, codes.data(), count, stats.minCode, stats.maxCode);
+            SetupNoisePlot(&plot, codes, stats.minCode, stats.maxCode);
         else
-            SetupHistogram(&plot, codes.data(), count, stats.minCode, stats.maxCode);
+            SetupHistogram(&plot, codes, stats.minCode, stats.maxCode);
         if (request.title)
             Retitle(plot, isPlot ? NoisePlotTitle : HistogramTitle,
                     QString::fromStdString(*request.title));

@@ -45,8 +45,7 @@ private slots:
         QFETCH(qlonglong, bins);
         QFETCH(int, probe);
         QFETCH(int, probeCount);
-        const kx::CodeHistogram h =
-            kx::CountCodes(run.data(), static_cast<int>(run.size()), minCode, maxCode);
+        const kx::CodeHistogram h = kx::CountCodes(run, minCode, maxCode);
         QCOMPARE(Table(h), table);
         QCOMPARE(h.peak, peak);
         QCOMPARE(h.BinCount(), bins);
@@ -64,7 +63,7 @@ private slots:
     // Beyond the all-bins limit "Copy Data" lists only the codes that occur.
     void dataTextOfAWideSpan() {
         const std::vector<double> wide{0, 16777215, 0};
-        const kx::CodeHistogram span = kx::CountCodes(wide.data(), 3, 0, 16777215);
+        const kx::CodeHistogram span = kx::CountCodes(wide, 0, 16777215);
         QCOMPARE(kx::HistogramText(span), "Code\tOccurence\n0\t2\n16777215\t1\n");
     }
 };

@@ -44,7 +44,7 @@ private slots:
         GraphForm form(input);
         auto* plot = form.findChild<QCustomPlot*>("Strip1");
         // A second setup (as the command-line tool may do) replaces the first.
-        kx::SetupNoisePlot(plot, run.data(), int(run.size()), minCode, maxCode);
+        kx::SetupNoisePlot(plot, run, minCode, maxCode);
         QCOMPARE(plot->itemCount(), 6);
         QCOMPARE(form.windowTitle(), "KX3105 Evaluation Software - Noise Plot");
         QCOMPARE(plot->xAxis->range().lower, 1.0);
@@ -143,7 +143,7 @@ private slots:
     void exportWholeOrNotAtAll() {
         const kx::AnalysedRun input = UseRun(kRun, 8388610, 8388620);
         QCustomPlot plot;
-        kx::SetupNoisePlot(&plot, SampleBuffer.data() + 1, CodeCount, MinCode, MaxCode);
+        kx::SetupNoisePlot(&plot, kRun, input.minCode, input.maxCode);
         QTemporaryDir dir;
         const auto bytes = [&dir](const QString& name) {
             QFile file(dir.filePath(name));

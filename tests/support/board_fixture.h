@@ -1,8 +1,8 @@
 #pragma once
 
 #include "board/port.h"
-#include "tests/support/recording_port.h"
 #include "core/globals.h"
+#include "tests/support/recording_port.h"
 
 // A fresh program talking to a recording port at 0x378: globals reset, backend installed for
 // the lifetime of the object.
