@@ -113,10 +113,12 @@ void BoardWorker::Run() {
             job = std::find_if(queue_.begin(), queue_.end(),
                                [now](const Job& j) { return j.deadline <= now; });
             if (job == queue_.end()) {
-                const auto next = std::min_element(
-                    queue_.begin(), queue_.end(),
-                    [](const Job& a, const Job& b) { return a.deadline < b.deadline; });
-                wake_.wait_until(lock, next->deadline);
+                // A copy: the job may leave the queue while this waits.
+                const auto deadline =
+                    std::min_element(queue_.begin(), queue_.end(), [](const Job& a, const Job& b) {
+                        return a.deadline < b.deadline;
+                    })->deadline;
+                wake_.wait_until(lock, deadline);
                 continue;
             }
         }

@@ -85,6 +85,22 @@ std::string CodesResponse(const Session& session, const std::vector<int32_t>& co
     return DefiniteBlock(Int32Bytes(codes, session.bigEndian));
 }
 
+// The count of a read, `min` to MaxReadCount and within what the line has left; false with the
+// error queued.
+bool TakeCount(Call& call, int64_t min, int64_t& count) {
+    if (const int e = ParseCount(call.Param(0), min, MaxReadCount, count)) {
+        call.Error(e);
+        return false;
+    }
+    if (count > call.codesLeft) {
+        call.Error(err::DataOutOfRange,
+                   "a line reads at most " + std::to_string(MaxReadCount) + " codes");
+        return false;
+    }
+    call.codesLeft -= count;
+    return true;
+}
+
 // Reads `count` codes for a query; false (with the error queued) when the board failed.
 bool ReadFor(Call& call, int64_t count, std::vector<int32_t>& codes) {
     const ReadOutcome outcome = call.board->ReadCodes(count, call.stop, codes);
@@ -217,8 +233,7 @@ void AddReadings(CommandSet& c) {
     c.Add("READ?", Board(
                        [](Call& call) {
                            int64_t count = 0;
-                           if (const int e = ParseCount(call.Param(0), 1, MaxReadCount, count))
-                               return call.Error(e);
+                           if (!TakeCount(call, 1, count)) return;
                            std::vector<int32_t> codes;
                            // Codes read before a time-out are answered too: none is lost.
                            ReadFor(call, count, codes);
@@ -228,9 +243,7 @@ void AddReadings(CommandSet& c) {
     c.Add("MEASure:NOISe?", Board(
                                 [](Call& call) {
                                     int64_t count = 0;
-                                    const int e = ParseCount(call.Param(0), MinNoiseCodes,
-                                                             MaxReadCount, count);
-                                    if (e) return call.Error(e);
+                                    if (!TakeCount(call, MinNoiseCodes, count)) return;
                                     std::vector<int32_t> codes;
                                     if (!ReadFor(call, count, codes)) return;
                                     if (codes.size() < MinNoiseCodes)
@@ -239,23 +252,22 @@ void AddReadings(CommandSet& c) {
                                     call.response = NoiseFigures(codes, control);
                                 },
                                 1));
-    c.Add("MEASure:SPECtrum?",
-          Board(
-              [](Call& call) {
-                  int64_t count = 0;
-                  const int e = ParseCount(call.Param(0), MinSpectrumCodes, MaxReadCount, count);
-                  if (e) return call.Error(e);
-                  std::vector<int32_t> codes;
-                  if (!ReadFor(call, count, codes)) return;
-                  const int32_t control = Read(call, RegisterMap::AdcControl);
-                  const int32_t mode = Read(call, RegisterMap::Mode);
-                  const int32_t filter = Read(call, RegisterMap::Filter);
-                  std::string why;
-                  const auto figures = SpectrumFigures(codes, control, mode, filter, why);
-                  if (!figures) return call.Error(err::Execution, why);
-                  call.response = *figures;
-              },
-              1));
+    c.Add("MEASure:SPECtrum?", Board(
+                                   [](Call& call) {
+                                       int64_t count = 0;
+                                       if (!TakeCount(call, MinSpectrumCodes, count)) return;
+                                       std::vector<int32_t> codes;
+                                       if (!ReadFor(call, count, codes)) return;
+                                       const int32_t control = Read(call, RegisterMap::AdcControl);
+                                       const int32_t mode = Read(call, RegisterMap::Mode);
+                                       const int32_t filter = Read(call, RegisterMap::Filter);
+                                       std::string why;
+                                       const auto figures =
+                                           SpectrumFigures(codes, control, mode, filter, why);
+                                       if (!figures) return call.Error(err::Execution, why);
+                                       call.response = *figures;
+                                   },
+                                   1));
 }
 
 void AddCalibration(CommandSet& c) {

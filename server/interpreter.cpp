@@ -35,6 +35,7 @@ std::string Interpreter::Run(const PreparedLine& line, Session& session, Instrum
                              const std::string& noBoardWhy) const {
     std::string response;
     bool answered = false;
+    int64_t codesLeft = MaxReadCount;
     for (size_t i = 0; i < line.entries.size(); ++i) {
         const scpi::Unit& unit = line.units[i];
         const CommandSet::Entry* entry = line.entries[i];
@@ -65,7 +66,7 @@ std::string Interpreter::Run(const PreparedLine& line, Session& session, Instrum
             }
             continue;
         }
-        Call call{unit, session, board, arbiter, stop, serial_, std::nullopt, 0};
+        Call call{unit, session, board, arbiter, stop, serial_, std::nullopt, 0, codesLeft};
         command.run(call);
         if (call.response) {
             if (answered) response += ';';

@@ -36,7 +36,7 @@ public:
 inline constexpr const char* IdentityMaker = "KX3105 Evaluation Software";
 inline constexpr const char* IdentityModel = "KX3105 Evaluation Board";
 
-// READ? takes at most this many codes, as kx3105-cli capture does.
+// READ? takes at most this many codes, as kx3105-cli capture does; so does a whole line.
 inline constexpr int64_t MaxReadCount = 10'000'000;
 
 // One command's run: its unit, the client's session, the board (nullptr when the board is not
@@ -50,6 +50,9 @@ struct Call {
     const std::string& serial;
     std::optional<std::string> response;
     int failed = 0;  // the first error this command queued
+    // Codes the rest of the line may still read: a line reads at most MaxReadCount in all, so
+    // that no line asks for a larger answer than one read gives.
+    int64_t& codesLeft;
 
     void Error(int code, std::string info = {}) {
         session.Error(code, std::move(info));

@@ -231,6 +231,10 @@ private slots:
         on.Run("FORM INT");
         QCOMPARE(on.Run("READ? 10"), QString("#10"));
         QCOMPARE(on.Errors(), QString());
+        // One line reads at most as many codes as one READ? may.
+        QCOMPARE(on.Run("READ? 5000000;READ? 5000001;*OPC?"), QString("#10;1"));
+        QCOMPARE(on.Errors(),
+                 QString("-222,\"Data out of range;a line reads at most 10000000 codes\""));
     }
 
     // Internal zero-scale sets the offset to mid-scale; system zero-scale measures the input.
