@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace kx::allan {
 
@@ -59,26 +60,37 @@ std::optional<std::string> Status(std::string_view field) {
 std::vector<AllanPoint> OverlappingDeviation(std::span<const double> readings, double tau0) {
     const size_t n = readings.size();
     std::vector<AllanPoint> points;
-    if (n < 3) return points;
-    // Running sums make each average a difference of two sums; taken about the first reading so
-    // that a large offset (codes near mid-scale) costs no precision.
+    // Running sums make each average a difference of two sums, and running counts of missing
+    // readings say whether a term holds one; taken about the first reading so that a large
+    // offset (codes near mid-scale) costs no precision.
+    const auto first =
+        std::find_if(readings.begin(), readings.end(), [](double y) { return !std::isnan(y); });
+    if (first == readings.end()) return points;
+    const double origin = *first;
     std::vector<double> sums(n + 1, 0.0);
-    for (size_t i = 0; i < n; ++i)
-        sums[i + 1] = sums[i] + (readings[i] - readings[0]);
+    std::vector<size_t> missing(n + 1, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const bool gap = std::isnan(readings[i]);
+        sums[i + 1] = sums[i] + (gap ? 0.0 : readings[i] - origin);
+        missing[i + 1] = missing[i] + (gap ? 1 : 0);
+    }
     for (size_t m = 1; 3 * m <= n; m *= 2) {
-        const size_t terms = n - 2 * m + 1;
         double total = 0;
-        for (size_t i = 0; i < terms; ++i) {
+        size_t terms = 0;
+        for (size_t i = 0; i + 2 * m <= n; ++i) {
+            if (missing[i + 2 * m] != missing[i]) continue;
             const double d = (sums[i + 2 * m] - 2 * sums[i + m] + sums[i]) / static_cast<double>(m);
             total += d * d;
+            ++terms;
         }
+        if (terms < m + 1) break;
         points.push_back({static_cast<int>(m), static_cast<double>(m) * tau0,
-                          std::sqrt(total / (2.0 * static_cast<double>(terms)))});
+                          std::sqrt(total / (2.0 * static_cast<double>(terms))), terms});
     }
     return points;
 }
 
-std::string FormatLogTime(Clock::time_point time) {
+std::string FormatLogTime(LogTime time) {
     const auto ms = floor<milliseconds>(time);
     const auto day = floor<days>(ms);
     const year_month_day date{day};
@@ -91,7 +103,11 @@ std::string FormatLogTime(Clock::time_point time) {
     return text;
 }
 
-std::optional<Clock::time_point> ParseLogTime(std::string_view text) {
+std::string FormatLogTime(Clock::time_point time) {
+    return FormatLogTime(floor<microseconds>(time));
+}
+
+std::optional<LogTime> ParseLogTime(std::string_view text) {
     size_t at = 0;
     const auto y = Digits(text, at, 4);
     if (!y || !Expect(text, at, '-')) return std::nullopt;
@@ -108,12 +124,12 @@ std::optional<Clock::time_point> ParseLogTime(std::string_view text) {
     const year_month_day date{year{*y}, month{unsigned(*mo)}, day{unsigned(*d)}};
     if (!date.ok() || *h > 23 || *mi > 59 || *s > 60) return std::nullopt;
 
-    nanoseconds fraction{0};
+    microseconds fraction{0};
     if (Expect(text, at, '.')) {
-        long long scale = 100'000'000;
+        long long scale = 100'000;
         const size_t start = at;
         for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10)
-            fraction += nanoseconds((text[at] - '0') * scale);
+            fraction += microseconds((text[at] - '0') * scale);
         if (at == start) return std::nullopt;
     }
     minutes offset{0};
@@ -128,13 +144,20 @@ std::optional<Clock::time_point> ParseLogTime(std::string_view text) {
         Expect(text, at, 'Z');
     }
     if (at != text.size()) return std::nullopt;
-    const auto local = sys_days{date} + hours{*h} + minutes{*mi} + seconds{*s} + fraction;
-    return time_point_cast<Clock::duration>(local - offset);
+    return LogTime{sys_days{date}} + hours{*h} + minutes{*mi} + seconds{*s} + fraction - offset;
 }
 
-std::optional<DriftSeries> ParseDriftLog(std::string_view text, std::string& error) {
-    DriftSeries series;
-    std::vector<Clock::time_point> times, lineTimes;
+namespace {
+
+struct LogLine {
+    LogTime time;
+    std::optional<double> volts;  // an ok line's reading
+    size_t number = 0;            // in the file
+};
+
+// The log's lines with their times, checked; nullopt with "line N: why" in error.
+std::optional<std::vector<LogLine>> ReadLines(std::string_view text, std::string& error) {
+    std::vector<LogLine> lines;
     bool header = false;
     size_t number = 0;
     for (size_t start = 0; start < text.size();) {
@@ -178,40 +201,116 @@ std::optional<DriftSeries> ParseDriftLog(std::string_view text, std::string& err
                                        : "the voltage is not a number");
             return std::nullopt;
         }
-        if (!lineTimes.empty() && *time < lineTimes.back()) {
+        if (!(std::fabs(*volts) <= MaxReadingVolts)) {
+            char limit[32];
+            std::snprintf(limit, sizeof limit, "%g", MaxReadingVolts);
+            error = where + "the voltage " + std::string(fields[2]) +
+                    " is outside the span of any range (-" + limit + " to " + limit + " V)";
+            return std::nullopt;
+        }
+        if (!lines.empty() && *time < lines.back().time) {
             error = where + "the time goes backwards";
             return std::nullopt;
         }
-        lineTimes.push_back(*time);
-        if (*status != "ok") {
-            ++series.skipped;
-            continue;
-        }
-        times.push_back(*time);
-        series.volts.push_back(*volts);
+        lines.push_back({*time, status == "ok" ? volts : std::nullopt, number});
     }
     if (!header) {
         error = "not a drift log (no header " + std::string(DriftLogHeader) + ")";
         return std::nullopt;
     }
-    if (times.size() < 3) {
-        error = "the log holds " + std::to_string(times.size()) +
+    return lines;
+}
+
+double MedianOf(std::vector<double> values) {
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+// The step (index into steps) where the interval changes for good, or npos: the median of the
+// IntervalWindow steps after a point against that of the steps before it (at least three each),
+// so that a gap or a late line is no change. Named at the first step nearer the new interval.
+constexpr size_t IntervalWindow = 8;
+size_t IntervalChange(const std::vector<double>& steps) {
+    for (size_t b = 3; b + 3 <= steps.size(); ++b) {
+        const auto at = [&](size_t i) { return steps.begin() + static_cast<std::ptrdiff_t>(i); };
+        const double before = MedianOf({at(b - std::min(b, IntervalWindow)), at(b)});
+        const double after = MedianOf({at(b), at(std::min(steps.size(), b + IntervalWindow))});
+        if (!(std::fabs(after - before) > 0.25 * std::min(before, after))) continue;
+        size_t j = b;
+        while (std::fabs(steps[j] - after) > std::fabs(steps[j] - before))
+            ++j;
+        return j;
+    }
+    return std::string::npos;
+}
+
+std::string Seconds(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", s);
+    return text;
+}
+
+}  // namespace
+
+std::optional<DriftSeries> ParseDriftLog(std::string_view text, std::string& error) {
+    const auto lines = ReadLines(text, error);
+    if (!lines) return std::nullopt;
+    DriftSeries series;
+    for (const LogLine& line : *lines)
+        (line.volts ? series.readings : series.failed) += 1;
+    if (series.readings < 3) {
+        error = "the log holds " + std::to_string(series.readings) +
                 " ok lines; the Allan deviation needs at least three";
         return std::nullopt;
     }
-    for (const auto time : times)
-        series.seconds.push_back(duration<double>(time - times.front()).count());
-    // The logging interval, from every line: a failed line still took its turn.
     std::vector<double> steps;
-    for (size_t i = 1; i < lineTimes.size(); ++i)
-        steps.push_back(duration<double>(lineTimes[i] - lineTimes[i - 1]).count());
-    std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
-                     steps.end());
-    series.tau0 = steps[steps.size() / 2];
-    if (!(series.tau0 > 0)) {
+    for (size_t i = 1; i < lines->size(); ++i)
+        steps.push_back(duration<double>((*lines)[i].time - (*lines)[i - 1].time).count());
+    // The interval: the mean of the steps of about one interval (their median's), so that the
+    // clock holds over a long gap however the times were rounded.
+    const double median = MedianOf(steps);
+    if (!(median > 0)) {
         error = "the lines' times do not advance";
         return std::nullopt;
     }
+    double sum = 0;
+    size_t count = 0;
+    for (const double step : steps)
+        if (step >= 0.5 * median && step < 1.5 * median) {
+            sum += step;
+            ++count;
+        }
+    series.tau0 = sum / static_cast<double>(count);
+    if (const size_t j = IntervalChange(steps); j != std::string::npos) {
+        const double before = MedianOf({steps.begin(), steps.begin() + std::ptrdiff_t(j)});
+        error = "line " + std::to_string((*lines)[j + 1].number) + ": the interval changes from " +
+                Seconds(before) + " to " + Seconds(steps[j]) +
+                "; the Allan deviation takes one interval (split the log there)";
+        return std::nullopt;
+    }
+
+    // Each line's interval on the clock, from the first line's.
+    const size_t most = std::max<size_t>(10'000'000, 4 * lines->size());
+    std::vector<size_t> slot{0};
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const double intervals = std::ceil(steps[i] / series.tau0 - 0.5);
+        if (!(intervals < double(most - slot.back()))) {
+            error = "line " + std::to_string((*lines)[i + 1].number) + ": the log resumes " +
+                    Seconds(steps[i]) + " later, more intervals than " + std::to_string(most) +
+                    " of its clock";
+            return std::nullopt;
+        }
+        const auto step = std::max<size_t>(1, static_cast<size_t>(intervals));
+        if (step > 1) {
+            ++series.gaps;
+            series.missing += step - 1;
+        }
+        slot.push_back(slot.back() + step);
+    }
+    series.volts.assign(slot.back() + 1, std::numeric_limits<double>::quiet_NaN());
+    for (size_t i = 0; i < lines->size(); ++i)
+        if ((*lines)[i].volts) series.volts[slot[i]] = *(*lines)[i].volts;
     return series;
 }
 

@@ -37,18 +37,19 @@ struct Density {
     double rateHz = 0;
     Window window = Window::Hann;
     int segment = 0;   // points per segment
-    int segments = 0;  // segments averaged, overlapping by half
+    int segments = 0;  // segments averaged, overlapping by segment / 2 (rounded down)
     double binHz = 0;  // rateHz / segment
     std::vector<double> nvPerRtHz;
 
     double hz(size_t bin) const { return static_cast<double>(bin) * binHz; }
 };
 
-// Welch's method: each code times lsbVolts; segments of `segment` points overlapping by half,
-// each with its mean removed and windowed; |FFT|^2 / (rate * sum(w^2)), doubled except at DC and
-// Nyquist, averaged over the segments; the square root in nV/sqrt(Hz). nullopt, with a one-line
-// reason in error, for fewer than MinCodes codes, a segment outside MinSegment..count, a rate or
-// LSB size that is not a positive number, or a run holding the time-out marker (-2147483648).
+// Welch's method: each code times lsbVolts; segments of `segment` points overlapping by half a
+// segment rounded down (as scipy.signal.welch does), each with its mean removed and windowed;
+// |FFT|^2 / (rate * sum(w^2)), doubled except at DC and Nyquist, averaged over the segments; the
+// square root in nV/sqrt(Hz). nullopt, with a one-line reason in error, for fewer than MinCodes
+// codes, a segment outside MinSegment..count, a rate or LSB size that is not a positive number, or
+// a run holding the time-out marker (-2147483648).
 std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVolts, double rateHz,
                                     const WelchOptions& options, std::string& error);
 
@@ -59,9 +60,18 @@ struct DensityRow {
 };
 std::vector<DensityRow> DensityRows(const Density& density);
 
-// The white-noise level: the median of the density over the band (DC bins left out), corrected
-// for the few percent by which the median of an averaged periodogram lies below its mean.
-double WhiteLevel(const Density& density);
+// A stretch of the density that belongs to a known component (a tone and its skirt, one of its
+// harmonics): left out of the noise; a tone's band is no spur, a harmonic's at most one.
+struct Band {
+    double lowHz = 0;
+    double highHz = 0;
+    bool spur = false;  // may be reported as a spur
+};
+
+// The white-noise level: the median of the density over the band (DC bins and the bands left
+// out), corrected for the few percent by which the median of an averaged periodogram lies below
+// its mean. NaN when the bands leave no bin.
+double WhiteLevel(const Density& density, std::span<const Band> leftOut = {});
 
 // A local peak of the density clearly above the local noise (the median of the bins around it)
 // and above the bins just below it, so that drift rising towards DC is none: neighbouring bins
@@ -72,15 +82,28 @@ struct Spur {
     double uvRms = 0;
 };
 
-// The largest spurs, largest first, at most `count`.
-std::vector<Spur> LargestSpurs(const Density& density, size_t count = 5);
+// The largest spurs, largest first, at most `count`; bins in a band are searched only as one spur
+// of that band.
+std::vector<Spur> LargestSpurs(const Density& density, size_t count = 5,
+                               std::span<const Band> bands = {});
 
-// The data-sheet figures of a test tone, from one Blackman-Harris windowed transform of the whole
-// run: the tone is the largest bin from two main lobes (12 bins) above DC (a tone closer to DC is
-// not told from drift), its power that of its main lobe; harmonics 2 to 6 are taken where they
-// alias into the band; noise is every other bin except the DC bins, with the tone's bins filled
-// at the noise's mean. THD and SFDR are in dBc (THD negative). THD is -infinity only when every
-// harmonic falls on DC or the tone.
+// The span of codes of the 24-bit converter, the full scale ENOB is referred to.
+inline constexpr double FullScaleCodes = 16777216.0;
+
+// A tone is reported only when its power stands this far above the noise in one bin of the
+// whole run's transform (rate / codes wide): 20 dB.
+inline constexpr double ToneMarginDb = 20.0;
+
+// The data-sheet figures of a test tone, from one windowed transform of the whole run. The window
+// is the narrowest of Hann, 4-term and 7-term Blackman-Harris whose side lobes lie 10 dB below the
+// noise in a bin for the peak found (the 7-term, near -180 dB, for a strong tone on a 24-bit
+// converter), so that no leakage counts as noise. The tone is the largest bin from two main lobes
+// above DC (a tone closer to DC is not told from drift); its power is that of its main lobe and
+// the skirt where its leakage still shows, less the noise there; harmonics 2 to 6 are taken where
+// they alias into the band and count when they stand clear of the noise. The noise is the mean of
+// every other bin (DC bins left out) over the whole band: bins of DC, the tone and the harmonics
+// are counted at that mean, not dropped. THD and SFDR are in dBc (THD negative, -infinity when no
+// harmonic stands clear of the noise).
 struct Tone {
     double hz = 0;
     double uvRms = 0;
@@ -88,14 +111,19 @@ struct Tone {
     double thdDb = 0;
     double sinadDb = 0;
     double sfdrDb = 0;
-    double enob = 0;  // (SINAD - 1.76) / 6.02
+    double enob = 0;  // of the tone: (SINAD - 1.76) / 6.02
+    // Referred to full scale: log2(full scale / (RMS noise and distortion x sqrt 12)).
+    double enobFullScale = 0;
 };
 
 // nullopt when no tone stands clear of the noise (its peak bin would be reached by noise alone
-// with a chance below one in a thousand per run), or for a run the density refuses.
+// with a chance above one in a thousand per run, or its power is less than ToneMarginDb above the
+// noise in one bin), or for a run the density refuses.
 std::optional<Tone> ToneFigures(std::span<const double> codes, double lsbVolts, double rateHz);
 
-// Everything at once, as the command-line tool and the Spectrum window show it.
+// Everything at once, as the command-line tool and the Spectrum window show it: the white level
+// and the spurs with the tone and its harmonics taken out of the noise, no spur in the tone's
+// main lobe or skirt (the tone itself is none).
 struct Figures {
     double whiteNvPerRtHz = 0;
     std::vector<Spur> spurs;  // at most five, largest first

@@ -101,10 +101,15 @@ std::vector<SpectrumFigure> SpectrumFigures(const SpectrumView& view) {
          tone ? SpectrumNumber(tone->hz) + " Hz, " + SpectrumNumber(tone->uvRms) + " uV"
               : "no tone"});
     figures.push_back({"SNRLabel", "SNR", figure("%.2f dB", &SpectrumTone::snrDb)});
-    figures.push_back({"THDLabel", "THD", figure("%.2f dB", &SpectrumTone::thdDb)});
+    // No harmonic clear of the noise leaves THD at minus infinity.
+    figures.push_back({"THDLabel", "THD",
+                       tone && std::isinf(tone->thdDb) ? "below the noise"
+                                                       : figure("%.2f dB", &SpectrumTone::thdDb)});
     figures.push_back({"SINADLabel", "SINAD", figure("%.2f dB", &SpectrumTone::sinadDb)});
     figures.push_back({"SFDRLabel", "SFDR", figure("%.2f dB", &SpectrumTone::sfdrDb)});
     figures.push_back({"ENOBLabel", "ENOB", figure("%.2f bits", &SpectrumTone::enob)});
+    figures.push_back({"ENOBFullScaleLabel", "ENOB (full scale)",
+                       figure("%.2f bits", &SpectrumTone::enobFullScale)});
     return figures;
 }
 

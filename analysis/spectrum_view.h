@@ -52,8 +52,9 @@ struct SpectrumFigure {
 };
 
 // Update rate, segment and window, white-noise level, the five spurs (empty text for a spur
-// that is not there), then the tone ("no tone" when none) and SNR, THD, SINAD, SFDR, ENOB (empty
-// without a tone).
+// that is not there), then the tone ("no tone" when none) and SNR, THD ("below the noise" when no
+// harmonic stands clear of it), SINAD, SFDR, ENOB of the tone and ENOB referred to full scale
+// (empty without a tone).
 std::vector<SpectrumFigure> SpectrumFigures(const SpectrumView& view);
 
 // The row the cursor snaps to: the bin nearest to hz on the log-frequency axis, among bins above

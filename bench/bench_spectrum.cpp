@@ -1,7 +1,7 @@
 // The noise spectrum of a 1,000,000-code run, the size the command-line tool is measured on
 // against scipy.signal.welch (bench/welch_scipy.py): the Welch density alone (default segment,
-// 131072 points, 14 segments, Hann), the tone figures (one Blackman-Harris transform of the whole
-// run), and everything the tool prints.
+// 131072 points, 14 segments, Hann), the tone figures (one transform of the whole run, windowed
+// in frequency as its peak needs), and everything the tool prints.
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,6 @@
+#include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "analysis/allan.h"
 #include "cli/commands.h"
@@ -14,8 +16,32 @@ namespace {
 
 struct DriftOptions {
     std::string file;
+    bool json = false;
     CurveOutput out;
 };
+
+// What went into the figures: the readings and the gaps on the log's clock.
+std::string Used(const allan::DriftSeries& series) {
+    char line[160];
+    std::snprintf(line, sizeof line, "Readings: %zu ok, %zu failed, every %.3f s\n",
+                  series.readings, series.failed, series.tau0);
+    std::string text = line;
+    if (series.gaps == 0) return text + "Gaps: none\n";
+    std::snprintf(line, sizeof line, "Gaps: %zu, %zu readings missing\n", series.gaps,
+                  series.missing);
+    return text + line;
+}
+
+std::string Json(const allan::DriftSeries& series, const std::vector<allan::AllanPoint>& points) {
+    nlohmann::json rows = nlohmann::json::array();
+    for (const auto& p : points)
+        rows.push_back(
+            {{"tau_s", p.tauSeconds}, {"adev_uv", p.deviation * 1e6}, {"terms", p.terms}});
+    const nlohmann::json j = {{"interval_s", series.tau0}, {"readings", series.readings},
+                              {"failed", series.failed},   {"gaps", series.gaps},
+                              {"missing", series.missing}, {"points", rows}};
+    return j.dump(2) + "\n";
+}
 
 int Analyse(const DriftOptions& o, CurveData& curve) {
     std::string text;
@@ -23,14 +49,11 @@ int Analyse(const DriftOptions& o, CurveData& curve) {
     if (!ReadInputText(o.file, text, why)) return Failure(why);
     const std::string name = o.file == "-" ? std::string("standard input") : o.file;
     const auto series = allan::ParseDriftLog(text, why);
-    if (!series) return Failure(name + " is not a drift log: " + why);
+    if (!series) return Failure("no Allan deviation of " + name + ": " + why);
     const auto points = allan::OverlappingDeviation(series->volts, series->tau0);
 
     char line[96];
-    std::snprintf(line, sizeof line, "Readings: %zu ok, %zu skipped, every %.3f s\n",
-                  series->volts.size(), series->skipped, series->tau0);
-    std::string report = line;
-    report += "tau (s)         Allan deviation (uV)\n";
+    std::string report = Used(*series) + "tau (s)         Allan deviation (uV)\n";
     curve.title = "Allan Deviation";
     curve.xLabel = "Averaging time (s)";
     curve.yLabel = "Allan deviation (uV)";
@@ -42,7 +65,8 @@ int Analyse(const DriftOptions& o, CurveData& curve) {
         curve.y.push_back(uv);
     }
     // Standard output carries the curve when -o is -.
-    return o.out.toStdout() ? ExitOk : WriteStdout(report);
+    if (o.out.toStdout()) return ExitOk;
+    return WriteStdout(o.json ? Json(*series, points) : report);
 }
 
 int RunDrift(const DriftOptions& o, const ChartRunner& charts) {
@@ -55,22 +79,35 @@ int RunDrift(const DriftOptions& o, const ChartRunner& charts) {
 
 }  // namespace
 
+// The help states the span.
+static_assert(allan::MaxReadingVolts == 5.12);
+
 void RegisterDrift(Tool& tool, const ChartRunner& charts) {
     static DriftOptions o;
     CLI::App* c = tool.Add(
-        {"drift", "drift FILE.csv [-o OUT.png|.pdf|.csv] [--size WxH] [--title TEXT]",
+        {"drift", "drift FILE.csv [--json] [-o OUT.png|.pdf|.csv] [--size WxH] [--title TEXT]",
          "the overlapping Allan deviation of a drift log",
          "Reads a drift log written by log (- for standard input) and prints the overlapping\n"
-         "Allan deviation of its readings, in uV, at the averaging factors 1, 2, 4, ... up to a\n"
-         "third of the readings: white noise falls as 1/sqrt(tau), drift makes it rise again.\n"
-         "Lines whose status is not ok are left out; the interval is the median of the log's.\n"
+         "Allan deviation of its readings, in uV, at the averaging factors 1, 2, 4, ... while a\n"
+         "factor m has m + 1 differences (up to a third of the readings when none is missing):\n"
+         "white noise falls as 1/sqrt(tau), drift makes it rise again. Each line is placed on\n"
+         "the log's clock (its interval: the mean step of about one interval): a line that is\n"
+         "not ok, and an interval with no line, is a missing reading, and a difference that\n"
+         "holds one is skipped rather than the readings around it joined. A log whose interval\n"
+         "changes part way is refused with the line it changes at; so are volts outside any\n"
+         "range's span (5.12 V either way) and times that go backwards. Prints first the\n"
+         "readings used, the failed lines, the interval and the gaps with the readings they\n"
+         "miss.\n"
          "\n"
+         "  --json             one JSON object instead: interval_s, readings, failed, gaps,\n"
+         "                     missing, points [{tau_s, adev_uv, terms}]\n"
          "  -o OUT             a chart on log axes (.png, .pdf; - is PNG on standard output,\n"
          "                     the table then not printed) or the points (.csv: tau_s,adev_uv)\n"
          "  --size WxH         chart size in pixels (default 800x500)\n"
          "  --title TEXT       the chart's title\n"},
         [charts] { return RunDrift(o, charts); });
     c->add_option("FILE", o.file)->required();
+    c->add_flag("--json", o.json);
     o.out.AddTo(c);
 }
 

@@ -69,7 +69,8 @@ std::string FiguresJson(const spectrum::Spectrum& s) {
                 {"thd_db", Number(t->thdDb)},
                 {"sinad_db", Number(t->sinadDb)},
                 {"sfdr_db", Number(t->sfdrDb)},
-                {"enob", Number(t->enob)}};
+                {"enob", Number(t->enob)},
+                {"enob_full_scale", Number(t->enobFullScale)}};
     const nlohmann::json j = {{"rate_hz", s.density.rateHz},
                               {"segment", s.density.segment},
                               {"window", spectrum::WindowName(s.density.window)},
@@ -91,9 +92,13 @@ std::string FiguresText(const spectrum::Spectrum& s) {
         text += "Spur: " + Fixed(spur.hz, 3) + " Hz, " + Fixed(spur.uvRms, 3) + " uV RMS\n";
     if (const auto& t = s.figures.tone) {
         text += "Tone: " + Fixed(t->hz, 3) + " Hz, " + Fixed(t->uvRms, 3) + " uV RMS\n";
-        text += "SNR: " + Fixed(t->snrDb, 2) + " dB\nTHD: " + Fixed(t->thdDb, 2) +
-                " dB\nSINAD: " + Fixed(t->sinadDb, 2) + " dB\nSFDR: " + Fixed(t->sfdrDb, 2) +
-                " dB\nENOB: " + Fixed(t->enob, 2) + " bits\n";
+        // No harmonic clear of the noise leaves THD at minus infinity.
+        const std::string thd =
+            std::isinf(t->thdDb) ? std::string("below the noise") : Fixed(t->thdDb, 2) + " dB";
+        text += "SNR: " + Fixed(t->snrDb, 2) + " dB\nTHD: " + thd +
+                "\nSINAD: " + Fixed(t->sinadDb, 2) + " dB\nSFDR: " + Fixed(t->sfdrDb, 2) +
+                " dB\nENOB: " + Fixed(t->enob, 2) +
+                " bits\nENOB (full scale): " + Fixed(t->enobFullScale, 2) + " bits\n";
     } else {
         text += "Tone: none stands clear of the noise\n";
     }
@@ -221,6 +226,9 @@ int RunSpectrum(const GlobalOptions& global, const SpectrumOptions& o, const Cha
 
 }  // namespace
 
+// The help states the margin.
+static_assert(spectrum::ToneMarginDb == 20.0);
+
 void RegisterSpectrum(Tool& tool, const ChartRunner& charts) {
     static SpectrumOptions o;
     CLI::App* c = tool.Add(
@@ -229,11 +237,19 @@ void RegisterSpectrum(Tool& tool, const ChartRunner& charts) {
          "[-o OUT.png|.pdf|.csv] [scaling]",
          "noise spectral density of a run, its white level, spurs and tone figures",
          "Makes the noise spectral density of a run (at least 64 codes) by Welch's method:\n"
-         "segments overlapping by half, each with its mean removed and windowed, one-sided, in\n"
-         "nV/rtHz from 0 to half the update rate. Prints the white-noise level (the median of\n"
-         "the density), the five largest spurs (frequency, uV RMS) and, when one tone stands\n"
-         "clear of the noise, its frequency and amplitude with SNR, THD (harmonics 2 to 6),\n"
-         "SINAD, SFDR and ENOB from one Blackman-Harris transform of the whole run.\n"
+         "segments overlapping by half a segment rounded down (as scipy.signal.welch), each\n"
+         "with its mean removed and windowed, one-sided, in nV/rtHz from 0 to half the update\n"
+         "rate. Prints the white-noise level (the median of the density), the five largest\n"
+         "spurs (frequency, uV RMS) and, when one tone stands clear of the noise, its frequency\n"
+         "and amplitude with SNR, THD (harmonics 2 to 6), SINAD, SFDR, ENOB of the tone\n"
+         "((SINAD - 1.76) / 6.02) and ENOB referred to full scale (log2 of the 2^24-code span\n"
+         "over the RMS noise and distortion times sqrt 12), from one transform of the whole run\n"
+         "with the narrowest of the Hann, 4-term and 7-term Blackman-Harris windows whose side\n"
+         "lobes lie below its noise. A tone is reported only when its peak bin is beyond what\n"
+         "noise reaches (one chance in a thousand) and its power stands at least 20 dB above the\n"
+         "noise in one bin (rate / codes wide); the tone, its main lobe and its skirt are no\n"
+         "spur, and they and its harmonics are left out of the white level. THD reads \"below\n"
+         "the noise\" when no harmonic stands clear of it.\n"
          "FILE is a data file or a capture, - for standard input. The update rate comes from\n"
          "--rate, else from a capture's rate_hz, else from the board's mode and filter\n"
          "registers; range and polarity as for analyse. What is taken from the board is said\n"
@@ -252,7 +268,8 @@ void RegisterSpectrum(Tool& tool, const ChartRunner& charts) {
          "                     above a quarter of the run, at least 64)\n"
          "  --json             the figures as one JSON object: rate_hz, segment, window,\n"
          "                     white_nsd_nv_per_rthz, spurs [{hz, uv_rms}], tone {hz, uv_rms,\n"
-         "                     snr_db, thd_db, sinad_db, sfdr_db, enob} or null\n"
+         "                     snr_db, thd_db, sinad_db, sfdr_db, enob, enob_full_scale} or\n"
+         "                     null; thd_db is null when no harmonic stands clear of the noise\n"
          "  -o OUT             the density: a chart on log axes (.png, .pdf; - is PNG on\n"
          "                     standard output, the figures then not printed) or the points\n"
          "                     (.csv: frequency_hz,nsd_nv_per_rthz)\n"

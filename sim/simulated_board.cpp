@@ -161,8 +161,11 @@ int32_t SimulatedBoard::InByte(int32_t address) {
     switch (address) {
         case BaseAddress:
             return static_cast<int32_t>(dataLatch_);
-        case BaseAddress + 1:
-            return statusPort();
+        case BaseAddress + 1: {
+            const uint8_t status = statusPort();
+            if (settings_.speed == Speed::Fast) skipBusyPolls();
+            return status;
+        }
         case BaseAddress + 2:
             return static_cast<int32_t>(controlLatch_);
         default:
@@ -201,6 +204,20 @@ void SimulatedBoard::pace() {
         std::this_thread::sleep_until(wallAnchor_ +
                                       nanoseconds((simPs - PaceLeadPicoseconds) / 1000));
     }
+}
+
+void SimulatedBoard::skipBusyPolls() {
+    // Only a poll of the ready line (the clock high, no bit being read) that finds the converter
+    // busy: the time moves on to where a steady poll would first see the next event, so every
+    // poll but the count of them stays as it was.
+    if (!readyLineHigh() || !(boardLines_ & ClockLine) || faultSet(Fault::NoBoard) ||
+        nextEvent_ == Never || nextEvent_ <= now_)
+        return;
+    if (accessTime_ == 0) {
+        now_ = nextEvent_;
+        return;
+    }
+    now_ += (nextEvent_ - now_ - 1) / accessTime_ * accessTime_;
 }
 
 void SimulatedBoard::advanceTime(uint64_t nanoseconds) {

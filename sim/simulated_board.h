@@ -93,6 +93,7 @@ private:
 
     void tick();
     void pace();
+    void skipBusyPolls();
     void lines(uint32_t value);
     void risingEdge(bool dataIn);
     void fallingEdge();

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 #include "acquisition/shared_run.h"
 #include "app/openers.h"
@@ -19,7 +20,7 @@ namespace {
 
 // 64-point segments at 100 Hz: bins 1.5625 Hz apart up to 50 Hz, a flat 50 nV/rtHz floor and a
 // tone of 900 nV/rtHz in the bin at 25 Hz.
-kx::SpectrumView Synthetic(bool tone) {
+kx::SpectrumView Synthetic(bool tone, double thdDb = -90.25) {
     kx::SpectrumView view;
     view.rateHz = 100;
     view.segment = 64;
@@ -30,15 +31,15 @@ kx::SpectrumView Synthetic(bool tone) {
     }
     view.whiteNsdNvPerRtHz = 50;
     view.spurs = {{25, 12.5}, {50, 0.3}};
-    if (tone) view.tone = kx::SpectrumTone{25, 12.5, 74.1, -90.25, 74.0, 95.5, 12.0};
+    if (tone) view.tone = kx::SpectrumTone{25, 12.5, 74.1, thdDb, 74.0, 95.5, 12.0, 13.25};
     return view;
 }
 
 QString Figures(const QWidget& form) {
     QStringList texts;
-    for (const char* name :
-         {"RateLabel", "SegmentLabel", "WhiteLabel", "Spur1Label", "Spur2Label", "Spur3Label",
-          "ToneLabel", "SNRLabel", "THDLabel", "SINADLabel", "SFDRLabel", "ENOBLabel"})
+    for (const char* name : {"RateLabel", "SegmentLabel", "WhiteLabel", "Spur1Label", "Spur2Label",
+                             "Spur3Label", "ToneLabel", "SNRLabel", "THDLabel", "SINADLabel",
+                             "SFDRLabel", "ENOBLabel", "ENOBFullScaleLabel"})
         texts << Text(form, name);
     return texts.join('|');
 }
@@ -78,22 +79,34 @@ class SpectrumFormTest : public QObject {
 private slots:
     void figuresChartAndReadout_data() {
         QTest::addColumn<bool>("tone");
+        QTest::addColumn<double>("thd");
         QTest::addColumn<QString>("figures");
+        QTest::addColumn<QString>("enobSpoken");
         QTest::newRow("a tone")
-            << true
+            << true << -90.25
             << "100 Hz|64 points, Hann|50 nV/rtHz|25 Hz, 12.5 uV|50 Hz, 0.3 uV||"
-               "25 Hz, 12.5 uV|74.10 dB|-90.25 dB|74.00 dB|95.50 dB|12.00 bits";
+               "25 Hz, 12.5 uV|74.10 dB|-90.25 dB|74.00 dB|95.50 dB|12.00 bits|13.25 bits"
+            << "ENOB (full scale) 13.25 bits";
+        QTest::newRow("a tone, no harmonic above the noise")
+            << true << -std::numeric_limits<double>::infinity()
+            << "100 Hz|64 points, Hann|50 nV/rtHz|25 Hz, 12.5 uV|50 Hz, 0.3 uV||"
+               "25 Hz, 12.5 uV|74.10 dB|below the noise|74.00 dB|95.50 dB|12.00 bits|13.25 bits"
+            << "ENOB (full scale) 13.25 bits";
         QTest::newRow("no tone")
-            << false
+            << false << 0.0
             << "100 Hz|64 points, Hann|50 nV/rtHz|25 Hz, 12.5 uV|50 Hz, 0.3 uV||"
-               "no tone|||||";
+               "no tone||||||"
+            << "ENOB (full scale) none";
     }
     void figuresChartAndReadout() {
         QFETCH(bool, tone);
+        QFETCH(double, thd);
         QFETCH(QString, figures);
-        SpectrumForm form(Synthetic(tone));
+        QFETCH(QString, enobSpoken);
+        SpectrumForm form(Synthetic(tone, thd));
         QCOMPARE(form.windowTitle(), "KX3105 Evaluation Software - Spectrum");
         QCOMPARE(Figures(form), figures);
+        QCOMPARE(form.findChild<QLabel*>("ENOBFullScaleLabel")->accessibleName(), enobSpoken);
 
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -10,7 +10,7 @@
 struct SimBench {
     kx::sim::SimulatedBoard board;
 
-    SimBench() {
+    explicit SimBench(kx::sim::SimSettings settings = {}) : board(std::move(settings)) {
         kx::ResetGlobals();
         PortAddress = 0x378;
         ReferenceVoltage = 2.5f;
