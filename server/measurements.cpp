@@ -47,11 +47,16 @@ std::optional<std::string> SpectrumFigures(const std::vector<int32_t>& codes, in
     const double lsb = Scaling::Of(adcControl, DefaultReferenceVolts).lsbVolts;
     const auto spectrum = spectrum::AnalyseSpectrum(CodesAsDoubles(codes), lsb, *rate, {}, why);
     if (!spectrum) return std::nullopt;
+    // A figure that does not exist (no tone; THD where no harmonic stands clear of the noise) is
+    // not a number, where kx3105-cli spectrum --json writes null.
     const double nan = std::numeric_limits<double>::quiet_NaN();
+    auto figure = [&](double v) { return std::isfinite(v) ? v : nan; };
     const auto& f = spectrum->figures;
-    const spectrum::Tone tone = f.tone.value_or(spectrum::Tone{nan, nan, nan, nan, nan, nan, nan});
-    return Joined({*rate, f.whiteNvPerRtHz, tone.hz, tone.uvRms, tone.snrDb, tone.thdDb,
-                   tone.sinadDb, tone.sfdrDb, tone.enob});
+    const spectrum::Tone tone =
+        f.tone.value_or(spectrum::Tone{nan, nan, nan, nan, nan, nan, nan, nan});
+    return Joined({*rate, f.whiteNvPerRtHz, figure(tone.hz), figure(tone.uvRms), figure(tone.snrDb),
+                   figure(tone.thdDb), figure(tone.sinadDb), figure(tone.sfdrDb), figure(tone.enob),
+                   figure(tone.enobFullScale)});
 }
 
 }  // namespace kx::server

@@ -22,7 +22,8 @@ inline constexpr size_t MinSpectrumCodes = 64;
 std::string NoiseFigures(const std::vector<int32_t>& codes, int32_t adcControl);
 
 // MEASure:SPECtrum?: rate_hz, white_nv_per_rthz, then the tone's tone_hz, tone_uv_rms, snr_db,
-// thd_db, sinad_db, sfdr_db and enob (9.91E+37 when no tone stands clear of the noise).
+// thd_db, sinad_db, sfdr_db, enob and enob_full_scale (9.91E+37, not a number, where kx3105-cli
+// spectrum --json writes null: no tone stands clear of the noise, or for THD no harmonic).
 // nullopt with why when the spectrum cannot be made.
 std::optional<std::string> SpectrumFigures(const std::vector<int32_t>& codes, int32_t adcControl,
                                            int32_t mode, int32_t filter, std::string& why);
