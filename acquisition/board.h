@@ -77,7 +77,7 @@ public:
     // Saves the simulated board's registers to its --sim-state file, then closes the board and
     // the trace. False with the reason when the state could not be saved.
     bool Close(std::string& why);
-    // The board while open.
+    // The board while the session is open: its line (BoardLine), the simulated board's clock.
     const Board& board() const { return board_; }
 
 private:

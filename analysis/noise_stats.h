@@ -116,16 +116,28 @@ NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling)
 // The same of codes gathered in sums, `timeouts` markers having been left out of them.
 NoiseAnalysis AnalyseSums(const NoiseSums& sums, const Scaling& scaling, uint64_t timeouts = 0);
 
-// The analysis as one JSON object, indented by two, the one form kx3105-cli analyse --json, the
-// Python module and the instrument server give: "labels", every label text (ref_voltage,
-// lsb_size, input_range, codes_read, rms_noise_codes, average_code, code_span, max_code,
-// min_code, rms_noise, pk_pk_noise, average_value), and "values", numbers in base units (codes,
-// timeouts, mean_code, rms_codes, rms_codes_whole, peak_to_peak_codes, min_code, max_code,
-// lsb_volts, rms_volts, peak_to_peak_volts, mean_volts, range_volts, bipolar, ref_volts,
-// effective_resolution_bits, noise_free_bits). Volts use the LSB in double precision; range_volts
-// is what the codes span at the reference (2.56 at 2.5 V, 1.28 at 1.25 V); a figure that does
-// not exist (a run that does not vary) is null.
-std::string AnalysisJson(const NoiseAnalysis& analysis);
+// The analysis as numbers in base units, for scripts (kx3105-cli analyse --json, the instrument's
+// MEASure:NOISe?): the statistics with the volts of the LSB in double precision
+// (`Scaling::Of`), not the rounded one of the labels.
+struct NoiseFigures {
+    size_t codes = 0;
+    double meanCode = 0;
+    double rmsCodes = 0;  // sample standard deviation
+    int32_t rmsCodesWhole = 0;
+    int64_t peakToPeakCodes = 0;
+    int32_t minCode = 0;
+    int32_t maxCode = 0;
+    double lsbVolts = 0;
+    double rmsVolts = 0;
+    double peakToPeakVolts = 0;
+    double meanVolts = 0;
+    double rangeVolts = 0;  // what the codes span: 2.56 at 2.5 V, 1.28 at 1.25 V
+    bool bipolar = true;
+    double refVolts = 0;
+    double effectiveResolutionBits = 0;  // NaN for a run that does not vary
+    double noiseFreeBits = 0;
+};
+NoiseFigures FiguresOf(const NoiseStatistics& stats, size_t codes, const Scaling& scaling);
 
 }  // namespace kx::noise
 

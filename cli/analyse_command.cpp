@@ -1,7 +1,9 @@
 #include <sys/stat.h>
 
+#include <nlohmann/json.hpp>
 #include <span>
 
+#include "analysis/figures.h"
 #include "analysis/noise_stats.h"
 #include "analysis/read_run.h"
 #include "board/ppdev_port.h"
@@ -10,10 +12,10 @@
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
 #include "cli/settings.h"
 #include "converter/adc_control_fields.h"
 #include "converter/register_update.h"
+#include "files/run_file.h"
 
 // `analyse`: the noise analysis screen's results for a run of any length, as text or JSON.
 
@@ -91,7 +93,7 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
     noise::NoiseSums sums;
     uint64_t timeouts = 0;
     std::string why;
-    const bool loaded = StreamRun(
+    const bool loaded = files::StreamRun(
         o.file, o.hex, run,
         [&](std::span<const int32_t> codes) {
             for (const int32_t code : codes) {
@@ -118,7 +120,7 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
         byte = named.ControlByte(byte);
         const float volts = ref.value_or(run.referenceVolts);
         const auto a = noise::AnalyseSums(sums, Scaling::Shown(byte, volts), timeouts);
-        return WriteStdout(o.json ? noise::AnalysisJson(a) : AnalysisText(a));
+        return WriteStdout(o.json ? figures::Analysis(a).dump(2) + "\n" : AnalysisText(a));
     };
     if (optionByte) return analyse(*optionByte);
     if (run.adcControl) return analyse(*run.adcControl);

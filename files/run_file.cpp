@@ -1,4 +1,4 @@
-#include "cli/run_file.h"
+#include "files/run_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,19 +13,22 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "analysis/read_run.h"
+#include "acquisition/settings.h"
 #include "board/serial.h"
-#include "cli/output.h"
-#include "cli/settings.h"
 #include "converter/adc_control_fields.h"
+#include "converter/control_logic.h"
 #include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
 #include "core/large_pages.h"
+#include "core/numtext.h"
+#include "core/safe_file.h"
 #include "files/datafile.h"
 
-namespace kx::cli {
+namespace kx::files {
 
 namespace {
 
@@ -90,16 +93,7 @@ std::string CsvText(const Run& run, const std::vector<double>& seconds) {
 }
 
 std::string JsonText(const Run& run) {
-    const Registers r(run);
-    nlohmann::json j;
-    j["range"] = RangeName(adc::RangeCode(r.adcControl));
-    j["polarity"] = PolarityName(r.adcControl);
-    j["ref"] = static_cast<double>(run.referenceVolts);
-    j["rate_hz"] = r.rate();
-    j["filter"] = FilterText(r.filter);
-    j["chop"] = ChopEnabledIn(r.mode) ? "on" : "off";
-    j["channel"] = ChannelName(adc::ChannelCode(r.adcControl));
-    j["started"] = StartedText(run);
+    nlohmann::json j = CaptureSettings(run);
     j["codes"] = run.codes;
     return j.dump() + "\n";
 }
@@ -136,9 +130,25 @@ int32_t CodeWithin(long double value, const std::string& typed) {
     return static_cast<int32_t>(value);
 }
 
-// The settings a capture names, each as its option takes it.
-struct CaptureSettings {
-    std::optional<std::string> range, polarity, ref, rate, filter, chop, channel;
+// The moment a capture names as started, ISO 8601 in UTC to the second; nullopt for another text.
+std::optional<std::chrono::system_clock::time_point> StartedFrom(const std::string& text) {
+    std::tm utc{};
+    char zone = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &utc.tm_year, &utc.tm_mon,
+                    &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &zone) != 7 ||
+        zone != 'Z')
+        return std::nullopt;
+    utc.tm_year -= 1900;
+    utc.tm_mon -= 1;
+    return std::chrono::system_clock::from_time_t(timegm(&utc));
+}
+
+// The settings a capture names, each as its option takes it, kept so that a loaded capture is
+// written again as it was taken: the channel (when the range and polarity gave the ADC control
+// register), the filter word, chopping (the mode register's CHOP bit; the rest of that register
+// is not known) and the start (a start that does not parse says nothing).
+struct NamedSettings {
+    std::optional<std::string> range, polarity, ref, rate, filter, chop, channel, started;
 
     void Into(Run& run) const {
         std::optional<int> rangeCode;
@@ -153,9 +163,12 @@ struct CaptureSettings {
         if (filter && !(word = ParseHexValue(*filter, MaxFilterWord)))
             Refuse("filter", "a hexadecimal byte", *filter);
         if (ref) {
-            const auto volts = run::ParseReference(*ref);
-            if (!volts || !(*volts > 0)) Refuse("ref", "a positive number of volts", *ref);
-            run.referenceVolts = *volts;
+            // Held as the option holds it, in single precision: 1e39 and 1e-300 have no such value.
+            const auto volts = ParseDecimal(*ref);
+            if (!volts || !(*volts > 0) || !(*volts <= std::numeric_limits<float>::max()) ||
+                !(static_cast<float>(*volts) > 0))
+                Refuse("ref", "a positive number of volts", *ref);
+            run.referenceVolts = static_cast<float>(*volts);
         }
         std::optional<double> hz;
         if (rate) {
@@ -165,6 +178,11 @@ struct CaptureSettings {
                 Refuse("rate_hz", "0 or a number of hertz from 0.001 to 1000000", *rate);
         }
         if (rangeCode && unipolar) run.adcControl = *rangeCode | (*unipolar ? adc::UnipolarBit : 0);
+        if (channel && run.adcControl)
+            run.adcControl = control::WithChannel(*run.adcControl, *ChannelCodeByName(*channel));
+        if (word) run.filter = static_cast<int32_t>(*word);
+        if (chop) run.mode = *chop == "on" ? 0 : mode::ChopBit;
+        if (started) run.taken = StartedFrom(*started);
         // The rate exact from the filter word and chop state, else the rounded rate_hz.
         if (word && *word > 0 && chop)
             run.rateHz = UpdateRate(static_cast<int>(*word), *chop == "on");
@@ -185,10 +203,10 @@ void LoadCsv(const std::string& text, Run& run) {
         if (line.empty()) continue;
         try {
             if (line[0] == '#') {
-                CaptureSettings{CsvSetting(line, "range"),  CsvSetting(line, "polarity"),
-                                CsvSetting(line, "ref"),    CsvSetting(line, "rate_hz"),
-                                CsvSetting(line, "filter"), CsvSetting(line, "chop"),
-                                CsvSetting(line, "channel")}
+                NamedSettings{CsvSetting(line, "range"),   CsvSetting(line, "polarity"),
+                              CsvSetting(line, "ref"),     CsvSetting(line, "rate_hz"),
+                              CsvSetting(line, "filter"),  CsvSetting(line, "chop"),
+                              CsvSetting(line, "channel"), CsvSetting(line, "started")}
                     .Into(run);
                 continue;
             }
@@ -320,7 +338,7 @@ void LoadJson(const std::string& text, Run& run) {
         return number ? v.dump() : v.get<std::string>();
     };
     try {
-        CaptureSettings settings;
+        NamedSettings settings;
         settings.range = value("range", false);
         settings.polarity = value("polarity", false);
         settings.ref = value("ref", true);
@@ -328,6 +346,7 @@ void LoadJson(const std::string& text, Run& run) {
         settings.filter = value("filter", false);
         settings.chop = value("chop", false);
         settings.channel = value("channel", false);
+        settings.started = value("started", false);
         settings.Into(run);
     } catch (const Refused& r) {
         // Name the setting's own line: the key is the first word of the reason.
@@ -402,6 +421,18 @@ private:
 };
 
 }  // namespace
+
+nlohmann::json CaptureSettings(const Run& run) {
+    const Registers r(run);
+    return {{"range", RangeName(adc::RangeCode(r.adcControl))},
+            {"polarity", PolarityName(r.adcControl)},
+            {"ref", static_cast<double>(run.referenceVolts)},
+            {"rate_hz", r.rate()},
+            {"filter", FilterText(r.filter)},
+            {"chop", ChopEnabledIn(r.mode) ? "on" : "off"},
+            {"channel", ChannelName(adc::ChannelCode(r.adcControl))},
+            {"started", StartedText(run)}};
+}
 
 std::string RunText(RunFormat format, bool hex, const Run& run,
                     const std::vector<double>& seconds) {
@@ -503,4 +534,4 @@ bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why) {
     return loaded;
 }
 
-}  // namespace kx::cli
+}  // namespace kx::files

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,9 +13,14 @@
 // forms, which carry the converter's settings (the run's ADC control, mode and filter registers,
 // reference and start). Any length. Plain C++.
 
-namespace kx::cli {
+namespace kx::files {
 
 enum class RunFormat { Dat, Csv, Json };
+
+// What a capture says of how it was taken, as its CSV header line and its JSON name them: range,
+// polarity, ref, rate_hz, filter, chop, channel and started (registers the run does not know
+// count as 0).
+nlohmann::json CaptureSettings(const Run& run);
 
 // The whole text of a run in a format; seconds (from the first conversion) only for CSV. The CSV
 // and JSON forms need the run's registers (a capture's).
@@ -43,4 +49,4 @@ bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why);
 bool StreamRun(const std::string& path, bool hex, Run& run, const datafile::CodeBatch& onCodes,
                std::string& why, uint64_t* sizeHint = nullptr);
 
-}  // namespace kx::cli
+}  // namespace kx::files
