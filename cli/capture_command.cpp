@@ -4,6 +4,7 @@
 
 #include "acquisition/read_codes.h"
 #include "analysis/read_run.h"
+#include "board/port.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
@@ -47,6 +48,7 @@ Run RunAsSetNow(float ref) {
     run.referenceVolts = ref;
     if (*run.filter > 0) run.rateHz = UpdateRate(*run.filter, ChopEnabledIn(*run.mode));
     run.taken = std::chrono::system_clock::now();
+    run.board = CurrentPortBackend().describe();
     return run;
 }
 

@@ -59,6 +59,26 @@ std::string StartedText(const Run& run) {
     return text;
 }
 
+// The board, last in a CSV capture's settings line: its words hold no comma.
+std::string BoardField(const Run& run) {
+    if (run.board.empty() || run.board.find_first_of(",\r\n") != std::string::npos) return {};
+    return ", board=" + run.board;
+}
+
+// "started" as StartedText writes it; nothing for anything else.
+void StartedFrom(const std::optional<std::string>& text, Run& run) {
+    if (!text) return;
+    std::tm utc{};
+    char end = 0;
+    if (std::sscanf(text->c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%c", &utc.tm_year, &utc.tm_mon,
+                    &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &end) != 6)
+        return;
+    utc.tm_year -= 1900;
+    utc.tm_mon -= 1;
+    const std::time_t when = timegm(&utc);
+    if (when != -1) run.taken = std::chrono::system_clock::from_time_t(when);
+}
+
 std::string FilterText(int32_t filter) {
     char word[8];
     std::snprintf(word, sizeof word, "0x%02X", static_cast<unsigned>(filter & 0xFF));
@@ -75,7 +95,7 @@ std::string CsvText(const Run& run, const std::vector<double>& seconds) {
                        ", filter=" + FilterText(r.filter) +
                        ", chop=" + (ChopEnabledIn(r.mode) ? "on" : "off") +
                        ", channel=" + ChannelName(adc::ChannelCode(r.adcControl)) +
-                       ", started=" + StartedText(run) + "\n";
+                       ", started=" + StartedText(run) + BoardField(run) + "\n";
     text += "index,time_s,code,volts\n";
     for (size_t i = 0; i < run.codes.size(); ++i) {
         const double t = i < seconds.size() ? seconds[i] : 0.0;
@@ -97,6 +117,7 @@ std::string JsonText(const Run& run) {
     j["chop"] = ChopEnabledIn(r.mode) ? "on" : "off";
     j["channel"] = ChannelName(adc::ChannelCode(r.adcControl));
     j["started"] = StartedText(run);
+    if (!run.board.empty()) j["board"] = run.board;
     j["codes"] = run.codes;
     return j.dump() + "\n";
 }
@@ -173,6 +194,8 @@ bool LoadCsv(const std::string& text, Run& run) {
                 return false;
             RateFrom(CsvSetting(line, "filter"), CsvSetting(line, "chop"),
                      CsvSetting(line, "rate_hz"), run);
+            StartedFrom(CsvSetting(line, "started"), run);
+            run.board = CsvSetting(line, "board").value_or("");
             continue;
         }
         if (!header) {
@@ -213,6 +236,8 @@ bool LoadJson(const std::string& text, Run& run) {
     if (j.contains("rate_hz") && j["rate_hz"].is_number())
         rate = std::to_string(j["rate_hz"].get<double>());
     RateFrom(text_of("filter"), text_of("chop"), rate, run);
+    StartedFrom(text_of("started"), run);
+    run.board = text_of("board").value_or("");
     return SettingsFrom(text_of("range"), text_of("polarity"), ref, run);
 }
 
