@@ -4,12 +4,10 @@
 
 #include "acquisition/read_codes.h"
 #include "analysis/read_run.h"
-#include "board/port.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
 #include "cli/settings.h"
 #include "cli/stop_signals.h"
 #include "converter/filter_logic.h"
@@ -17,6 +15,7 @@
 #include "core/messages.h"
 #include "core/safe_file.h"
 #include "files/datafile.h"
+#include "files/run_file.h"
 
 // `capture`: codes from the board into a data file, a CSV or a JSON capture, or standard output.
 
@@ -34,23 +33,6 @@ struct CaptureOptions {
     std::optional<std::string> ref;
     SettingOptions settings;
 };
-
-// An empty run as the board is set to take it: its mode, ADC control and filter registers, the
-// reference given, and now.
-Run RunAsSetNow(float ref) {
-    Run run;
-    for (auto [info, slot] : {std::pair{&RegisterMap::Mode, &run.mode},
-                              std::pair{&RegisterMap::AdcControl, &run.adcControl},
-                              std::pair{&RegisterMap::Filter, &run.filter}}) {
-        Register reg = Register::For(*info);
-        *slot = ReadValue(reg);
-    }
-    run.referenceVolts = ref;
-    if (*run.filter > 0) run.rateHz = UpdateRate(*run.filter, ChopEnabledIn(*run.mode));
-    run.taken = std::chrono::system_clock::now();
-    run.board = CurrentPortBackend().describe();
-    return run;
-}
 
 std::function<void(int, int)> TerminalProgress() {
     if (!isatty(STDERR_FILENO)) return {};
@@ -73,10 +55,11 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
     }
     if (count < 1 || count > MaxCaptureCount)
         throw UsageError{"COUNT must be a whole number from 1 to 10000000, not '" + o.count + "'"};
-    const RunFormat format = o.format == "csv"    ? RunFormat::Csv
-                             : o.format == "json" ? RunFormat::Json
-                                                  : RunFormat::Dat;
-    if (o.hex && format != RunFormat::Dat) throw UsageError{"--hex is for the dat format only"};
+    const files::RunFormat format = o.format == "csv"    ? files::RunFormat::Csv
+                                    : o.format == "json" ? files::RunFormat::Json
+                                                         : files::RunFormat::Dat;
+    if (o.hex && format != files::RunFormat::Dat)
+        throw UsageError{"--hex is for the dat format only"};
     const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
     o.settings.Check();
 
@@ -100,7 +83,7 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
                 const auto now = std::chrono::steady_clock::now();
                 if (run.codes.empty()) first = now;
                 run.codes.push_back(code);
-                if (format == RunFormat::Csv)
+                if (format == files::RunFormat::Csv)
                     seconds.push_back(std::chrono::duration<double>(now - first).count());
                 if (progress) progress(static_cast<int>(run.codes.size()), count);
                 return true;
@@ -113,13 +96,14 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
         }
         const std::vector<int32_t>& codes = run.codes;
 
-        const std::string text = RunText(format, o.hex, run, seconds);
+        const std::string text = files::RunText(format, o.hex, run, seconds);
         if (toStdout) {
             if (WriteStdout(text) != ExitOk) return ExitFailure;
         } else if (!file.Write(text) || !file.Commit()) {
             return Failure("Error Creating File: cannot write " + *o.output + ": " + file.error());
         }
-        if (format == RunFormat::Dat && codes.size() > static_cast<size_t>(datafile::MaxCodes))
+        if (format == files::RunFormat::Dat &&
+            codes.size() > static_cast<size_t>(datafile::MaxCodes))
             Remark(std::to_string(codes.size()) +
                    " codes written; the program's Read from File "
                    "takes at most 5000");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,9 +12,14 @@
 // forms, which carry the converter's settings (the run's ADC control, mode and filter registers,
 // reference and start). Any length. Plain C++.
 
-namespace kx::cli {
+namespace kx::files {
 
 enum class RunFormat { Dat, Csv, Json };
+
+// What a capture says of how it was taken, as its CSV header line and its JSON name them: range,
+// polarity, ref, rate_hz, filter, chop, channel and started (registers the run does not know
+// count as 0).
+nlohmann::json CaptureSettings(const Run& run);
 
 // The whole text of a run in a format; seconds (from the first conversion) only for CSV. The CSV
 // and JSON forms need the run's registers (a capture's).
@@ -29,4 +35,4 @@ bool ReadInputText(const std::string& path, std::string& text, std::string& why)
 // data file only its codes. False with the reason, naming the file.
 bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why);
 
-}  // namespace kx::cli
+}  // namespace kx::files
