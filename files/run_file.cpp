@@ -65,6 +65,12 @@ std::string StartedText(const Run& run) {
     return text;
 }
 
+// The board, last in a CSV capture's settings line: its words hold no comma.
+std::string BoardField(const Run& run) {
+    if (run.board.empty() || run.board.find_first_of(",\r\n") != std::string::npos) return {};
+    return ", board=" + run.board;
+}
+
 std::string FilterText(int32_t filter) {
     char word[8];
     std::snprintf(word, sizeof word, "0x%02X", static_cast<unsigned>(filter & 0xFF));
@@ -81,7 +87,7 @@ std::string CsvText(const Run& run, const std::vector<double>& seconds) {
                        ", filter=" + FilterText(r.filter) +
                        ", chop=" + (ChopEnabledIn(r.mode) ? "on" : "off") +
                        ", channel=" + ChannelName(adc::ChannelCode(r.adcControl)) +
-                       ", started=" + StartedText(run) + "\n";
+                       ", started=" + StartedText(run) + BoardField(run) + "\n";
     text += "index,time_s,code,volts\n";
     for (size_t i = 0; i < run.codes.size(); ++i) {
         const double t = i < seconds.size() ? seconds[i] : 0.0;
@@ -94,6 +100,7 @@ std::string CsvText(const Run& run, const std::vector<double>& seconds) {
 
 std::string JsonText(const Run& run) {
     nlohmann::json j = CaptureSettings(run);
+    if (!run.board.empty()) j["board"] = run.board;
     j["codes"] = run.codes;
     return j.dump() + "\n";
 }
@@ -146,9 +153,9 @@ std::optional<std::chrono::system_clock::time_point> StartedFrom(const std::stri
 // The settings a capture names, each as its option takes it, kept so that a loaded capture is
 // written again as it was taken: the channel (when the range and polarity gave the ADC control
 // register), the filter word, chopping (the mode register's CHOP bit; the rest of that register
-// is not known) and the start (a start that does not parse says nothing).
+// is not known), the start (a start that does not parse says nothing) and the board it came from.
 struct NamedSettings {
-    std::optional<std::string> range, polarity, ref, rate, filter, chop, channel, started;
+    std::optional<std::string> range, polarity, ref, rate, filter, chop, channel, started, board;
 
     void Into(Run& run) const {
         std::optional<int> rangeCode;
@@ -183,6 +190,7 @@ struct NamedSettings {
         if (word) run.filter = static_cast<int32_t>(*word);
         if (chop) run.mode = *chop == "on" ? 0 : mode::ChopBit;
         if (started) run.taken = StartedFrom(*started);
+        run.board = board.value_or("");
         // The rate exact from the filter word and chop state, else the rounded rate_hz.
         if (word && *word > 0 && chop)
             run.rateHz = UpdateRate(static_cast<int>(*word), *chop == "on");
@@ -206,7 +214,8 @@ void LoadCsv(const std::string& text, Run& run) {
                 NamedSettings{CsvSetting(line, "range"),   CsvSetting(line, "polarity"),
                               CsvSetting(line, "ref"),     CsvSetting(line, "rate_hz"),
                               CsvSetting(line, "filter"),  CsvSetting(line, "chop"),
-                              CsvSetting(line, "channel"), CsvSetting(line, "started")}
+                              CsvSetting(line, "channel"), CsvSetting(line, "started"),
+                              CsvSetting(line, "board")}
                     .Into(run);
                 continue;
             }
@@ -347,6 +356,7 @@ void LoadJson(const std::string& text, Run& run) {
         settings.chop = value("chop", false);
         settings.channel = value("channel", false);
         settings.started = value("started", false);
+        settings.board = value("board", false);
         settings.Into(run);
     } catch (const Refused& r) {
         // Name the setting's own line: the key is the first word of the reason.
