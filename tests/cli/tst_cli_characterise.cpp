@@ -215,20 +215,23 @@ private slots:
     }
 
     void driftOfWhiteNoise() {
-        // An interval each line keeps, a line's read and sync taking a few milliseconds.
-        CliResult r = cli.run({"--simulate", "--sim-input", "0=0.1,20", "log", "--every", "0.02",
-                               "--average", "1", "--duration", "2", "-o", "white.csv"});
+        // An interval each line keeps, a line's read and sync taking a few milliseconds, and the
+        // times of a loaded machine's lines wandering by several (beyond a quarter of 20 ms).
+        CliResult r = cli.run({"--simulate", "--sim-input", "0=0.1,20", "log", "--every", "0.05",
+                               "--average", "1", "--duration", "5", "-o", "white.csv"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(logLines("white.csv").size(), 100);
 
         r = cli.run({"drift", "white.csv", "-o", "adev.csv"});
         QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.out.startsWith("Readings: 100 ok, 0 failed, every 0.020 s\n"),
+        QVERIFY2(r.out.startsWith("Readings: 100 ok, 0 failed, every 0.050 s\n"),
                  r.out.constData());
         const QList<QByteArray> rows = cli.bytes("adev.csv").trimmed().split('\n');
         QCOMPARE(rows.first(), QByteArray("tau_s,adev_uv"));
-        // Factors 1, 2, 4, ... 32, a third of the readings.
-        QCOMPARE(rows.size(), 1 + 6);
+        // Factors 1, 2, 4, ... 32, a third of the readings; on a loaded machine a line may miss
+        // its slot, and the gap it leaves (said) costs the largest factor.
+        QVERIFY2(rows.size() == 1 + 6 || (r.out.contains("\nGaps: ") && rows.size() == 1 + 5),
+                 r.out.constData());
         QList<double> adev;
         for (int i = 1; i < rows.size(); ++i)
             adev << rows[i].split(',')[1].toDouble();
