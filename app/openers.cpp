@@ -14,6 +14,7 @@
 #include "files/writefileform.h"
 #include "multichannel/multi_state.h"
 #include "multichannel/multiform.h"
+#include "regmap/registermapform.h"
 #include "registers/calform.h"
 #include "registers/controlform.h"
 #include "registers/filterform.h"
@@ -45,6 +46,12 @@ void OpenNoise(QWidget* parent) {
     NoiseForm form(SharedRun(), NoiseOpeners{OpenGraph, OpenHistogram, OpenSpectrum}, parent);
     form.exec();
 }
+// The multi-channel settings outlive the screen for the rest of the run; a configuration saves
+// and loads them too.
+multi::MultiChannelState& MultiState() {
+    static multi::MultiChannelState state;
+    return state;
+}
 
 }  // namespace
 
@@ -66,9 +73,7 @@ MainMenuOpeners RealMainMenuOpeners() {
         form.exec();
     };
     openers.multi = [](QWidget* parent) {
-        // The channel settings outlive the screen for the rest of the run.
-        static multi::MultiChannelState state;
-        MultiForm form(state, parent);
+        MultiForm form(MultiState(), parent);
         form.exec();
     };
     openers.about = Open<aboutform>;
@@ -83,6 +88,10 @@ ProgramMenuOpeners RealProgramMenuOpeners() {
     openers.control = Open<ControlForm>;
     openers.ioControl = Open<IOcontrolForm>;
     openers.status = Open<StatusForm>;
+    openers.registerMap = [](QWidget* parent) {
+        RegisterMapForm form(&MultiState(), parent);
+        form.exec();
+    };
     return openers;
 }
 
