@@ -12,6 +12,7 @@
 #include "charts/spectrumform.h"
 #include "files/readfileform.h"
 #include "files/writefileform.h"
+#include "live/liveform.h"
 #include "multichannel/multi_state.h"
 #include "multichannel/multiform.h"
 #include "regmap/registermapform.h"
@@ -63,8 +64,10 @@ MainMenuOpeners RealMainMenuOpeners() {
     };
     openers.readData = [](QWidget* parent) {
         ReadDataForm form(OpenNoise, parent);
+        form.SetLiveView(Open<LiveForm>);
         form.exec();
     };
+    openers.live = Open<LiveForm>;
     openers.noise = OpenNoise;
     openers.reset = Open<ResetForm>;
     openers.readFile = Open<ReadFileForm>;
