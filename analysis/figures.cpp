@@ -22,26 +22,24 @@ nlohmann::json AnalysisLabels(const noise::NoiseTexts& t) {
 
 nlohmann::json AnalysisValues(const noise::NoiseAnalysis& a, size_t count, int32_t adcControl,
                               float ref) {
-    const noise::NoiseStatistics& s = a.stats;
     // Values later steps compute with: the LSB in double precision.
-    const Scaling scaling = Scaling::Of(adcControl, ref);
-    const double lsb = scaling.lsbVolts;
-    return {{"codes", count},
-            {"mean_code", s.averageCode},
-            {"rms_codes", s.rmsExactCodes},
-            {"rms_codes_whole", s.rmsNoiseCodes},
-            {"peak_to_peak_codes", s.span},
-            {"min_code", s.minCode},
-            {"max_code", s.maxCode},
-            {"lsb_volts", lsb},
-            {"rms_volts", s.rmsExactCodes * lsb},
-            {"peak_to_peak_volts", static_cast<double>(s.span) * lsb},
-            {"mean_volts", scaling.CodeToVolts(s.averageCode)},
-            {"range_volts", scaling.nominalRangeVolts()},
-            {"bipolar", !scaling.unipolar},
+    const noise::NoiseFigures f = noise::FiguresOf(a.stats, count, Scaling::Of(adcControl, ref));
+    return {{"codes", f.codes},
+            {"mean_code", f.meanCode},
+            {"rms_codes", f.rmsCodes},
+            {"rms_codes_whole", f.rmsCodesWhole},
+            {"peak_to_peak_codes", f.peakToPeakCodes},
+            {"min_code", f.minCode},
+            {"max_code", f.maxCode},
+            {"lsb_volts", f.lsbVolts},
+            {"rms_volts", f.rmsVolts},
+            {"peak_to_peak_volts", f.peakToPeakVolts},
+            {"mean_volts", f.meanVolts},
+            {"range_volts", f.rangeVolts},
+            {"bipolar", f.bipolar},
             {"ref_volts", ref},
-            {"effective_resolution_bits", Number(s.effectiveResolutionBits)},
-            {"noise_free_bits", Number(s.noiseFreeBits)}};
+            {"effective_resolution_bits", Number(f.effectiveResolutionBits)},
+            {"noise_free_bits", Number(f.noiseFreeBits)}};
 }
 
 nlohmann::json SpectrumFigures(const spectrum::Spectrum& s) {
