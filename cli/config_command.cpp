@@ -58,8 +58,7 @@ void RegisterConfig(Tool& tool) {
             if (o.action != "save" && o.action != "load")
                 throw UsageError{"config takes save or load, not '" + o.action + "'"};
             if (o.dryRun && o.action == "save") throw UsageError{"--dry-run belongs to load"};
-            if (o.action == "save")
-                return WithBoard(tool.global(), [] { return Save(o.file); });
+            if (o.action == "save") return WithBoard(tool.global(), [] { return Save(o.file); });
             std::string why;
             const auto loaded = config::LoadFile(o.file, why);
             if (!loaded) return Failure(why);

@@ -134,21 +134,21 @@ std::string Meaning(const RegisterFields& reg, const Field& field, int32_t v,
                     const Context& context) {
     const std::string_view name = field.name;
     switch (reg.info->address) {
-    case RegisterMap::Status.address:
-        return StatusMeaning(name, v);
-    case RegisterMap::Mode.address:
-        return ModeMeaning(name, v);
-    case RegisterMap::AdcControl.address:
-        if (name == "CH") return adc::ChannelCaption(v, control::ChconSet(context.mode));
-        if (name == "UB") return Flag(v, "unipolar", "bipolar");
-        return adc::RangeCaption(v, adc::IsUnipolar(context.adcControl));
-    case RegisterMap::Filter.address:
-        if (v < 1) return "no rate";
-        return FormatPattern(UpdateRate(v, ChopEnabledIn(context.mode)), "0.00") + " Hz";
-    case RegisterMap::IoControl.address:
-        return IoMeaning(name, v);
-    default:
-        return {};
+        case RegisterMap::Status.address:
+            return StatusMeaning(name, v);
+        case RegisterMap::Mode.address:
+            return ModeMeaning(name, v);
+        case RegisterMap::AdcControl.address:
+            if (name == "CH") return adc::ChannelCaption(v, control::ChconSet(context.mode));
+            if (name == "UB") return Flag(v, "unipolar", "bipolar");
+            return adc::RangeCaption(v, adc::IsUnipolar(context.adcControl));
+        case RegisterMap::Filter.address:
+            if (v < 1) return "no rate";
+            return FormatPattern(UpdateRate(v, ChopEnabledIn(context.mode)), "0.00") + " Hz";
+        case RegisterMap::IoControl.address:
+            return IoMeaning(name, v);
+        default:
+            return {};
     }
 }
 
@@ -159,18 +159,18 @@ int32_t CheckedBits(const RegisterFields& reg, int32_t written) {
 
 std::string MismatchMessage(const RegisterFields& reg, int32_t before, int32_t written) {
     switch (reg.info->address) {
-    case RegisterMap::Mode.address:
-        // The mode screen words a change of the operating mode and of a field bit differently.
-        return mode::Code(before) != mode::Code(written) ? mode::CodeError : mode::FieldError;
-    case RegisterMap::AdcControl.address:
-        return control::ProgramError;
-    case RegisterMap::Filter.address:
-        return ProgrammingErrorLower;
-    case RegisterMap::ZeroScale.address:
-    case RegisterMap::FullScale.address:
-        return cal::MismatchMessage;
-    default:
-        return ProgrammingError;
+        case RegisterMap::Mode.address:
+            // The mode screen words a change of the operating mode and of a field bit differently.
+            return mode::Code(before) != mode::Code(written) ? mode::CodeError : mode::FieldError;
+        case RegisterMap::AdcControl.address:
+            return control::ProgramError;
+        case RegisterMap::Filter.address:
+            return ProgrammingErrorLower;
+        case RegisterMap::ZeroScale.address:
+        case RegisterMap::FullScale.address:
+            return cal::MismatchMessage;
+        default:
+            return ProgrammingError;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "converter/register_writes.h"
 
 #include "converter/filter_logic.h"
+#include "converter/io_control_logic.h"
 #include "converter/mode_logic.h"
 #include "converter/register_update.h"
 #include "core/hex.h"
@@ -35,6 +36,10 @@ WriteResult WriteFields(const PlannedWrite& w, Register& reg, int32_t before) {
     const int32_t checked = CheckedBits(*w.reg, written);
     WriteResult r{w.reg, written, readBack, (written & checked) == (readBack & checked)};
     if (!r.ok) ShowMessage(MismatchMessage(*w.reg, before, written), Icon::Warning);
+    // The I/O control screen reads the directions afresh when a pin turns to output.
+    const int32_t directions = io::P1Dir | io::P2Dir;
+    if (w.reg->info == &RegisterMap::IoControl && (written & ~before & directions) != 0)
+        ReadValue(reg);
     ReadValue(reg);
     return r;
 }
@@ -85,8 +90,8 @@ std::vector<PlannedWrite> PlanWrites(const Values& current, const Values& wanted
     const int32_t modeMask = current[m] ^ wanted[m];
     // A mode change into power-down is itself the power-down the other writes need.
     if (powerDownFirst && changed(mode) && mode::Code(wanted[m]) == 0) {
-        plan.push_back({&mode, PlannedWrite::Why::Changed, modeMask, wanted[m], modeNow,
-                        wanted[m]});
+        plan.push_back(
+            {&mode, PlannedWrite::Why::Changed, modeMask, wanted[m], modeNow, wanted[m]});
         modeNow = wanted[m];
         powerDownFirst = false;
     } else if (powerDownFirst) {
@@ -94,9 +99,9 @@ std::vector<PlannedWrite> PlanWrites(const Values& current, const Values& wanted
         plan.push_back({&mode, PlannedWrite::Why::PowerDown, mode::CodeMask, 0, modeNow, down});
         modeNow = down;
     }
-    for (const RegisterInfo* info : {&RegisterMap::Filter, &RegisterMap::ZeroScale,
-                                     &RegisterMap::FullScale, &RegisterMap::AdcControl,
-                                     &RegisterMap::IoControl}) {
+    for (const RegisterInfo* info :
+         {&RegisterMap::Filter, &RegisterMap::ZeroScale, &RegisterMap::FullScale,
+          &RegisterMap::AdcControl, &RegisterMap::IoControl}) {
         const RegisterFields& reg = Entry(*info);
         const size_t i = IndexOf(reg);
         if (!changed(reg)) continue;
@@ -143,7 +148,8 @@ std::vector<WriteResult> MakeWrites(const std::vector<PlannedWrite>& plan) {
             // The calibration screen: written, read back.
             const int32_t back = WriteAndReadBack(reg, w.value);
             results.push_back({w.reg, w.value, back, back == w.value});
-            if (back != w.value) ShowMessage(MismatchMessage(*w.reg, w.from, w.value), Icon::Warning);
+            if (back != w.value)
+                ShowMessage(MismatchMessage(*w.reg, w.from, w.value), Icon::Warning);
         } else {
             results.push_back(WriteFields(w, reg, ReadValue(reg)));
         }

@@ -73,8 +73,8 @@ int32_t RegisterValue(const json& value, const fields::RegisterFields& reg,
     const auto parsed = ParseHexValue(text, max);
     if (parsed) return static_cast<int32_t>(*parsed);
     if (ParseHexValue(text, 0xFFFFFFFFu))
-        Refuse(field, text + " does not fit the " + std::to_string(reg.info->width) +
-                          "-bit " + reg.key + " register");
+        Refuse(field, text + " does not fit the " + std::to_string(reg.info->width) + "-bit " +
+                          reg.key + " register");
     Refuse(field, "'" + text + "' is not a hexadecimal value");
 }
 
@@ -111,9 +111,10 @@ ChannelSetting ReadRow(const json& row, int index) {
     const std::string prefix = "multichannel[" + std::to_string(index) + "].";
     if (!row.is_object()) Refuse(prefix.substr(0, prefix.size() - 1), "give a row as an object");
     OnlyKeys(row, RowKeys, prefix);
-    const std::string name = ChannelName(multi::ChannelTable[static_cast<size_t>(index)].channelCode);
-    const std::string channel = Text(Member(row, "channel", prefix + "channel"), prefix + "channel",
-                                     "the channel");
+    const std::string name =
+        ChannelName(multi::ChannelTable[static_cast<size_t>(index)].channelCode);
+    const std::string channel =
+        Text(Member(row, "channel", prefix + "channel"), prefix + "channel", "the channel");
     if (channel != name)
         Refuse(prefix + "channel", "'" + channel + "' where the screen's row " +
                                        std::to_string(index + 1) + " is " + name);
@@ -185,12 +186,12 @@ std::string ToJson(const Configuration& config) {
     json rows = json::array();
     for (int i = 0; i < multi::ChannelCount; ++i) {
         const ChannelSetting& s = config.channels[static_cast<size_t>(i)];
-        rows.push_back(json{
-            {"channel", ChannelName(multi::ChannelTable[static_cast<size_t>(i)].channelCode)},
-            {"selected", s.selected},
-            {"range", multi::RangeItems[static_cast<size_t>(s.rangePosition - 1)].text},
-            {"polarity", s.unipolar ? multi::UnipolarItem : multi::BipolarItem},
-            {"filter", s.filter}});
+        rows.push_back(
+            json{{"channel", ChannelName(multi::ChannelTable[static_cast<size_t>(i)].channelCode)},
+                 {"selected", s.selected},
+                 {"range", multi::RangeItems[static_cast<size_t>(s.rangePosition - 1)].text},
+                 {"polarity", s.unipolar ? multi::UnipolarItem : multi::BipolarItem},
+                 {"filter", s.filter}});
     }
     json all = json::object();
     all["format"] = FormatName;

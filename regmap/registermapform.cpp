@@ -33,8 +33,8 @@ QString HexOf(const RegisterFields& reg, int32_t value) {
 
 // "CHOP (7)", "MD (2-0)", "- (7-6)"
 QString FieldCaption(const Field& f) {
-    const QString bits = f.high == f.low ? QString::number(f.low)
-                                         : QStringLiteral("%1-%2").arg(f.high).arg(f.low);
+    const QString bits =
+        f.high == f.low ? QString::number(f.low) : QStringLiteral("%1-%2").arg(f.high).arg(f.low);
     return QStringLiteral("%1 (%2)").arg(QLatin1String(f.name), bits);
 }
 
@@ -47,9 +47,9 @@ QString FieldObjectName(const RegisterFields& reg, const Field& f) {
 
 QString DefaultChoice(QWidget* parent, bool save) {
     if (save)
-        return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Configuration"),
-                                            QStringLiteral("kx3105.json"),
-                                            QStringLiteral("Configurations (*.json);;All files (*)"));
+        return QFileDialog::getSaveFileName(
+            parent, QStringLiteral("Save Configuration"), QStringLiteral("kx3105.json"),
+            QStringLiteral("Configurations (*.json);;All files (*)"));
     return QFileDialog::getOpenFileName(parent, QStringLiteral("Load Configuration"), QString(),
                                         QStringLiteral("Configurations (*.json);;All files (*)"));
 }
@@ -76,9 +76,10 @@ RegisterMapForm::RegisterMapForm(kx::multi::MultiChannelState* channels, QWidget
         auto* stack = new QVBoxLayout;
         for (const RegisterInfo* info : column) {
             const RegisterFields& reg = *kx::fields::FieldsOf(*info);
-            const QString title =
-                QStringLiteral("%1 - address %2, %3 bits")
-                    .arg(QLatin1String(info->name)).arg(info->address).arg(info->width);
+            const QString title = QStringLiteral("%1 - address %2, %3 bits")
+                                      .arg(QLatin1String(info->name))
+                                      .arg(info->address)
+                                      .arg(info->width);
             auto* frame = new QGroupBox(title, this);
             frame->setObjectName(QLatin1String(reg.key));
             BuildFrame(reg, frame);
@@ -151,7 +152,8 @@ void RegisterMapForm::BuildFrame(const RegisterFields& reg, QGroupBox* frame) {
             row.choice->setObjectName(objectName);
             for (int v = 0; v <= field.largest(); ++v)
                 row.choice->addItem(QString());
-            if (reg.info == &RegisterMap::Mode && QLatin1String(field.name) == QLatin1String("MD")) {
+            if (reg.info == &RegisterMap::Mode &&
+                QLatin1String(field.name) == QLatin1String("MD")) {
                 // A calibration starts from the mode register screen, which waits for its end.
                 auto* model = qobject_cast<QStandardItemModel*>(row.choice->model());
                 for (int v = 4; v <= field.largest(); ++v)
@@ -232,16 +234,15 @@ void RegisterMapForm::ShowRegister(size_t index) {
         QFont font = row.name->font();
         font.setBold(marked);
         row.name->setFont(font);
-        QString spoken = QStringLiteral("%1 %2: %3").arg(registerName, FieldCaption(f),
-                                                         Q(kx::Hex(v)));
+        QString spoken =
+            QStringLiteral("%1 %2: %3").arg(registerName, FieldCaption(f), Q(kx::Hex(v)));
         if (!meaning.isEmpty()) spoken += QStringLiteral(", ") + meaning;
         if (marked) spoken += QStringLiteral(", changed from power-on ") + Q(kx::Hex(powerOn));
         if (row.choice) {
             for (int item = 0; item < row.choice->count(); ++item)
                 row.choice->setItemText(
-                    item, QStringLiteral("%1: %2").arg(Q(kx::Hex(item)),
-                                                       Q(kx::fields::Meaning(reg, f, item,
-                                                                             context))));
+                    item, QStringLiteral("%1: %2").arg(
+                              Q(kx::Hex(item)), Q(kx::fields::Meaning(reg, f, item, context))));
             row.choice->setCurrentIndex(v);
             row.choice->setAccessibleName(spoken);
         } else if (row.number) {
@@ -249,9 +250,9 @@ void RegisterMapForm::ShowRegister(size_t index) {
             row.meaning->setText(meaning);
             row.number->setAccessibleName(spoken);
         } else {
-            row.value->setText(meaning.isEmpty() ? Q(kx::Hex(v))
-                                                 : QStringLiteral("%1  %2").arg(Q(kx::Hex(v)),
-                                                                                meaning));
+            row.value->setText(meaning.isEmpty()
+                                   ? Q(kx::Hex(v))
+                                   : QStringLiteral("%1  %2").arg(Q(kx::Hex(v)), meaning));
             row.value->setAccessibleName(spoken);
         }
     }
@@ -302,10 +303,12 @@ void RegisterMapForm::Save_Click() {
         return;
     }
     const bool pending = edited_ != shown_;
-    status_->setText(QStringLiteral("Saved %1%2").arg(
-        path, pending ? QStringLiteral(" (the registers as the board holds them, without the "
-                                       "edits not yet written)")
-                      : QString()));
+    status_->setText(
+        QStringLiteral("Saved %1%2")
+            .arg(path, pending
+                           ? QStringLiteral(" (the registers as the board holds them, without the "
+                                            "edits not yet written)")
+                           : QString()));
 }
 
 void RegisterMapForm::Load_Click() {
@@ -321,7 +324,7 @@ void RegisterMapForm::Load_Click() {
     }
     const bool ok = kx::config::Apply(*config, channels_);
     ReadAll_Click();
-    status_->setText(ok ? QStringLiteral("Loaded %1").arg(path)
-                        : QStringLiteral("Loading %1 stopped at a register that did not take")
-                              .arg(path));
+    status_->setText(
+        ok ? QStringLiteral("Loaded %1").arg(path)
+           : QStringLiteral("Loading %1 stopped at a register that did not take").arg(path));
 }
