@@ -15,13 +15,13 @@
 #include "live/liveform.h"
 #include "multichannel/multi_state.h"
 #include "multichannel/multiform.h"
-#include "regmap/registermapform.h"
 #include "registers/calform.h"
 #include "registers/controlform.h"
 #include "registers/filterform.h"
 #include "registers/iocontrolform.h"
 #include "registers/modeform.h"
 #include "registers/statusform.h"
+#include "regmap/registermapform.h"
 #include "ui/qt_message_service.h"
 
 namespace kx {

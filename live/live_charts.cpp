@@ -19,9 +19,8 @@ QCPTextElement* Title(QCustomPlot* plot) {
 
 void Common(QCustomPlot* plot) {
     plot->plotLayout()->insertRow(0);
-    auto* title = new QCPTextElement(plot, QString(), QFont(plot->font().family(),
-                                                            int(plot->font().pointSizeF()),
-                                                            QFont::Bold));
+    auto* title = new QCPTextElement(
+        plot, QString(), QFont(plot->font().family(), int(plot->font().pointSizeF()), QFont::Bold));
     title->setObjectName(TitleName);
     plot->plotLayout()->addElement(0, 0, title);
     plot->setNoAntialiasingOnDrag(true);
@@ -76,7 +75,11 @@ void SetChartScaling(QCustomPlot* strip, QCustomPlot* histogram, const Scaling& 
 }
 
 void SetChartTitle(QCustomPlot* plot, const QString& title) {
-    if (QCPTextElement* t = Title(plot)) t->setText(title);
+    QCPTextElement* t = Title(plot);
+    if (!t || t->text() == title) return;
+    t->setText(title);
+    // A screen reader speaks the chart by its title: what it shows and since when.
+    plot->setAccessibleName(title);
 }
 
 void ShowStrip(QCustomPlot* plot, const std::vector<EnvelopePoint>& points, double seconds) {

@@ -7,16 +7,16 @@ namespace kx::live {
 
 double SpanSeconds(Span span) {
     switch (span) {
-    case Span::Seconds5:
-        return 5;
-    case Span::Seconds30:
-        return 30;
-    case Span::Minutes2:
-        return 120;
-    case Span::Minutes10:
-        return LongestSpanSeconds;
-    case Span::All:
-        break;
+        case Span::Seconds5:
+            return 5;
+        case Span::Seconds30:
+            return 30;
+        case Span::Minutes2:
+            return 120;
+        case Span::Minutes10:
+            return LongestSpanSeconds;
+        case Span::All:
+            break;
     }
     return 0;
 }
@@ -67,12 +67,11 @@ noise::NoiseStatistics WindowStats::statistics() const {
     const auto n = static_cast<__int128>(count_);
     // n(n-1) var = n sum d^2 - (sum d)^2, exact in integers.
     const __int128 spread = n * squares_ - static_cast<__int128>(sum_) * sum_;
-    const double variance =
-        count_ < 2 ? 0.0
-                   : static_cast<double>(static_cast<long double>(spread) /
-                                         (static_cast<long double>(n) * (count_ - 1)));
-    const double mean =
-        origin_ + static_cast<double>(static_cast<long double>(sum_) / count_);
+    const double variance = count_ < 2
+                                ? 0.0
+                                : static_cast<double>(static_cast<long double>(spread) /
+                                                      (static_cast<long double>(n) * (count_ - 1)));
+    const double mean = origin_ + static_cast<double>(static_cast<long double>(sum_) / count_);
     return noise::StatisticsOf(mean, std::sqrt(std::max(variance, 0.0)), counts_.begin()->first,
                                counts_.rbegin()->first);
 }
@@ -149,8 +148,8 @@ void LiveHistory::addSegment(int64_t start) {
     for (int k = 0; k < segment_; ++k)
         codes[static_cast<size_t>(k)] = at(start + k);
     std::string error;
-    const auto d = spectrum::WelchDensity(codes, lsbVolts_, rate_,
-                                          {spectrum::Window::Hann, segment_}, error);
+    const auto d =
+        spectrum::WelchDensity(codes, lsbVolts_, rate_, {spectrum::Window::Hann, segment_}, error);
     if (!d) return;
     Segment s{start, {}};
     s.power.reserve(d->nvPerRtHz.size());
@@ -196,9 +195,8 @@ std::optional<spectrum::Density> LiveHistory::density(Span span) const {
 }
 
 std::vector<int32_t> LiveHistory::latest(Span span, size_t most) const {
-    const int64_t n =
-        std::min<int64_t>({windowCount(span), static_cast<int64_t>(most),
-                           static_cast<int64_t>(ring_.size())});
+    const int64_t n = std::min<int64_t>(
+        {windowCount(span), static_cast<int64_t>(most), static_cast<int64_t>(ring_.size())});
     std::vector<int32_t> codes;
     codes.reserve(static_cast<size_t>(n));
     for (int64_t i = total_ - n; i < total_; ++i)
@@ -216,10 +214,9 @@ std::vector<EnvelopePoint> LiveHistory::envelope(Span span, int buckets) const {
         // Older than the ring holds: the whole read's blocks, and the one being filled.
         points.reserve(long_.size() + 1);
         for (size_t k = 0; k < long_.size(); ++k)
-            points.push_back({seconds((static_cast<double>(k) + 0.5) * longSize_), long_[k].low,
-                              long_[k].high});
-        if (total_ % longSize_ != 0)
-            points.push_back({0.0, longOpen_.low, longOpen_.high});
+            points.push_back(
+                {seconds((static_cast<double>(k) + 0.5) * longSize_), long_[k].low, long_[k].high});
+        if (total_ % longSize_ != 0) points.push_back({0.0, longOpen_.low, longOpen_.high});
         return points;
     }
     const int64_t first = total_ - n;

@@ -15,13 +15,13 @@
 namespace kx::live {
 
 struct FigureTexts {
-    std::string meanCodes, meanVolts;    // "8388708.4", "30.552 uV"
-    std::string rmsCodes, rmsVolts;      // "2.49", "759.80 nV"
-    std::string pkPkCodes, pkPkVolts;    // "14", "4.272 uV"
-    std::string effectiveResolution;     // "22.68 bits"
-    std::string noiseFree;               // "20.19 bits"
-    std::string whiteLevel;              // "20.3 nV/sqrt(Hz)"
-    std::string codes;                   // "40960 codes, 30.00 s at 1365.33 Hz"
+    std::string meanCodes, meanVolts;  // "8388708.4", "30.552 uV"
+    std::string rmsCodes, rmsVolts;    // "2.49", "759.80 nV"
+    std::string pkPkCodes, pkPkVolts;  // "14", "4.272 uV"
+    std::string effectiveResolution;   // "22.68 bits"
+    std::string noiseFree;             // "20.19 bits"
+    std::string whiteLevel;            // "20.3 nV/sqrt(Hz)"
+    std::string codes;                 // "40960 codes, 30.00 s at 1365.33 Hz"
 };
 
 // Volts in the unit their size calls for, three decimals: "-30.518 uV", "1.250 V".

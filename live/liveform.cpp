@@ -11,6 +11,7 @@
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <tuple>
 
 #include "acquisition/read_codes.h"
 #include "acquisition/settings.h"
@@ -41,7 +42,7 @@ QString Now() {
 
 // The filter words the rate list offers: from the fastest rate down to the slowest, with the
 // power-on word among them.
-constexpr int FilterWords[] = {3,  4,  5,  6,  8,  10,  13,  16,  20,  26,  32,
+constexpr int FilterWords[] = {3,  4,  5,  6,  8,  10,  13,  16,  20,  26, 32,
                                40, 50, 64, 69, 80, 100, 128, 160, 200, 255};
 
 // The analysis screens take at most this many codes; "Keep" keeps the latest ones.
@@ -106,8 +107,9 @@ LiveForm::LiveForm(QWidget* parent)
     stop_ = kx::NamedButton("StopButton", QStringLiteral("&Stop"), this);
     keep_ = kx::NamedButton("KeepButton", QStringLiteral("&Keep"), this);
     auto* back = kx::NamedButton("BackButton", QStringLiteral("B&ack"), this);
-    keep_->setToolTip(QStringLiteral("The latest codes of the window, at most 5000, become the run "
-                                     "the analysis, the plots and Write File work on"));
+    keep_->setToolTip(
+        QStringLiteral("The latest codes of the window, at most 5000, become the run "
+                       "the analysis, the plots and Write File work on"));
     grid->addWidget(run_, 0, 5);
     grid->addWidget(stop_, 0, 6);
     grid->addWidget(keep_, 1, 5);
@@ -139,8 +141,9 @@ LiveForm::LiveForm(QWidget* parent)
     };
     fg->addWidget(new QLabel(QStringLiteral("Codes"), figures), 0, 1, Qt::AlignRight);
     fg->addWidget(new QLabel(QStringLiteral("Volts"), figures), 0, 2, Qt::AlignRight);
-    const char* rows[] = {"Mean", "RMS noise", "Peak-to-peak", "Effective resolution",
-                          "Noise-free bits", "White level", "In the window"};
+    const char* rows[] = {
+        "Mean",        "RMS noise",    "Peak-to-peak", "Effective resolution", "Noise-free bits",
+        "White level", "In the window"};
     for (int r = 0; r < 7; ++r)
         fg->addWidget(new QLabel(QLatin1String(rows[r]), figures), r + 1, 0);
     figures_.meanCodes = figure("MeanCodes", 1, 1);
@@ -201,8 +204,11 @@ LiveForm::LiveForm(QWidget* parent)
         dirty_ = true;
         Redraw();
     });
-    for (auto [box, caption] : {std::pair{channel_, "Channel"}, {range_, "Range"},
-                                {polarity_, "Polarity"}, {rate_, "Rate"}, {window_, "Window"}})
+    for (auto [box, caption] : {std::pair{channel_, "Channel"},
+                                {range_, "Range"},
+                                {polarity_, "Polarity"},
+                                {rate_, "Rate"},
+                                {window_, "Window"}})
         Speak(box, QLatin1String(caption));
     connect(timer_, &QTimer::timeout, this, &LiveForm::Redraw);
     timer_->start(RedrawMs);
@@ -238,7 +244,8 @@ void LiveForm::FillRates() {
     const bool chop = kx::ChopEnabledIn(modeAtOpening_);
     const int32_t filter = ReadRegister(RegisterMap::Filter);
     std::vector<int> words(std::begin(FilterWords), std::end(FilterWords));
-    if (filter >= kx::MinFilterWord(chop) && std::find(words.begin(), words.end(), filter) == words.end())
+    if (filter >= kx::MinFilterWord(chop) &&
+        std::find(words.begin(), words.end(), filter) == words.end())
         words.push_back(filter);
     std::sort(words.begin(), words.end());
     for (const int word : words)
@@ -269,8 +276,10 @@ void LiveForm::Stop_Click() {
 }
 
 void LiveForm::SettingChanged(const QString& what) {
-    for (auto [box, caption] : {std::pair{channel_, "Channel"}, {range_, "Range"},
-                                {polarity_, "Polarity"}, {rate_, "Rate"}})
+    for (auto [box, caption] : {std::pair{channel_, "Channel"},
+                                {range_, "Range"},
+                                {polarity_, "Polarity"},
+                                {rate_, "Rate"}})
         Speak(box, QLatin1String(caption));
     if (!runner_->running()) return;
     // The read ends first; its end starts the next with the new settings.
@@ -312,10 +321,13 @@ void LiveForm::Start(const QString& why) {
                 status_->setText(QStringLiteral("Reading %1").arg(since_));
                 dirty_ = true;
             });
-            outcome->end = kx::ReadCodes(kx::UntilStopped, {}, work.stopFlag(), [&queue](int32_t c) {
-                               queue->push(c);
-                               return true;
-                           }).end;
+            kx::ReadSettings read;
+            read.settle = SettleResults;
+            outcome->end =
+                kx::ReadCodes(kx::UntilStopped, read, work.stopFlag(), [&queue](int32_t c) {
+                    queue->push(c);
+                    return true;
+                }).end;
         },
         [this, outcome](std::vector<kx::Message> messages, bool closing) {
             Redraw();
@@ -355,9 +367,9 @@ void LiveForm::Redraw() {
     if (!history_ || (!dirty_ && !runner_->running())) return;
     dirty_ = false;
     const Span s = span();
-    const QString window = s == Span::All ? QStringLiteral("everything")
-                                          : QStringLiteral("the last %1").arg(
-                                                QLatin1String(kx::live::SpanName(s)));
+    const QString window =
+        s == Span::All ? QStringLiteral("everything")
+                       : QStringLiteral("the last %1").arg(QLatin1String(kx::live::SpanName(s)));
     kx::live::SetChartTitle(
         strip_, QStringLiteral("%1, %2, %3 Hz: %4, %5")
                     .arg(channel_->currentText(), range_->currentText(),
@@ -368,10 +380,12 @@ void LiveForm::Redraw() {
     kx::live::ShowHistogram(histogram_, history_->stats(s).counts());
     const auto density = history_->density(s);
     kx::live::SetChartTitle(
-        density_, density ? QStringLiteral("Noise density, %1 segments of %2, %3")
-                                .arg(density->segments).arg(density->segment).arg(since_)
-                          : QStringLiteral("Noise density: waiting for %1 codes")
-                                .arg(history_->segment()));
+        density_,
+        density ? QStringLiteral("Noise density, %1 segments of %2, %3")
+                      .arg(density->segments)
+                      .arg(density->segment)
+                      .arg(since_)
+                : QStringLiteral("Noise density: waiting for %1 codes").arg(history_->segment()));
     kx::live::ShowDensity(density_, density);
     ShowFigures();
     emit redrawn(history_->total());
@@ -386,14 +400,24 @@ void LiveForm::ShowFigures() {
     } else {
         t = kx::live::LiveFigureTexts({}, 0, scaling_, std::nullopt, 0);
     }
-    const std::pair<QLabel*, std::string> shown[] = {
-        {figures_.meanCodes, t.meanCodes},   {figures_.meanVolts, t.meanVolts},
-        {figures_.rmsCodes, t.rmsCodes},     {figures_.rmsVolts, t.rmsVolts},
-        {figures_.pkPkCodes, t.pkPkCodes},   {figures_.pkPkVolts, t.pkPkVolts},
-        {figures_.effective, t.effectiveResolution}, {figures_.noiseFree, t.noiseFree},
-        {figures_.white, t.whiteLevel},      {figures_.codes, t.codes}};
-    for (const auto& [label, text] : shown)
-        label->setText(Q(text));
+    // A screen reader speaks each figure with its row and column.
+    const std::tuple<QLabel*, const char*, std::string> shown[] = {
+        {figures_.meanCodes, "Mean in codes", t.meanCodes},
+        {figures_.meanVolts, "Mean in volts", t.meanVolts},
+        {figures_.rmsCodes, "RMS noise in codes", t.rmsCodes},
+        {figures_.rmsVolts, "RMS noise in volts", t.rmsVolts},
+        {figures_.pkPkCodes, "Peak-to-peak in codes", t.pkPkCodes},
+        {figures_.pkPkVolts, "Peak-to-peak in volts", t.pkPkVolts},
+        {figures_.effective, "Effective resolution", t.effectiveResolution},
+        {figures_.noiseFree, "Noise-free bits", t.noiseFree},
+        {figures_.white, "White level", t.whiteLevel},
+        {figures_.codes, "In the window", t.codes}};
+    for (const auto& [label, caption, text] : shown) {
+        const QString value = Q(text);
+        if (label->text() == value && !label->accessibleName().isEmpty()) continue;
+        label->setText(value);
+        label->setAccessibleName(QLatin1String(caption) + QStringLiteral(": ") + value);
+    }
 }
 
 void LiveForm::Keep_Click() {
@@ -411,9 +435,8 @@ void LiveForm::Keep_Click() {
     // The one place a run becomes the program's, as at the end of a read.
     kx::PublishRun(run, run.codes.size());
     const QString count = QString::number(run.codes.size());
-    status_->setText(run.codes.size() >= 10
-                         ? QStringLiteral("Kept the latest %1 codes of the window as the run")
-                               .arg(count)
-                         : QStringLiteral("Kept %1 codes as the run: the analysis takes 10 to 5000")
-                               .arg(count));
+    status_->setText(
+        run.codes.size() >= 10
+            ? QStringLiteral("Kept the latest %1 codes of the window as the run").arg(count)
+            : QStringLiteral("Kept %1 codes as the run: the analysis takes 10 to 5000").arg(count));
 }

@@ -39,6 +39,8 @@ public:
 
     // How often the window draws what came in.
     static constexpr int RedrawMs = 66;
+    // Results dropped at each start: the filter settling after the settings were written.
+    static constexpr int SettleResults = 3;
 
 signals:
     // After each redraw, with the codes the read holds then.
@@ -71,7 +73,7 @@ private:
     std::vector<int32_t> incoming_;
     kx::Run setAs_;  // the registers the read runs with, for "Keep"
     kx::Scaling scaling_;
-    QString since_;  // "since 10:41:07 (range changed)"
+    QString since_;                   // "since 10:41:07 (range changed)"
     std::optional<QString> restart_;  // a change waits for the read to end, then starts it again
     int32_t modeAtOpening_ = 0;
     bool dirty_ = false;
