@@ -381,8 +381,9 @@ void LiveForm::Redraw() {
     const auto density = history_->density(s);
     kx::live::SetChartTitle(
         density_,
-        density ? QStringLiteral("Noise density, %1 segments of %2, %3")
+        density ? QStringLiteral("Noise density, %1 segment%2 of %3, %4")
                       .arg(density->segments)
+                      .arg(QLatin1String(density->segments == 1 ? "" : "s"))
                       .arg(density->segment)
                       .arg(since_)
                 : QStringLiteral("Noise density: waiting for %1 codes").arg(history_->segment()));

@@ -231,6 +231,10 @@ void RegisterMapForm::ShowRegister(size_t index) {
         const bool marked = v != powerOn && reg.writable();
         row.powerOn->setText(marked ? QStringLiteral("power-on: %1").arg(Q(kx::Hex(powerOn)))
                                     : QString());
+        // An empty label would be spoken by its frame's title.
+        row.powerOn->setAccessibleName(
+            marked ? row.powerOn->text()
+                   : QStringLiteral("%1 as at power-on").arg(FieldCaption(f)));
         QFont font = row.name->font();
         font.setBold(marked);
         row.name->setFont(font);
