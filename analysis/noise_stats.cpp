@@ -74,6 +74,16 @@ NoiseStatistics NoiseSums::Statistics() const {
         }
         s.rmsExactCodes = std::sqrt(std::max(spread, 0.0) / (n * (n - 1)));
     }
+    return StatisticsOf(s.averageCode, s.rmsExactCodes, s.minCode, s.maxCode);
+}
+
+NoiseStatistics StatisticsOf(double averageCode, double rmsExactCodes, int32_t minCode,
+                             int32_t maxCode) {
+    NoiseStatistics s;
+    s.minCode = minCode;
+    s.maxCode = maxCode;
+    s.averageCode = averageCode;
+    s.rmsExactCodes = rmsExactCodes;
     s.rmsNoiseCodes = RoundHalfEven(s.rmsExactCodes);
     s.span = static_cast<int64_t>(s.maxCode) - s.minCode;
     s.effectiveResolutionBits =
