@@ -223,7 +223,7 @@ private slots:
         QCOMPARE(logLines("white.csv").size(), 100);
 
         r = cli.run({"drift", "white.csv", "-o", "adev.csv"});
-        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY2(r.out.startsWith("Readings: 100 ok, 0 failed, every 0.050 s\n"),
                  r.out.constData());
         const QList<QByteArray> rows = cli.bytes("adev.csv").trimmed().split('\n');
