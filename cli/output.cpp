@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 
 #include "core/numtext.h"
 
@@ -15,6 +16,27 @@ namespace {
 
 bool quietNotes = false;
 bool progressLineOpen = false;
+
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// "\n", "\t", "\x1B" for a control character; other characters as they are.
+void AppendEscaped(std::string& text, char c) {
+    if (c == '\n') {
+        text += "\\n";
+    } else if (c == '\r') {
+        text += "\\r";
+    } else if (c == '\t') {
+        text += "\\t";
+    } else if (IsControl(c)) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+        text += hex;
+    } else {
+        text += c;
+    }
+}
 
 void EndProgressLine() {
     if (progressLineOpen) std::cerr << "\n";
@@ -29,7 +51,11 @@ void SetQuiet(bool quiet) {
 
 void Note(const std::string& why) {
     EndProgressLine();
-    std::cerr << "kx3105-cli: " << why << std::endl;
+    std::string line;
+    line.reserve(why.size());
+    for (const char c : why)
+        AppendEscaped(line, c);
+    std::cerr << "kx3105-cli: " << line << std::endl;
 }
 
 void Remark(const std::string& why) {
@@ -39,6 +65,29 @@ void Remark(const std::string& why) {
 int Failure(const std::string& why) {
     Note(why);
     return 1;
+}
+
+std::string Quoted(const std::string& name) {
+    bool plain = true;
+    for (const char c : name)
+        plain = plain && !IsControl(c);
+    if (plain) return name;
+    std::string quoted = "\"";
+    for (const char c : name) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        AppendEscaped(quoted, c);
+    }
+    return quoted + "\"";
+}
+
+bool ReserveCodes(std::vector<int32_t>& codes, int64_t count) {
+    try {
+        codes.reserve(static_cast<size_t>(count));
+        return true;
+    } catch (const std::bad_alloc&) {
+        Note("not enough memory for " + std::to_string(count) + " codes");
+        return false;
+    }
 }
 
 int WriteStdout(std::string_view text) {

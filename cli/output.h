@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/numtext.h"    // ParseHexValue
@@ -17,12 +18,22 @@ namespace kx::cli {
 // --quiet: notes are dropped, failures are not.
 void SetQuiet(bool quiet);
 
-// A failure: "kx3105-cli: why" on standard error.
+// A failure: "kx3105-cli: why" on standard error, always one line: a control character that
+// reaches it (from a name the tool did not quote) is written as an escape.
 void Note(const std::string& why);
 // A note that --quiet drops.
 void Remark(const std::string& why);
 // Note(why), then exit status 1.
 int Failure(const std::string& why);
+
+// A file name as the messages echo it: as it is, or in double quotes with C escapes ("a\nb")
+// when it holds a control character, so that a newline in a name cannot start a line
+// of its own.
+std::string Quoted(const std::string& name);
+
+// Room for `count` codes, asked for before the work starts, so that a long run never ends in an
+// allocation failure part way; false after "not enough memory for N codes".
+bool ReserveCodes(std::vector<int32_t>& codes, int64_t count);
 
 // Writes to standard output and flushes; a failed write is reported ("cannot write standard
 // output: REASON") and gives exit status 1, else 0.
