@@ -47,22 +47,24 @@ int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&
     QCustomPlot plot;
     setup(plot);
 
-    const QString path = QString::fromStdString(request.output);
-    if (request.output != "-" &&
-        QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0) {
-        if (SaveChart(&plot, path, request.width, request.height)) return ExitOk;
-        return Failure("cannot write " + request.output);
+    // Drawn in memory, then written whole (or as a stream to a FIFO or device).
+    const bool pdf =
+        request.output != "-" && QFileInfo(QString::fromStdString(request.output))
+                                         .suffix()
+                                         .compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    QByteArray image;
+    if (pdf) {
+        image = kx::RenderChart(&plot, true, request.width, request.height);
+    } else {
+        QBuffer buffer(&image);
+        buffer.open(QIODevice::WriteOnly);
+        if (!plot.toPixmap(request.width, request.height).save(&buffer, "PNG")) image.clear();
     }
-    // PNG is drawn in memory, then written whole.
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!plot.toPixmap(request.width, request.height).save(&buffer, "PNG"))
-        return Failure("cannot draw the chart");
-    const std::string_view bytes(png.constData(), static_cast<size_t>(png.size()));
+    if (image.isEmpty()) return Failure("cannot draw the chart");
+    const std::string_view bytes(image.constData(), static_cast<size_t>(image.size()));
     if (request.output == "-") return WriteStdout(bytes);
-    const std::string why = files::SaveAtomically(request.output, bytes);
-    return why.empty() ? ExitOk : Failure("cannot write " + request.output + ": " + why);
+    const std::string why = files::SaveAtomically(request.output, bytes, files::Streams::Written);
+    return why.empty() ? ExitOk : Failure("cannot write " + Quoted(request.output) + ": " + why);
 }
 
 int RenderChart(const ChartRequest& request) {
