@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include "tests/cli/cli_runner.h"
+#include "tests/support/child_signal.h"
 
 // The characterisation commands on the simulated board: the noise sweep against the board's
 // noise model, the spectrum of a tone, the drift log through a fault and a kill, its Allan
@@ -88,7 +89,7 @@ private slots:
         QVERIFY(p.waitForStarted());
         QByteArray err;
         QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("point 2 of 3"), 20000);
-        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        KX_SIGNAL_CHILD(p, SIGINT);
         const CliResult r = CliRunner::finish(p);
         QCOMPARE(r.exitCode, 130);
         QVERIFY2(r.err.contains("interrupted after 1 rows"), qPrintable(r.err));
@@ -182,7 +183,7 @@ private slots:
                 {"--simulate", "log", "--every", "0.01", "--average", "4", "-o", "killed.csv"});
         QVERIFY(p.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(logLines("killed.csv").size() >= 6, 10000);
-        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+        KX_SIGNAL_CHILD(p, SIGKILL);
         QVERIFY(p.waitForFinished(5000));
         const QByteArray text = cli.bytes("killed.csv");
         QVERIFY(text.endsWith('\n'));
@@ -197,7 +198,7 @@ private slots:
                 {"--simulate", "log", "--every", "0.01", "--average", "4", "-o", "term.csv"});
         QVERIFY(p.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(logLines("term.csv").size() >= 3, 10000);
-        p.terminate();
+        KX_SIGNAL_CHILD(p, SIGTERM);
         const CliResult stopped = CliRunner::finish(p);
         QCOMPARE(stopped.exitCode, 143);
         QVERIFY2(stopped.err.endsWith(
