@@ -112,7 +112,7 @@ std::optional<std::string> ApplyBoardOption(BoardOptions& o, std::string_view na
         o.simulate = true;
     } else if (name == "--sim-speed") {
         const auto speed = sim::ParseSpeed(v);
-        if (!speed) return "unknown speed '" + v + "' (realtime, fast)";
+        if (!speed) return "--sim-speed takes realtime or fast, not '" + v + "'";
         o.sim.speed = *speed;
         o.simulate = true;
     } else if (name == "--sim-input") {

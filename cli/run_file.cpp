@@ -270,6 +270,7 @@ bool FastDecimalRun(std::string_view text, std::vector<int32_t>& run) {
         codes.push_back(static_cast<int32_t>(value));
         at = end + 1;
     }
+    if (codes.empty()) return false;  // an empty text: the data file's reader says so
     run = std::move(codes);
     return true;
 }
