@@ -108,9 +108,15 @@ void BoardSession::PassNotes() {
 }
 
 void BoardSession::Shut() {
+    // The state file goes with the board: a session kept after its work (the Python module's)
+    // must not hold up the next caller on that file.
+    state_.Release();
     if (!open_) return;
     PassNotes();
     SetPortBackend(nullptr);
+    // No port is known once it is released: a later session in the same process (the Python
+    // module, the server) starts from none, as a new program does.
+    PortAddress = 0;
     StopPortTrace();
     open_ = false;
 }
@@ -132,6 +138,7 @@ bool BoardSession::Open(const BoardOptions& given, const Notes& notes, std::stri
         std::string error;
         if (!StartPortTrace(*options.traceFile, error)) {
             why = "cannot write the trace " + *options.traceFile + ": " + error;
+            state_.Release();
             return false;
         }
     }

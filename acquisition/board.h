@@ -72,6 +72,9 @@ public:
     // the trace. False with the reason when the state could not be saved.
     bool Close(std::string& why);
 
+    // The board while the session is open: its line (BoardLine), the simulated board's clock.
+    const Board& board() const { return board_; }
+
 private:
     void Shut();
     void PassNotes();

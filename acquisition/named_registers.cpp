@@ -13,6 +13,13 @@ const RegisterInfo* FindRegister(const std::string& name) {
     return nullptr;
 }
 
+std::string UnknownRegister(const std::string& name) {
+    std::string names;
+    for (const auto& r : NamedRegisters)
+        names += (names.empty() ? "" : ", ") + std::string(r.name);
+    return "unknown register '" + name + "' (" + names + ")";
+}
+
 bool WriteAndCheck(const RegisterInfo& info, uint32_t value) {
     Register reg = Register::For(info);
     const int32_t readBack = WriteAndReadBack(reg, static_cast<int32_t>(value));

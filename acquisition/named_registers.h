@@ -25,6 +25,8 @@ inline constexpr NamedRegister NamedRegisters[] = {
 
 // A register by its name; nullptr for any other name.
 const RegisterInfo* FindRegister(const std::string& name);
+// Why a name is none of them: "unknown register 'x' (status, mode, ...)".
+std::string UnknownRegister(const std::string& name);
 
 // Writes value (which must fit the register), reads it back; false after "Error Programming
 // KX3105" on a difference. The register must be writable.

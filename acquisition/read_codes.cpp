@@ -1,7 +1,10 @@
 #include "acquisition/read_codes.h"
 
+#include <utility>
+
 #include "board/registers.h"
 #include "board/serial.h"
+#include "converter/filter_logic.h"
 #include "converter/mode_gates.h"
 #include "converter/register_update.h"
 
@@ -14,6 +17,20 @@ bool EnsureContinuousConversion() {
     mode.RegValue = WithContinuousConversion(value);
     mode.WriteReg();
     return true;
+}
+
+Run RunAsSetNow(float referenceVolts) {
+    Run run;
+    for (auto [info, slot] : {std::pair{&RegisterMap::Mode, &run.mode},
+                              std::pair{&RegisterMap::AdcControl, &run.adcControl},
+                              std::pair{&RegisterMap::Filter, &run.filter}}) {
+        Register reg = Register::For(*info);
+        *slot = ReadValue(reg);
+    }
+    run.referenceVolts = referenceVolts;
+    if (*run.filter > 0) run.rateHz = UpdateRate(*run.filter, ChopEnabledIn(*run.mode));
+    run.taken = std::chrono::system_clock::now();
+    return run;
 }
 
 ReadResult ReadCodes(int64_t count, const ReadSettings& settings, const std::atomic<bool>& stop,

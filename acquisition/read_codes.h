@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "acquisition/run.h"
+
 // The one capture loop: conversion results read from the data register through ReadData, one
 // after the other, each handed on as it comes. The read screen's worker, kx3105-cli's capture,
 // sweep, log and scan, and the multi-channel pass all read through it. It shows and prints
@@ -43,6 +45,11 @@ using CodeSink = std::function<bool(int32_t code)>;
 // the ready line a stop ended (StoppedMarker) is no code and is not handed on.
 ReadResult ReadCodes(int64_t count, const ReadSettings& settings, const std::atomic<bool>& stop,
                      const CodeSink& onCode);
+
+// An empty run as the board is set to take it: its mode, ADC control and filter registers read
+// from the board, the update rate they set, the reference given, and now. A capture fills in the
+// codes.
+Run RunAsSetNow(float referenceVolts);
 
 // Writes mode field 3 when the mode register holds another mode (no read-back). True when it
 // had to.

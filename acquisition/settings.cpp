@@ -46,8 +46,8 @@ std::optional<int> ChannelCodeByName(std::string name) {
     return std::nullopt;
 }
 
-std::string ChannelName(int code) {
-    std::string caption = adc::ChannelCaption(code, false);
+std::string ChannelName(int code, bool chcon) {
+    std::string caption = adc::ChannelCaption(code, chcon);
     caption.erase(std::remove(caption.begin(), caption.end(), ' '), caption.end());
     return caption;
 }

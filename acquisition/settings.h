@@ -13,8 +13,8 @@ namespace kx {
 // "AIN1-AINCOM" ... the ADC control screen's channel captions without blanks; codes 12, 14 and
 // 15 also by their CHCON names ("AIN9-AIN10"). Any case. nullopt for another name.
 std::optional<int> ChannelCodeByName(std::string name);
-// The name of a channel code (CHCON cleared).
-std::string ChannelName(int code);
+// The name of a channel code, as the captions read with the mode register's CHCON bit as given.
+std::string ChannelName(int code, bool chcon = false);
 // "20mV" ... "640mV", "1.28V", "2.56V", any case, a blank before the unit allowed.
 std::optional<int> RangeCodeByName(std::string name);
 std::string RangeName(int code);

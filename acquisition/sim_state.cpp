@@ -46,7 +46,12 @@ std::string CheckStateText(const std::string& text) {
 }
 
 SimStateFile::~SimStateFile() {
+    Release();
+}
+
+void SimStateFile::Release() {
     if (lockFd_ >= 0) close(lockFd_);  // releases the lock
+    lockFd_ = -1;
 }
 
 bool SimStateFile::Open(const std::string& path, std::string& why) {

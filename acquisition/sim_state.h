@@ -31,6 +31,8 @@ public:
     bool LoadInto(sim::SimulatedBoard& board, std::string& why) const;
     // Replaces the file with the board's registers: temporary file, sync, rename.
     bool Save(const sim::SimulatedBoard& board, std::string& why) const;
+    // Lets the next caller have the file (the destructor does too).
+    void Release();
 
 private:
     std::string path_;

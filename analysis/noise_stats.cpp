@@ -122,6 +122,28 @@ NoiseTexts NoiseResultTexts(const NoiseStatistics& stats, const Scaling& scaling
     return t;
 }
 
+NoiseFigures FiguresOf(const NoiseStatistics& s, size_t codes, const Scaling& scaling) {
+    NoiseFigures f;
+    const double lsb = scaling.lsbVolts;
+    f.codes = codes;
+    f.meanCode = s.averageCode;
+    f.rmsCodes = s.rmsExactCodes;
+    f.rmsCodesWhole = s.rmsNoiseCodes;
+    f.peakToPeakCodes = s.span;
+    f.minCode = s.minCode;
+    f.maxCode = s.maxCode;
+    f.lsbVolts = lsb;
+    f.rmsVolts = s.rmsExactCodes * lsb;
+    f.peakToPeakVolts = static_cast<double>(s.span) * lsb;
+    f.meanVolts = scaling.CodeToVolts(s.averageCode);
+    f.rangeVolts = scaling.nominalRangeVolts();
+    f.bipolar = !scaling.unipolar;
+    f.refVolts = scaling.referenceVolts;
+    f.effectiveResolutionBits = s.effectiveResolutionBits;
+    f.noiseFreeBits = s.noiseFreeBits;
+    return f;
+}
+
 NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling) {
     NoiseAnalysis a;
     a.stats = ComputeNoiseStatistics(codes);

@@ -81,6 +81,29 @@ struct NoiseAnalysis {
 };
 NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling);
 
+// The analysis as numbers in base units, for scripts (kx3105-cli analyse --json, the instrument's
+// MEASure:NOISe?): the statistics with the volts of the LSB in double precision
+// (`Scaling::Of`), not the rounded one of the labels.
+struct NoiseFigures {
+    size_t codes = 0;
+    double meanCode = 0;
+    double rmsCodes = 0;  // sample standard deviation
+    int32_t rmsCodesWhole = 0;
+    int64_t peakToPeakCodes = 0;
+    int32_t minCode = 0;
+    int32_t maxCode = 0;
+    double lsbVolts = 0;
+    double rmsVolts = 0;
+    double peakToPeakVolts = 0;
+    double meanVolts = 0;
+    double rangeVolts = 0;  // nominal, 0.02 ... 2.56
+    bool bipolar = true;
+    double refVolts = 0;
+    double effectiveResolutionBits = 0;  // NaN for a run that does not vary
+    double noiseFreeBits = 0;
+};
+NoiseFigures FiguresOf(const NoiseStatistics& stats, size_t codes, const Scaling& scaling);
+
 }  // namespace kx::noise
 
 namespace kx {

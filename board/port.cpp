@@ -54,6 +54,10 @@ void SetWaitStopFlag(const std::atomic<bool>* flag) {
     waitStop = flag;
 }
 
+const std::atomic<bool>* WaitStopFlag() {
+    return waitStop;
+}
+
 bool WaitStopRequested() {
     return waitStop && waitStop->load(std::memory_order_relaxed);
 }

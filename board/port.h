@@ -64,3 +64,6 @@ bool PortOwnedHere();
 // it set ends at its next poll. nullptr: nothing stops the waits.
 void SetWaitStopFlag(const std::atomic<bool>* flag);
 bool WaitStopRequested();
+// The calling thread's flag, for a wait to look up once: a thread-local costs a call per look in
+// a shared object (the Python module), which a poll loop would pay on every status read.
+const std::atomic<bool>* WaitStopFlag();

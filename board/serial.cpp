@@ -50,13 +50,14 @@ int32_t ReadSerial(int16_t bits, int16_t port) {
 
 int32_t ReadSerialWhenReady(int16_t bits, int16_t port) {
     PortOut(port, Idle);
+    const std::atomic<bool>* stop = WaitStopFlag();
     int32_t count = 0;
     int16_t notReady;
     do {
         ++count;
         notReady = PortIn(port + 1) & NotReadyBit;
         if (count == ReadyPollLimit) return TimeoutMarker;
-        if (notReady != 0 && WaitStopRequested()) [[unlikely]] {
+        if (notReady != 0 && stop && stop->load(std::memory_order_relaxed)) [[unlikely]] {
             ClockBitsIn(bits, port);
             return StoppedMarker;
         }

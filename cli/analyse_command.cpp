@@ -1,16 +1,16 @@
-#include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "analysis/figures.h"
 #include "analysis/noise_stats.h"
 #include "analysis/read_run.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
 #include "cli/settings.h"
 #include "converter/adc_control_fields.h"
 #include "converter/register_update.h"
+#include "files/run_file.h"
 
 // `analyse`: the noise analysis screen's results for a run of any length, as text or JSON.
 
@@ -38,39 +38,12 @@ std::string AnalysisText(const noise::NoiseTexts& t) {
            "\nPk to Pk Noise: " + t.pkPk + "\nAverage Value: " + t.avValue + "\n";
 }
 
-nlohmann::json Number(double value) {
-    return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json(nullptr);
-}
-
 std::string AnalysisJson(const noise::NoiseAnalysis& a, size_t count, int32_t adcControl,
                          float ref) {
-    const noise::NoiseStatistics& s = a.stats;
-    const noise::NoiseTexts& t = a.texts;
-    nlohmann::json labels = {
-        {"ref_voltage", t.ref},  {"lsb_size", t.lsb},           {"input_range", t.range},
-        {"codes_read", t.codes}, {"rms_noise_codes", t.rmsLsb}, {"average_code", t.average},
-        {"code_span", t.span},   {"max_code", t.max},           {"min_code", t.min},
-        {"rms_noise", t.rms},    {"pk_pk_noise", t.pkPk},       {"average_value", t.avValue}};
-    // Values later steps compute with: the LSB in double precision.
-    const Scaling scaling = Scaling::Of(adcControl, ref);
-    const double lsb = scaling.lsbVolts;
-    nlohmann::json values = {{"codes", count},
-                             {"mean_code", s.averageCode},
-                             {"rms_codes", s.rmsExactCodes},
-                             {"rms_codes_whole", s.rmsNoiseCodes},
-                             {"peak_to_peak_codes", s.span},
-                             {"min_code", s.minCode},
-                             {"max_code", s.maxCode},
-                             {"lsb_volts", lsb},
-                             {"rms_volts", s.rmsExactCodes * lsb},
-                             {"peak_to_peak_volts", static_cast<double>(s.span) * lsb},
-                             {"mean_volts", scaling.CodeToVolts(s.averageCode)},
-                             {"range_volts", scaling.nominalRangeVolts()},
-                             {"bipolar", !scaling.unipolar},
-                             {"ref_volts", ref},
-                             {"effective_resolution_bits", Number(s.effectiveResolutionBits)},
-                             {"noise_free_bits", Number(s.noiseFreeBits)}};
-    return nlohmann::json{{"labels", labels}, {"values", values}}.dump(2) + "\n";
+    return nlohmann::json{{"labels", figures::AnalysisLabels(a.texts)},
+                          {"values", figures::AnalysisValues(a, count, adcControl, ref)}}
+               .dump(2) +
+           "\n";
 }
 
 // The byte read from the board, as the noise analysis screen reads it.
@@ -95,7 +68,7 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
 
     Run run;
     std::string why;
-    if (!LoadRun(o.file, o.hex, run, why)) return Failure(why);
+    if (!files::LoadRun(o.file, o.hex, run, why)) return Failure(why);
     if (run.codes.size() < MinAnalysisCodes)
         return Failure("analyse needs at least 10 codes, " +
                        (o.file == "-" ? std::string("standard input") : Quoted(o.file)) +

@@ -8,7 +8,6 @@
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
 #include "cli/settings.h"
 #include "cli/stop_signals.h"
 #include "converter/filter_logic.h"
@@ -16,6 +15,7 @@
 #include "core/messages.h"
 #include "core/safe_file.h"
 #include "files/datafile.h"
+#include "files/run_file.h"
 
 // `capture`: codes from the board into a data file, a CSV or a JSON capture, or standard output.
 
@@ -33,22 +33,6 @@ struct CaptureOptions {
     std::optional<std::string> ref;
     SettingOptions settings;
 };
-
-// An empty run as the board is set to take it: its mode, ADC control and filter registers, the
-// reference given, and now.
-Run RunAsSetNow(float ref) {
-    Run run;
-    for (auto [info, slot] : {std::pair{&RegisterMap::Mode, &run.mode},
-                              std::pair{&RegisterMap::AdcControl, &run.adcControl},
-                              std::pair{&RegisterMap::Filter, &run.filter}}) {
-        Register reg = Register::For(*info);
-        *slot = ReadValue(reg);
-    }
-    run.referenceVolts = ref;
-    if (*run.filter > 0) run.rateHz = UpdateRate(*run.filter, ChopEnabledIn(*run.mode));
-    run.taken = std::chrono::system_clock::now();
-    return run;
-}
 
 std::function<void(int, int)> TerminalProgress() {
     if (!isatty(STDERR_FILENO)) return {};
@@ -71,10 +55,11 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
     }
     if (count < 1 || count > MaxCaptureCount)
         throw UsageError{"COUNT must be a whole number from 1 to 10000000, not '" + o.count + "'"};
-    const RunFormat format = o.format == "csv"    ? RunFormat::Csv
-                             : o.format == "json" ? RunFormat::Json
-                                                  : RunFormat::Dat;
-    if (o.hex && format != RunFormat::Dat) throw UsageError{"--hex is for the dat format only"};
+    const files::RunFormat format = o.format == "csv"    ? files::RunFormat::Csv
+                                    : o.format == "json" ? files::RunFormat::Json
+                                                         : files::RunFormat::Dat;
+    if (o.hex && format != files::RunFormat::Dat)
+        throw UsageError{"--hex is for the dat format only"};
     const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
     o.settings.Check();
 
@@ -90,7 +75,7 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
     return WithBoard(global, [&] {
         if (!o.settings.Apply()) return ExitFailure;
         bool writeFailed = false;
-        RunWriter writer(format, o.hex, RunAsSetNow(ref), [&](std::string_view text) {
+        files::RunWriter writer(format, o.hex, RunAsSetNow(ref), [&](std::string_view text) {
             writeFailed = toStdout ? WriteStdout(text) != ExitOk : !file.Write(text);
             return !writeFailed;
         });
@@ -119,7 +104,7 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
             return ExitFailure;
         }
         if (!writer.Finish() || (!toStdout && !file.Commit())) return failedWrite();
-        if (format == RunFormat::Dat && read > datafile::MaxCodes)
+        if (format == files::RunFormat::Dat && read > datafile::MaxCodes)
             Remark(std::to_string(read) +
                    " codes written; the program's Read from File "
                    "takes at most 5000");

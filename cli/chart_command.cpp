@@ -9,9 +9,9 @@
 #include "analysis/noise_stats.h"
 #include "charts/chart_setup.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
 #include "cli/tool.h"
 #include "core/safe_file.h"
+#include "files/run_file.h"
 
 namespace kx::cli {
 

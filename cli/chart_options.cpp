@@ -7,8 +7,8 @@
 #include "cli/chart_request.h"
 #include "cli/commands.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
 #include "core/safe_file.h"
+#include "files/run_file.h"
 
 // `plot` and `histogram`: their options, checked here; the picture is drawn by the chart
 // renderer, the plotted data as CSV written here (no Qt needed for it).
@@ -96,7 +96,7 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
 
 bool LoadChartRun(const ChartRequest& request, Run& run) {
     std::string why;
-    if (!LoadRun(request.input, request.hex, run, why)) {
+    if (!files::LoadRun(request.input, request.hex, run, why)) {
         Note(why);
         return false;
     }

@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "cli/curve_output.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
+#include "files/run_file.h"
 
 // `drift`: the overlapping Allan deviation of a drift log, against averaging time.
 
@@ -46,7 +46,7 @@ std::string Json(const allan::DriftSeries& series, const std::vector<allan::Alla
 int Analyse(const DriftOptions& o, CurveData& curve) {
     std::string text;
     std::string why;
-    if (!ReadInputText(o.file, text, why)) return Failure(why);
+    if (!files::ReadInputText(o.file, text, why)) return Failure(why);
     const std::string name = o.file == "-" ? std::string("standard input") : Quoted(o.file);
     const auto series = allan::ParseDriftLog(text, why);
     if (!series) return Failure("no Allan deviation of " + name + ": " + why);

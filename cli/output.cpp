@@ -17,27 +17,6 @@ namespace {
 bool quietNotes = false;
 bool progressLineOpen = false;
 
-bool IsControl(char c) {
-    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-}
-
-// "\n", "\t", "\x1B" for a control character; other characters as they are.
-void AppendEscaped(std::string& text, char c) {
-    if (c == '\n') {
-        text += "\\n";
-    } else if (c == '\r') {
-        text += "\\r";
-    } else if (c == '\t') {
-        text += "\\t";
-    } else if (IsControl(c)) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
-        text += hex;
-    } else {
-        text += c;
-    }
-}
-
 void EndProgressLine() {
     if (progressLineOpen) std::cerr << "\n";
     progressLineOpen = false;
@@ -51,11 +30,7 @@ void SetQuiet(bool quiet) {
 
 void Note(const std::string& why) {
     EndProgressLine();
-    std::string line;
-    line.reserve(why.size());
-    for (const char c : why)
-        AppendEscaped(line, c);
-    std::cerr << "kx3105-cli: " << line << std::endl;
+    std::cerr << "kx3105-cli: " << Escaped(why) << std::endl;
 }
 
 void Remark(const std::string& why) {
@@ -65,19 +40,6 @@ void Remark(const std::string& why) {
 int Failure(const std::string& why) {
     Note(why);
     return 1;
-}
-
-std::string Quoted(const std::string& name) {
-    bool plain = true;
-    for (const char c : name)
-        plain = plain && !IsControl(c);
-    if (plain) return name;
-    std::string quoted = "\"";
-    for (const char c : name) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        AppendEscaped(quoted, c);
-    }
-    return quoted + "\"";
 }
 
 bool ReserveCodes(std::vector<int32_t>& codes, int64_t count) {

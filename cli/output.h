@@ -8,7 +8,7 @@
 
 #include "core/messages.h"
 #include "core/numtext.h"    // ParseHexValue
-#include "core/safe_file.h"  // SystemReason
+#include "core/safe_file.h"  // SystemReason, Quoted
 
 // What the tool prints besides its results: one line per message on standard error, each starting
 // with "kx3105-cli: ", and the checked writes of standard output. Plain C++.
@@ -25,11 +25,6 @@ void Note(const std::string& why);
 void Remark(const std::string& why);
 // Note(why), then exit status 1.
 int Failure(const std::string& why);
-
-// A file name as the messages echo it: as it is, or in double quotes with C escapes ("a\nb")
-// when it holds a control character, so that a newline in a name cannot start a line
-// of its own.
-std::string Quoted(const std::string& name);
 
 // Room for `count` codes, asked for before the work starts, so that a long run never ends in an
 // allocation failure part way; false after "not enough memory for N codes".

@@ -94,10 +94,7 @@ int PrintRegisters(bool withData, bool asJson) {
 
 const RegisterInfo& RegisterNamed(const std::string& name) {
     if (const RegisterInfo* info = FindRegister(name)) return *info;
-    std::string names;
-    for (const auto& r : NamedRegisters)
-        names += (names.empty() ? "" : ", ") + std::string(r.name);
-    throw UsageError{"unknown register '" + name + "' (" + names + ")"};
+    throw UsageError{UnknownRegister(name)};
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/characterise.h"
+#include "analysis/figures.h"
 #include "analysis/noise_stats.h"
 #include "analysis/spectrum.h"
 #include "board/registers.h"
@@ -10,13 +11,13 @@
 #include "cli/commands.h"
 #include "cli/curve_output.h"
 #include "cli/output.h"
-#include "cli/run_file.h"
 #include "cli/settings.h"
 #include "converter/adc_control_fields.h"
 #include "converter/filter_logic.h"
 #include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/numtext.h"
+#include "files/run_file.h"
 
 // `spectrum`: the noise spectral density of a run and the figures read from it, as text or JSON;
 // the density as a chart or CSV.
@@ -53,31 +54,8 @@ std::string Fixed(double value, int decimals) {
     return text;
 }
 
-nlohmann::json Number(double value) {
-    return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json(nullptr);
-}
-
 std::string FiguresJson(const spectrum::Spectrum& s) {
-    nlohmann::json spurs = nlohmann::json::array();
-    for (const auto& spur : s.figures.spurs)
-        spurs.push_back({{"hz", spur.hz}, {"uv_rms", spur.uvRms}});
-    nlohmann::json tone = nullptr;
-    if (const auto& t = s.figures.tone)
-        tone = {{"hz", t->hz},
-                {"uv_rms", t->uvRms},
-                {"snr_db", Number(t->snrDb)},
-                {"thd_db", Number(t->thdDb)},
-                {"sinad_db", Number(t->sinadDb)},
-                {"sfdr_db", Number(t->sfdrDb)},
-                {"enob", Number(t->enob)},
-                {"enob_full_scale", Number(t->enobFullScale)}};
-    const nlohmann::json j = {{"rate_hz", s.density.rateHz},
-                              {"segment", s.density.segment},
-                              {"window", spectrum::WindowName(s.density.window)},
-                              {"white_nsd_nv_per_rthz", Number(s.figures.whiteNvPerRtHz)},
-                              {"spurs", spurs},
-                              {"tone", tone}};
-    return j.dump(2) + "\n";
+    return figures::SpectrumFigures(s).dump(2) + "\n";
 }
 
 std::string FiguresText(const spectrum::Spectrum& s) {
@@ -150,7 +128,7 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
             CurveData* curve) {
     Run run;
     std::string why;
-    if (!LoadRun(o.file, o.hex, run, why)) return Failure(why);
+    if (!files::LoadRun(o.file, o.hex, run, why)) return Failure(why);
     const std::string name = o.file == "-" ? std::string("standard input") : Quoted(o.file);
     if (run.codes.size() < spectrum::MinCodes)
         return Failure("spectrum needs at least 64 codes, " + name + " holds " +

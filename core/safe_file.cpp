@@ -20,6 +20,52 @@ std::string SystemReason(int error) {
     return error == 0 ? "unknown error" : std::strerror(error);
 }
 
+namespace {
+
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// "\n", "\t", "\x1B" for a control character; other characters as they are.
+void AppendEscaped(std::string& text, char c) {
+    if (c == '\n') {
+        text += "\\n";
+    } else if (c == '\r') {
+        text += "\\r";
+    } else if (c == '\t') {
+        text += "\\t";
+    } else if (IsControl(c)) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+        text += hex;
+    } else {
+        text += c;
+    }
+}
+
+}  // namespace
+
+std::string Escaped(std::string_view text) {
+    std::string line;
+    line.reserve(text.size());
+    for (const char c : text)
+        AppendEscaped(line, c);
+    return line;
+}
+
+std::string Quoted(const std::string& name) {
+    bool plain = true;
+    for (const char c : name)
+        plain = plain && !IsControl(c);
+    if (plain) return name;
+    std::string quoted = "\"";
+    for (const char c : name) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        AppendEscaped(quoted, c);
+    }
+    return quoted + "\"";
+}
+
 }  // namespace kx
 
 namespace kx::files {

@@ -13,6 +13,12 @@ namespace kx {
 // The system's reason for an errno value ("No space left on device").
 std::string SystemReason(int error);
 
+// A file name as messages echo it: as it is, or in double quotes with C escapes ("a\nb") when it
+// holds a control character, so that a newline in a name cannot start a line of its own.
+std::string Quoted(const std::string& name);
+// A text with every control character written as its escape, so that it stays one line.
+std::string Escaped(std::string_view text);
+
 }  // namespace kx
 
 namespace kx::files {

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/run_file.h"
+#include "files/run_file.h"
 
 using namespace kx;
-using namespace kx::cli;
+using namespace kx::files;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/run_file.h"
+#include "files/run_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,13 +18,16 @@
 #include <tuple>
 #include <utility>
 
-#include "cli/output.h"
-#include "cli/settings.h"
+#include "acquisition/settings.h"
 #include "converter/adc_control_fields.h"
+#include "converter/control_logic.h"
 #include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
+#include "core/numtext.h"
+#include "core/safe_file.h"
 #include "files/datafile.h"
 
-namespace kx::cli {
+namespace kx::files {
 
 namespace {
 
@@ -81,16 +84,7 @@ std::string CsvHead(const Run& run) {
 // The JSON object with its settings, split where the codes go: the keys are written in
 // nlohmann-json's order, so the codes sit between "chop" and "filter".
 std::pair<std::string, std::string> JsonHeadAndTail(const Run& run) {
-    const Registers r(run);
-    nlohmann::json j;
-    j["range"] = RangeName(adc::RangeCode(r.adcControl));
-    j["polarity"] = PolarityName(r.adcControl);
-    j["ref"] = static_cast<double>(run.referenceVolts);
-    j["rate_hz"] = r.rate();
-    j["filter"] = FilterText(r.filter);
-    j["chop"] = ChopEnabledIn(r.mode) ? "on" : "off";
-    j["channel"] = ChannelName(adc::ChannelCode(r.adcControl));
-    j["started"] = StartedText(run);
+    nlohmann::json j = CaptureSettings(run);
     j["codes"] = nlohmann::json::array();
     const std::string text = j.dump();
     const std::string codes = "\"codes\":[";
@@ -143,6 +137,31 @@ void RateFrom(const std::optional<std::string>& filter, const std::optional<std:
     }
 }
 
+// The rest a capture names, kept so that a loaded capture is written again as it was taken: the
+// channel (when the range and polarity gave the ADC control register), the filter word, chopping
+// (the mode register's CHOP bit; the rest of that register is not known) and the start. A value
+// that does not parse says nothing.
+void RegistersFrom(const std::optional<std::string>& channel,
+                   const std::optional<std::string>& filter, const std::optional<std::string>& chop,
+                   const std::optional<std::string>& started, Run& run) {
+    if (const auto code = channel ? ChannelCodeByName(*channel) : std::nullopt;
+        code && run.adcControl)
+        run.adcControl = control::WithChannel(*run.adcControl, *code);
+    if (const auto word = filter ? ParseHexValue(*filter, MaxFilterWord) : std::nullopt)
+        run.filter = static_cast<int32_t>(*word);
+    if (chop && (*chop == "on" || *chop == "off")) run.mode = *chop == "on" ? 0 : mode::ChopBit;
+    std::tm utc{};
+    char zone = 0;
+    if (started &&
+        std::sscanf(started->c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &utc.tm_year, &utc.tm_mon,
+                    &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &zone) == 7 &&
+        zone == 'Z') {
+        utc.tm_year -= 1900;
+        utc.tm_mon -= 1;
+        run.taken = std::chrono::system_clock::from_time_t(timegm(&utc));
+    }
+}
+
 // A code as a capture holds it: a whole 32-bit number.
 bool CodeFrom(long long value, Run& run) {
     if (value < INT32_MIN || value > INT32_MAX) return false;
@@ -170,6 +189,8 @@ bool LoadCsv(const std::string& text, Run& run) {
                 return false;
             RateFrom(CsvSetting(line, "filter"), CsvSetting(line, "chop"),
                      CsvSetting(line, "rate_hz"), run);
+            RegistersFrom(CsvSetting(line, "channel"), CsvSetting(line, "filter"),
+                          CsvSetting(line, "chop"), CsvSetting(line, "started"), run);
             continue;
         }
         if (!header) {
@@ -210,7 +231,9 @@ bool LoadJson(const std::string& text, Run& run) {
     if (j.contains("rate_hz") && j["rate_hz"].is_number())
         rate = std::to_string(j["rate_hz"].get<double>());
     RateFrom(text_of("filter"), text_of("chop"), rate, run);
-    return SettingsFrom(text_of("range"), text_of("polarity"), ref, run);
+    if (!SettingsFrom(text_of("range"), text_of("polarity"), ref, run)) return false;
+    RegistersFrom(text_of("channel"), text_of("filter"), text_of("chop"), text_of("started"), run);
+    return true;
 }
 
 // The file in one read where it can: a million-code run is read for a spectrum in well under the
@@ -276,6 +299,18 @@ bool FastDecimalRun(std::string_view text, std::vector<int32_t>& run) {
 }
 
 }  // namespace
+
+nlohmann::json CaptureSettings(const Run& run) {
+    const Registers r(run);
+    return {{"range", RangeName(adc::RangeCode(r.adcControl))},
+            {"polarity", PolarityName(r.adcControl)},
+            {"ref", static_cast<double>(run.referenceVolts)},
+            {"rate_hz", r.rate()},
+            {"filter", FilterText(r.filter)},
+            {"chop", ChopEnabledIn(r.mode) ? "on" : "off"},
+            {"channel", ChannelName(adc::ChannelCode(r.adcControl))},
+            {"started", StartedText(run)}};
+}
 
 RunWriter::RunWriter(RunFormat format, bool hex, const Run& settings, Sink sink)
     : format_(format),
@@ -350,7 +385,7 @@ bool ReadInputText(const std::string& path, std::string& text, std::string& why)
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        why = "cannot open " + path + ": not a regular file";
+        why = "cannot open " + Quoted(path) + ": not a regular file";
         return false;
     }
     if (!ReadWhole(path, static_cast<size_t>(info.st_size), text)) {
@@ -397,4 +432,4 @@ bool RunFromText(const std::string& text, const std::string& name, bool hex, Run
     return true;
 }
 
-}  // namespace kx::cli
+}  // namespace kx::files

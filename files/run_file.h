@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,9 +13,14 @@
 // forms, which carry the converter's settings (the run's ADC control, mode and filter registers,
 // reference and start). Any length. Plain C++.
 
-namespace kx::cli {
+namespace kx::files {
 
 enum class RunFormat { Dat, Csv, Json };
+
+// What a capture says of how it was taken, as its CSV header line and its JSON name them: range,
+// polarity, ref, rate_hz, filter, chop, channel and started (registers the run does not know
+// count as 0).
+nlohmann::json CaptureSettings(const Run& run);
 
 // A run written as it is read, so that a capture of any length holds no more than a buffer: the
 // form's head (the CSV header, the JSON's settings) first, each code's line as it comes, the end
@@ -60,4 +66,4 @@ bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why);
 bool RunFromText(const std::string& text, const std::string& name, bool hex, Run& run,
                  std::string& why);
 
-}  // namespace kx::cli
+}  // namespace kx::files
