@@ -89,8 +89,9 @@ private slots:
         QTest::newRow("log") << QStringList{"log",      "--every", "1",        "--average",
                                             "10000000", "-o",      "mem/l.csv"}
                              << noRoom;
-        QTest::newRow("capture") << QStringList{"capture", "300000", "--format",
-                                                "json",    "-o",     "mem/c.json"}
+        // A million codes held whole with their text would pass the limit.
+        QTest::newRow("capture") << QStringList{"capture", "1000000", "--format",
+                                                "json",    "-o",      "mem/c.json"}
                                  << QString();
     }
     void memoryAskedForUpFront() {
