@@ -253,6 +253,7 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
         StopSignals signals;
         using Clock = std::chrono::steady_clock;
         const auto start = Clock::now();
+        const auto wallStart = allan::Clock::now();
         const auto interval = std::chrono::duration<double>(every);
         const auto tick = [&](long long k) {
             return start + std::chrono::duration_cast<Clock::duration>(k * interval);
@@ -281,11 +282,16 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
                              k * every + need > *duration * (1 + 1e-12)))
                 break;
             if (!WaitUntil(tick(k), signals.flag())) break;
-            const auto line = characterise::TakeLogLine(o.average, scaling, signals.flag(), limits);
+            auto line = characterise::TakeLogLine(o.average, scaling, signals.flag(), limits);
             if (!line) {
                 cut = !signals.stopped();  // the duration ended it part way
                 break;
             }
+            // Stamped with its tick, not the moment it began (up to half an interval later):
+            // the times stay on one interval, and a skipped line leaves a whole one missing,
+            // which drift takes as a gap.
+            line->time =
+                wallStart + std::chrono::duration_cast<allan::Clock::duration>(k * interval);
             if (!file.Append(LineText(*line), why)) {
                 status = Failure(why + "; the log ends at its last whole line");
                 break;
@@ -321,7 +327,7 @@ void RegisterLog(Tool& tool) {
          "a drift log: every SECONDS the mean of N codes, one CSV line each",
          "Every SECONDS (on a steady clock from the start, so a late line does not shift the\n"
          "others) reads N codes and writes one line under the header\n"
-         "time,mean_code,volts,rms_codes,status: the time the line began (ISO 8601, UTC,\n"
+         "time,mean_code,volts,rms_codes,status: the time of the line's tick (ISO 8601, UTC,\n"
          "milliseconds), the mean code, its input voltage (range and polarity from the ADC\n"
          "control register, --ref), the codes' sample standard deviation, and ok or the message\n"
          "of what failed. A read that times out gives a line with that message and logging goes\n"

@@ -215,20 +215,30 @@ private slots:
     }
 
     void driftOfWhiteNoise() {
-        // An interval each line keeps, a line's read and sync taking a few milliseconds.
+        // An interval each line keeps, a line's read and sync taking a few milliseconds; a
+        // line held off by a loaded machine is skipped and counted, and drift takes it as a gap.
         CliResult r = cli.run({"--simulate", "--sim-input", "0=0.1,20", "log", "--every", "0.02",
                                "--average", "1", "--duration", "2", "-o", "white.csv"});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(logLines("white.csv").size(), 100);
+        const auto said =
+            QRegularExpression("(\\d+) lines? skipped: they could not start on time").match(r.err);
+        const int skipped = said.hasMatch() ? said.captured(1).toInt() : 0;
+        const int lines = static_cast<int>(logLines("white.csv").size());
+        QCOMPARE(lines + skipped, 100);
 
         r = cli.run({"drift", "white.csv", "-o", "adev.csv"});
         QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.out.startsWith("Readings: 100 ok, 0 failed, every 0.020 s\n"),
+        QVERIFY2(r.out.startsWith(
+                     QString("Readings: %1 ok, 0 failed, every 0.020 s\n").arg(lines).toUtf8()),
                  r.out.constData());
+        // (A line skipped before the first leaves no gap either.)
+        if (skipped == 0) QVERIFY2(r.out.contains("Gaps: none\n"), r.out.constData());
         const QList<QByteArray> rows = cli.bytes("adev.csv").trimmed().split('\n');
         QCOMPARE(rows.first(), QByteArray("tau_s,adev_uv"));
-        // Factors 1, 2, 4, ... 32, a third of the readings.
-        QCOMPARE(rows.size(), 1 + 6);
+        // Factors 1, 2, 4, ... up to a third of the readings: 32 when none is missing, at least
+        // 16 with a few gaps.
+        QVERIFY2(rows.size() == 1 + 6 || (skipped > 0 && rows.size() == 1 + 5),
+                 qPrintable(r.err + r.out));
         QList<double> adev;
         for (int i = 1; i < rows.size(); ++i)
             adev << rows[i].split(',')[1].toDouble();
