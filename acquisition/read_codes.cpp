@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "board/port.h"
 #include "board/registers.h"
 #include "board/serial.h"
 #include "converter/filter_logic.h"
@@ -30,6 +31,7 @@ Run RunAsSetNow(float referenceVolts) {
     run.referenceVolts = referenceVolts;
     if (*run.filter > 0) run.rateHz = UpdateRate(*run.filter, ChopEnabledIn(*run.mode));
     run.taken = std::chrono::system_clock::now();
+    run.board = CurrentPortBackend().describe();
     return run;
 }
 

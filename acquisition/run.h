@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 // A run of conversion codes as a value, and the one scaling of its codes to volts. Every face
@@ -30,6 +31,7 @@ struct Run {
     float referenceVolts = DefaultReferenceVolts;
     std::optional<double> rateHz;                                // the update rate
     std::optional<std::chrono::system_clock::time_point> taken;  // when the read began
+    std::string board;  // the board read, in words ("simulated KX3105 board"); empty: not known
 
     // The channel code (ADC control bits 7..4), when the ADC control register is known.
     std::optional<int> channel() const;

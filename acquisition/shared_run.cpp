@@ -8,6 +8,17 @@
 
 namespace kx {
 
+namespace {
+
+// The last run published: what it knows of itself (registers, rate, when, board) goes with its
+// codes for as long as the globals still hold them.
+Run& Published() {
+    static Run run;
+    return run;
+}
+
+}  // namespace
+
 Run SharedRun() {
     Run run;
     const size_t held = SampleBuffer.empty() ? 0 : SampleBuffer.size() - 1;
@@ -15,6 +26,11 @@ Run SharedRun() {
     run.codes.reserve(n);
     for (size_t i = 1; i <= n; ++i)
         run.codes.push_back(RoundHalfEven(SampleBuffer[i]));
+    if (run.codes == Published().codes) {
+        std::vector<int32_t> codes = std::move(run.codes);
+        run = Published();
+        run.codes = std::move(codes);
+    }
     run.referenceVolts = ReferenceVoltage;
     return run;
 }
@@ -26,6 +42,8 @@ void PublishRun(const Run& run, size_t slots) {
     std::copy_n(run.codes.begin(), n, SampleBuffer.begin() + 1);
     CodeCount = static_cast<int16_t>(n);
     ReferenceVoltage = run.referenceVolts;
+    Published() = run;
+    Published().codes.resize(n);
 }
 
 void PublishReference(float volts) {

@@ -12,7 +12,9 @@
 
 namespace kx {
 
-// The run in SampleBuffer (codes 1..CodeCount) with ReferenceVoltage as its reference.
+// The run in SampleBuffer (codes 1..CodeCount) with ReferenceVoltage as its reference, and what
+// the run published last knows of itself (its registers, rate, time and board) while the buffer
+// still holds its codes.
 Run SharedRun();
 
 // A finished read or load becomes the program's run: SampleBuffer re-created with elements

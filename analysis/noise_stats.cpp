@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <utility>
 
 #include "board/registers.h"
 #include "board/serial.h"
@@ -28,6 +30,23 @@ std::string InBands(float nanovolts, const char* nv, const char* uv, const char*
 }
 
 }  // namespace
+
+std::string ExactMeanText(double averageCode, const Scaling& scaling) {
+    const Scaling exact =
+        Scaling::Of(scaling.rangeCode | (scaling.unipolar ? 0x08 : 0), scaling.referenceVolts);
+    const double volts = exact.CodeToVolts(averageCode);
+    const double size = std::fabs(volts);
+    const auto [unit, name] = size < 1e-6   ? std::pair{1e-9, " nV"}
+                              : size < 1e-3 ? std::pair{1e-6, " uV"}
+                              : size < 1    ? std::pair{1e-3, " mV"}
+                                            : std::pair{1.0, " V"};
+    const double hundredth = exact.lsbVolts / 100 / unit;
+    const int decimals =
+        hundredth > 0 ? std::clamp(static_cast<int>(std::ceil(-std::log10(hundredth))), 3, 9) : 3;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, volts / unit);
+    return text + std::string(name);
+}
 
 NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes) {
     NoiseStatistics s;
@@ -100,6 +119,7 @@ DataSheetTexts DataSheetResultTexts(const NoiseStatistics& stats, const Scaling&
     t.rms = InBands(r, "0.00", "0.00", "0.00", "0.00");
     t.effectiveResolution = twoDecimals(stats.effectiveResolutionBits);
     t.noiseFree = twoDecimals(stats.noiseFreeBits);
+    t.mean = ExactMeanText(stats.averageCode, scaling);
     return t;
 }
 

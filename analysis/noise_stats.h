@@ -59,6 +59,9 @@ std::string LsbText(float lsbVolts);                         // "305.176 nV", "4
 std::string RmsText(float lsbVolts, int32_t rmsNoiseCodes);  // "610.35 nV"
 std::string PkPkText(int64_t span, double lsbNanovolts);     // "4.272 uV"
 std::string AverageValueText(double averageCode, const Scaling& scaling);  // "-30.518 uV"
+// The mean in volts as it is, with the LSB in double precision: in the unit of its size, to a
+// hundredth of an LSB ("30.631 uV", "1.234567891 V").
+std::string ExactMeanText(double averageCode, const Scaling& scaling);
 
 // The figures converter data sheets quote, from the unrounded deviation: the screen shows them
 // below the labels above, kx3105-cli --json prints the numbers. Two decimals; "-" where a figure
@@ -68,6 +71,7 @@ struct DataSheetTexts {
     std::string rms;                  // "759.80 nV", in the bands of RMSLabel
     std::string effectiveResolution;  // "22.68" (bits)
     std::string noiseFree;            // "20.19" (bits)
+    std::string mean;                 // "30.631 uV": the mean itself, not its whole code below
 };
 DataSheetTexts DataSheetResultTexts(const NoiseStatistics& stats, const Scaling& scaling);
 

@@ -79,6 +79,8 @@ NoiseForm::NoiseForm(kx::Run run, kx::NoiseOpeners openers, QWidget* parent)
         d.add("EffResLabel", QStringLiteral("Effective Resolution"), QStringLiteral("bits"));
     noiseFree_ =
         d.add("NoiseFreeLabel", QStringLiteral("Noise-Free Resolution"), QStringLiteral("bits"));
+    // "Average Value" above scales the whole code below the mean; this is the mean itself.
+    exactMean_ = d.add("ExactMeanLabel", QStringLiteral("Mean Value"), false);
 
     QPushButton* graph = kx::NamedButton("Command1", QStringLiteral("Plot &Graph"), this);
     QPushButton* histogram = kx::NamedButton("Command2", QStringLiteral("Plot &Histogram"), this);
@@ -132,11 +134,9 @@ NoiseForm::NoiseForm(kx::Run run, kx::NoiseOpeners openers, QWidget* parent)
 
 void NoiseForm::ShowNoiseResults() {
     const kx::noise::NoiseTexts& t = analysis_.texts;
+    // The value alone means nothing to a listener: the name carries the row caption.
     const auto show = [](const Row& row, const std::string& text) {
-        const QString value = QString::fromStdString(text);
-        row.value->setText(value);
-        // The value alone means nothing to a listener: the name carries the row caption.
-        row.value->setAccessibleName(row.caption + QLatin1Char(' ') + value);
+        kx::ShowLabelValue(row.value, row.caption, QString::fromStdString(text));
     };
     show(ref_, t.ref);
     show(lsb_, t.lsb);
@@ -156,4 +156,5 @@ void NoiseForm::ShowNoiseResults() {
     show(exactRms_, d.rms);
     show(effectiveResolution_, d.effectiveResolution);
     show(noiseFree_, d.noiseFree);
+    show(exactMean_, d.mean);
 }

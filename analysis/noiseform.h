@@ -44,5 +44,5 @@ private:
     kx::noise::NoiseAnalysis analysis_;
     kx::AnalysedRun analysed_;
     Row ref_, lsb_, range_, codes_, rmsLsb_, average_, span_, max_, min_, rms_, pkPk_, avValue_;
-    Row exactRmsLsb_, exactRms_, effectiveResolution_, noiseFree_;
+    Row exactRmsLsb_, exactRms_, effectiveResolution_, noiseFree_, exactMean_;
 };

@@ -60,6 +60,37 @@ AnalysisReadEnd ReadForAnalysis(int requested, const std::atomic<bool>& stop,
     return AnalysisReadEnd::Interrupted;
 }
 
+std::string ReadEndText(AnalysisReadEnd end, size_t kept, int requested) {
+    const std::string ofRequested =
+        std::to_string(kept) + " of " + std::to_string(std::max(requested, 0)) + " codes kept";
+    switch (end) {
+        case AnalysisReadEnd::Done:
+            return std::to_string(kept) + (kept == 1 ? " code read" : " codes read");
+        case AnalysisReadEnd::TimedOut:
+            return "Time-out: " + ofRequested;
+        case AnalysisReadEnd::Interrupted:
+            break;
+    }
+    return "Stopped: " + ofRequested;
+}
+
+std::string TimeLeftText(double elapsedSeconds, int stored, int requested) {
+    if (stored < 2 || elapsedSeconds < 1 || requested <= stored) return {};
+    const double left = elapsedSeconds / stored * (requested - stored);
+    if (!(left >= 2)) return {};
+    const auto seconds = static_cast<long>(std::lround(left));
+    if (seconds < 60) return "about " + std::to_string(seconds) + " s left";
+    if (seconds < 3600) {
+        // Tens of seconds are as close as a pace can promise.
+        const long tens = (seconds + 5) / 10 * 10;
+        return "about " + std::to_string(tens / 60) + " min " + std::to_string(tens % 60) +
+               " s left";
+    }
+    const long minutes = (seconds + 30) / 60;
+    return "about " + std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) +
+           " min left";
+}
+
 void ReadForDisplay(const std::atomic<bool>& stop, const std::function<bool(int32_t code)>& show) {
     if (ReadCodes(UntilStopped, {}, stop, show).end == ReadEnd::TimedOut)
         ShowMessage(ReadErrorMessage);

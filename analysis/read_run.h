@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +36,15 @@ enum class AnalysisReadEnd { Done, TimedOut, Interrupted };
 AnalysisReadEnd ReadForAnalysis(int requested, const std::atomic<bool>& stop,
                                 std::vector<int32_t>& codes,
                                 const std::function<void(int stored)>& progress);
+
+// The status line under the progress bar when a read for analysis ends: "1000 codes read",
+// "Stopped: 123 of 1000 codes kept", "Time-out: 4 of 1000 codes kept".
+std::string ReadEndText(AnalysisReadEnd end, size_t kept, int requested);
+
+// The time a read for analysis still needs, from its pace so far: "about 42 s left", "about 3 min
+// 20 s left"; empty until two codes and a second have passed, and while less than two seconds
+// remain (at the fast rates a read is over before it could be read).
+std::string TimeLeftText(double elapsedSeconds, int stored, int requested);
 
 // The read for display: code after code until a stop or a time-out ("Error Reading Data from
 // KX3105"), each handed to `show`, which may end the read by returning false.

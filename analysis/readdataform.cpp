@@ -16,6 +16,7 @@
 #include "acquisition/shared_run.h"
 #include "analysis/noiseform.h"
 #include "analysis/read_run.h"
+#include "board/port.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/messages.h"
@@ -44,6 +45,10 @@ namespace {
 
 // How often the progress bar moves during a read for analysis.
 constexpr qint64 ProgressIntervalMs = 50;
+
+// What a screen reader says before the read's time left and its end.
+const QString TimeLeftCaption = QStringLiteral("Progress:");
+const QString StatusCaption = QStringLiteral("Last read:");
 
 }  // namespace
 
@@ -86,7 +91,16 @@ ReadDataForm::ReadDataForm(std::function<void(QWidget*)> noise, QWidget* parent)
     progress_->setValue(0);
     // No count until there is a read for analysis to count.
     progress_->setFormat(QString());
-    grid->addWidget(progress_, row++, 0, 1, 2);
+    timeLeft_ = kx::NamedLabel("TimeLeftLabel", QString(), frame);
+    kx::ShowLabelValue(timeLeft_, TimeLeftCaption, {});
+    timeLeft_->setMinimumWidth(150);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(progress_, 1);
+    progressRow->addWidget(timeLeft_);
+    grid->addLayout(progressRow, row++, 0, 1, 2);
+    status_ = kx::NamedLabel("StatusLabel", QString(), frame);
+    kx::ShowLabelValue(status_, StatusCaption, {});
+    grid->addWidget(status_, row++, 0, 1, 2);
 
     read_ = kx::NamedButton("Command1", QStringLiteral("Read Data for Ana&lysis"), this);
     display_ = kx::NamedButton("Command2", QStringLiteral("Read &Data for Display"), this);
@@ -177,6 +191,9 @@ void ReadDataForm::CodeStored(int count) {
     if (now - progressShownAt_ >= ProgressIntervalMs) {
         progress_->setValue(count);
         progressShownAt_ = now;
+        kx::ShowLabelValue(timeLeft_, TimeLeftCaption,
+                           QString::fromStdString(kx::run::TimeLeftText(
+                               (now - readStartedAt_) / 1000.0, count, requested_)));
     }
 }
 
@@ -194,11 +211,14 @@ void ReadDataForm::Command1_Click() {
     };
     auto read = std::make_shared<Read>();
     read->run.taken = std::chrono::system_clock::now();
+    read->run.board = CurrentPortBackend().describe();
     const int requested = *count;
     progress_->setFormat(QStringLiteral("%v of %m codes"));
     progress_->setRange(0, std::max(requested, 1));
     progress_->setValue(0);
-    progressShownAt_ = QDateTime::currentMSecsSinceEpoch();
+    progressShownAt_ = readStartedAt_ = QDateTime::currentMSecsSinceEpoch();
+    requested_ = requested;
+    kx::ShowLabelValue(status_, StatusCaption, {});
     SetReading(true);
     runner_->start(
         [this, read, requested](kx::BoardWork& work) {
@@ -209,6 +229,10 @@ void ReadDataForm::Command1_Click() {
         [this, read, requested](std::vector<kx::Message> messages, bool closing) {
             kx::Run& run = read->run;
             progress_->setValue(static_cast<int>(run.codes.size()));
+            kx::ShowLabelValue(timeLeft_, TimeLeftCaption, {});
+            kx::ShowLabelValue(status_, StatusCaption,
+                               QString::fromStdString(
+                                   kx::run::ReadEndText(read->end, run.codes.size(), requested)));
             SetReading(false);
             // The run becomes the program's here, on the window's thread, with the reference
             // voltage the read started with.
@@ -231,6 +255,7 @@ void ReadDataForm::Command2_Click() {
     // No count belongs to a read for display.
     progress_->setFormat(QString());
     progress_->reset();
+    kx::ShowLabelValue(status_, StatusCaption, {});
     SetReading(true);
     runner_->start(
         [this, delay = *delay](kx::BoardWork& work) {

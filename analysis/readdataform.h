@@ -84,6 +84,8 @@ private:
     QPointer<QWidget> focusBefore_;
     kx::BoardRunner* runner_ = nullptr;
     qint64 progressShownAt_ = 0;
+    qint64 readStartedAt_ = 0;
+    int requested_ = 0;
 
     QLineEdit* numCodes_ = nullptr;
     QLineEdit* delay_ = nullptr;
@@ -91,6 +93,8 @@ private:
     QLineEdit* ref_ = nullptr;
     QLabel* readingLabel_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QLabel* timeLeft_ = nullptr;  // beside the bar while a slow read runs
+    QLabel* status_ = nullptr;    // how the last read for analysis ended
     kx::StopKeyEdit* text1_ = nullptr;
     QPushButton* read_ = nullptr;
     QPushButton* display_ = nullptr;

@@ -6,6 +6,7 @@
 #include "analysis/noiseform.h"
 #include "analysis/readdataform.h"
 #include "app/aboutform.h"
+#include "app/blocked_close.h"
 #include "app/resetform.h"
 #include "charts/graphform.h"
 #include "charts/histform.h"
@@ -90,6 +91,8 @@ int RunMainMenu(std::function<QString()> boardLine) {
     InstallQtMessageService();
     QApplication::setWindowIcon(ApplicationIcon());
     MainMenuForm menu(std::move(boardLine), RealMainMenuOpeners());
+    // Its close box ends the program even while a screen (a read) is open over it.
+    WatchBlockedClose(&menu);
     menu.exec();
     return 0;
 }

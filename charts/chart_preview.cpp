@@ -1,7 +1,8 @@
 // Dev-only: reads a run from the simulated board (or spreads one over the whole 24-bit range) and
 // shows the noise plot, the histogram or the spectrum for it, non-modally, until the window is
-// closed. The volts axis is scaled as bipolar 2.56 V at 2.5 V; input 0 carries a 5 Hz tone.
-//   kx3105_chart_preview graph|hist|spectrum [count] [quiet|full-span] [cursor]
+// closed. The volts axis is scaled as bipolar 2.56 V at 2.5 V; input 0 carries a 5 Hz tone
+// ("tone160": bipolar 160 mV, the tone at 500 uV RMS, as a tone that spans many codes).
+//   kx3105_chart_preview graph|hist|spectrum [count] [quiet|full-span|tone160] [cursor]
 // "cursor" moves the pointer over the middle of the plot once the window shows, so a screenshot
 // shows the readout.
 
@@ -30,13 +31,17 @@ int main(int argc, char** argv) {
     const bool spectrum = argc > 1 && std::strcmp(argv[1], "spectrum") == 0;
     const int count = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 32767) : 5000;
     const bool fullSpan = argc > 3 && std::strcmp(argv[3], "full-span") == 0;
+    const bool tone160 = argc > 3 && std::strcmp(argv[3], "tone160") == 0;
+    const int adcControl = tone160 ? 0x03 : 0x07;
 
     kx::sim::SimulatedBoard board;
-    board.addTone({0, 5.0, 20.0});
+    board.addTone({0, 5.0, tone160 ? 500.0 : 20.0});
     PortAddress = 0x378;
     SetPortBackend(&board);
     WriteSerial(0x01, PortAddress, 8);  // mode register: continuous conversion
     WriteSerial(0x03, PortAddress, 8);
+    WriteSerial(0x02, PortAddress, 8);  // ADC control: the range
+    WriteSerial(adcControl, PortAddress, 8);
     ReadData reader = ReadData::ForDataRegister();
     std::mt19937 random(3);
     std::uniform_int_distribution<int> wide(0, 0xFFFFFF);
@@ -46,7 +51,7 @@ int main(int argc, char** argv) {
     const auto [lowest, highest] = std::minmax_element(run.run.codes.begin(), run.run.codes.end());
     run.minCode = *lowest;
     run.maxCode = *highest;
-    run.scaling = kx::Scaling::Shown(0x07, kx::DefaultReferenceVolts);  // bipolar 2.56 V
+    run.scaling = kx::Scaling::Shown(adcControl, kx::DefaultReferenceVolts);
 
     std::unique_ptr<QDialog> form;
     std::string error;

@@ -5,38 +5,27 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDialog>
-#include <QFileDialog>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "analysis/chart_caption.h"
+#include "analysis/spectrum_view.h"
+#include "board/port.h"
 #include "charts/chart_setup.h"
+#include "core/globals.h"
 #include "core/messages.h"
+#include "ui/file_chooser.h"
 #include "ui/screen_util.h"
 
 namespace kx {
 namespace {
-
-ImagePathChooser& Chooser() {
-    static ImagePathChooser chooser;
-    return chooser;
-}
-
-QString AskForImagePath(QWidget* parent, const QString& suggestedName) {
-    if (Chooser()) return Chooser()(parent, suggestedName);
-    const QString png = QStringLiteral("PNG image (*.png)");
-    const QString pdf = QStringLiteral("PDF document (*.pdf)");
-    QString filter = png;
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Save Image"), suggestedName,
-                                                png + QStringLiteral(";;") + pdf, &filter);
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += filter == pdf ? QStringLiteral(".pdf") : QStringLiteral(".png");
-    return path;
-}
 
 // A value label: sunken like an entry box, wide enough for a 24-bit code or an 11-digit marker.
 QLabel* ValueLabel(const char* name, const QString& caption, QWidget* parent) {
@@ -51,13 +40,26 @@ QLabel* ValueLabel(const char* name, const QString& caption, QWidget* parent) {
 
 }  // namespace
 
-void SetImagePathChooser(ImagePathChooser chooser) {
-    Chooser() = std::move(chooser);
+void ChartScreenParts::ShowValues(const QString& value3, const QString& value4) const {
+    ShowLabelValue(label3, caption1, value3);
+    ShowLabelValue(label4, caption2, value4);
+}
+
+QString RunConditions(const AnalysedRun& analysed) {
+    Run run = analysed.run;
+    PortBackend& backend = CurrentPortBackend();
+    // A board that answers gives the rate it is set to; a floating bus would give a false one.
+    if (!run.rateHz && backend.boardAddress() && PortAddress != 0) run.rateHz = BoardUpdateRate();
+    return QString::fromStdString(
+        ConditionsCaption(ConditionsOf(run, analysed.scaling, backend.describe())));
 }
 
 ChartScreenParts BuildChartScreen(QDialog* form, const QString& caption1, const QString& caption2,
-                                  std::function<std::string()> dataText, const QString& imageName) {
+                                  std::function<std::string()> dataText, const QString& imageName,
+                                  std::function<QString()> conditions) {
     ChartScreenParts parts;
+    parts.caption1 = caption1;
+    parts.caption2 = caption2;
     parts.strip = new QCustomPlot(form);
     parts.strip->setObjectName(QStringLiteral("Strip1"));
     parts.strip->setMinimumSize(760, 480);
@@ -74,14 +76,18 @@ ChartScreenParts BuildChartScreen(QDialog* form, const QString& caption1, const 
     parts.strip->addAction(save);
     parts.strip->addAction(copy);
     QCustomPlot* strip = parts.strip;
-    QObject::connect(save, &QAction::triggered, form, [form, strip, imageName] {
-        const QString path = AskForImagePath(form, imageName);
+    QObject::connect(save, &QAction::triggered, form, [form, strip, imageName, conditions] {
+        const QString path =
+            AskForFile(form, FileDialogKind::SaveImage, QDir(StartFolder()).filePath(imageName));
         if (path.isEmpty()) return;
         QString why;
-        if (!SaveChart(strip, path, 0, 0, &why))
+        if (!SaveChart(strip, path, 0, 0, &why, conditions ? conditions() : QString())) {
             ShowMessage(
                 "The image could not be saved to " + path.toStdString() + ": " + why.toStdString(),
                 Icon::Warning);
+            return;
+        }
+        RememberFolder(path);
     });
     QObject::connect(copy, &QAction::triggered, form, [dataText = std::move(dataText)] {
         QGuiApplication::clipboard()->setText(QString::fromStdString(dataText()));
@@ -107,10 +113,19 @@ ChartScreenParts BuildChartScreen(QDialog* form, const QString& caption1, const 
     buttons->addStretch();
     buttons->addWidget(back);
 
+    parts.tools = new QHBoxLayout;
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(frame);
+    bottom->addSpacing(12);
+    bottom->addLayout(parts.tools);
     bottom->addStretch();
     bottom->addLayout(buttons);
+
+    // The full view is back: values read off another view would mislead.
+    QObject::connect(parts.strip, &QCustomPlot::mouseDoubleClick, form,
+                     [parts](QMouseEvent* event) {
+                         if (event->button() == Qt::LeftButton) parts.ShowValues({}, {});
+                     });
 
     auto* layout = new QVBoxLayout(form);
     layout->addWidget(parts.strip, 1);

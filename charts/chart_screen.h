@@ -4,8 +4,11 @@
 #include <functional>
 #include <string>
 
+#include "analysis/noise_stats.h"
+
 class QCustomPlot;
 class QDialog;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -21,18 +24,25 @@ struct ChartScreenParts {
     QLabel* label4 = nullptr;        // value beside Label2
     QPushButton* gridOn = nullptr;   // Command2
     QPushButton* gridOff = nullptr;  // Command3
+    QHBoxLayout* tools = nullptr;    // between the readout and the buttons, for a screen's own
+    QString caption1, caption2;
+
+    // The readout's values, each spoken with its caption ("Read No. 410"); empty clears it.
+    void ShowValues(const QString& value3, const QString& value4) const;
 };
 
 // Builds the screen's controls into form: Strip1, frame "Cursor Values" with Label1 (caption1)
 // and Label3, Label2 (caption2) and Label4, and Command1 "B&ack" (closes), Command2 "Grid O&n",
 // Command3 "Grid Of&f" (the screen wires the grid buttons). dataText gives the text "Copy Data"
-// puts on the clipboard; imageName is the file name "Save Image..." offers.
+// puts on the clipboard; imageName is the file name "Save Image..." offers, in the folder last
+// used; conditions, when given, the caption a saved image carries. A double click, which brings
+// back the full view, clears the readout.
 ChartScreenParts BuildChartScreen(QDialog* form, const QString& caption1, const QString& caption2,
-                                  std::function<std::string()> dataText, const QString& imageName);
+                                  std::function<std::string()> dataText, const QString& imageName,
+                                  std::function<QString()> conditions = {});
 
-// "Save Image..." asks for the file through this chooser (a file dialog unless replaced); an
-// empty answer cancels. nullptr restores the file dialog. Tests answer it from a script.
-using ImagePathChooser = std::function<QString(QWidget* parent, const QString& suggestedName)>;
-void SetImagePathChooser(ImagePathChooser chooser);
+// The conditions caption of an analysed run for a saved image: the run's own rate, else the
+// board's when one answers; the board the program talks to.
+QString RunConditions(const AnalysedRun& run);
 
 }  // namespace kx

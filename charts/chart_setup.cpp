@@ -11,6 +11,7 @@
 #include <cmath>
 #include <string>
 
+#include "charts/axis_tickers.h"
 #include "core/safe_file.h"
 
 namespace kx {
@@ -60,28 +61,9 @@ void LayOut(QCustomPlot* plot, const Bands& b) {
     rect->setMargins(QMargins(0, 0, 0, 0));
 }
 
-// Ticks at whole numbers only, stepping 1, 2 or 5 times a power of ten: a code or a count is
-// never shown as 8.38862e6 or 2.5, and the steps read easily.
-class WholeNumberTicker : public QCPAxisTicker {
-protected:
-    double getTickStep(const QCPRange& range) override {
-        const double exact = range.size() / (tickCount() + 1e-10);
-        if (exact <= 1.0) return 1.0;
-        const double magnitude = std::pow(10.0, std::floor(std::log10(exact)));
-        const double mantissa = exact / magnitude;
-        return magnitude * (mantissa < 1.5 ? 1 : mantissa < 3.5 ? 2 : mantissa < 7.5 ? 5 : 10);
-    }
-    int getSubTickCount(double tickStep) override {
-        const double mantissa = tickStep / std::pow(10.0, std::floor(std::log10(tickStep)));
-        if (tickStep <= 1.0) return 0;
-        return mantissa < 1.5 ? 4 : mantissa < 3.5 ? 1 : 4;
-    }
-};
-
 void WholeNumberAxis(QCPAxis* axis, const AxisRange& range) {
-    axis->setTicker(QSharedPointer<QCPAxisTicker>(new WholeNumberTicker));
-    axis->setNumberFormat(QStringLiteral("f"));
-    axis->setNumberPrecision(0);
+    // Codes, counts and read numbers: whole steps, never 8.38862e6 or 2.5.
+    axis->setTicker(QSharedPointer<StepTicker>::create(true));
     axis->setRange(range.lower, range.upper);
 }
 
@@ -103,38 +85,6 @@ void AddCaptions(QCustomPlot* plot, const std::vector<Caption>& captions) {
         item->setFont(font);
     }
 }
-
-// Volts in the unit that suits the span in view, with as many decimals as one tick step needs:
-// a zoom into a few codes at 1.2 V reads 1200001.5 uV, not 1.2 six times over.
-class VoltsTicker : public QCPAxisTicker {
-public:
-    double unit = 1.0;
-    int decimals = 0;
-
-    // Returns the unit's name.
-    QString FitTo(const QCPRange& volts) {
-        static const std::pair<double, const char*> units[] = {
-            {1.0, "V"}, {1e-3, "mV"}, {1e-6, "uV"}, {1e-9, "nV"}};
-        const double span = volts.size();
-        const char* name = "nV";
-        unit = 1e-9;
-        for (const auto& [size, unitName] : units) {
-            if (span >= size) {
-                unit = size;
-                name = unitName;
-                break;
-            }
-        }
-        const double step = span / unit / std::max(tickCount(), 1);
-        decimals = step > 0 ? std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 6) : 0;
-        return QString::fromLatin1(name);
-    }
-
-protected:
-    QString getTickLabel(double tick, const QLocale& locale, QChar, int) override {
-        return locale.toString(tick / unit, 'f', decimals);
-    }
-};
 
 constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
 
@@ -170,38 +120,82 @@ void SetupNoisePlot(QCustomPlot* plot, std::span<const double> codes, int32_t mi
         QStringLiteral("%1 codes from %2 to %3").arg(count).arg(minCode).arg(maxCode));
 }
 
-CodeHistogram SetupHistogram(QCustomPlot* plot, std::span<const double> runCodes, int32_t minCode,
-                             int32_t maxCode) {
-    const CodeHistogram histogram = CountCodes(runCodes, minCode, maxCode);
+QString BinWidthText(int64_t width) {
+    return width == 1 ? QStringLiteral("Bin width: 1 code")
+                      : QStringLiteral("Bin width: %1 codes").arg(width);
+}
+
+HistogramChart SetupHistogram(QCustomPlot* plot, std::span<const double> runCodes, int32_t minCode,
+                              int32_t maxCode, int64_t binWidth) {
+    HistogramChart chart;
+    chart.table = CountCodes(runCodes, minCode, maxCode);
+    chart.bins = GroupBins(chart.table, binWidth > 0 ? binWidth : AutoBinWidth(minCode, maxCode));
+    const BinnedHistogram& bins = chart.bins;
     ClearPlot(plot);
     LayOut(plot, {0.10, 0.09, 0.06, 0.09});
-    WholeNumberAxis(plot->xAxis, HistogramCodeRange(histogram.minCode, histogram.maxCode));
-    WholeNumberAxis(plot->yAxis, HistogramCountRange(histogram));
+    WholeNumberAxis(plot->xAxis, BinnedCodeRange(bins));
+    WholeNumberAxis(plot->yAxis, BinnedCountRange(bins));
 
-    // Only the codes that occur are bars; a bin no sample hits stays empty.
-    const QVector<double> codes(histogram.codes.begin(), histogram.codes.end());
-    const QVector<double> counts(histogram.counts.begin(), histogram.counts.end());
+    // Only the bins that hold a sample are bars; an empty bin stays empty. A bar stands over the
+    // codes of its bin.
+    QVector<double> centres, counts;
+    for (size_t i = 0; i < bins.starts.size(); ++i) {
+        centres.push_back(static_cast<double>(bins.starts[i]) + (bins.width - 1) / 2.0);
+        counts.push_back(bins.counts[i]);
+    }
     auto* bars = new QCPBars(plot->xAxis, plot->yAxis);
     bars->setName(QString::fromLatin1(HistogramTitle));
-    bars->setWidth(1.0);
+    bars->setWidth(static_cast<double>(bins.width));
     // The outline keeps a bar visible when a wide span makes it narrower than a pixel.
     bars->setPen(QPen(QColor(0x1F, 0x4E, 0x9A), 1.0));
     bars->setBrush(QColor(0x5B, 0x8F, 0xD6));
-    bars->setData(codes, counts, true);
+    bars->setData(centres, counts, true);
 
+    const CodeHistogram& table = chart.table;
     AddCaptions(plot,
                 {{QString::fromLatin1(HistogramTitle), 0.4883, 0.0481, kCentred, true},
                  {QStringLiteral("Code"), 0.5185, 0.9482, kCentred},
                  {QStringLiteral("Occurence"), 0.0041, 0.5137, Qt::AlignLeft | Qt::AlignVCenter},
-                 {QString::number(histogram.maxCode), 0.941, 0.9412, kCentred},
-                 {QString::number(histogram.minCode), 0.0878, 0.9482, kCentred}});
+                 {QString::number(table.maxCode), 0.941, 0.9412, kCentred},
+                 {QString::number(table.minCode), 0.0878, 0.9482, kCentred}});
+    auto* width = new QCPItemText(plot);
+    width->setObjectName(QStringLiteral("BinWidthCaption"));
+    width->setClipToAxisRect(false);
+    width->position->setType(QCPItemPosition::ptViewportRatio);
+    width->position->setCoords(0.985, 0.0481);
+    width->setPositionAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    width->setText(BinWidthText(bins.width));
     plot->setAccessibleName(QString::fromLatin1(HistogramTitle));
-    plot->setAccessibleDescription(QStringLiteral("codes %1 to %2, %3 distinct, peak count %4")
-                                       .arg(histogram.minCode)
-                                       .arg(histogram.maxCode)
-                                       .arg(histogram.codes.size())
-                                       .arg(histogram.peak));
-    return histogram;
+    plot->setAccessibleDescription(QStringLiteral("codes %1 to %2, %3 distinct, %4, peak count %5")
+                                       .arg(table.minCode)
+                                       .arg(table.maxCode)
+                                       .arg(table.codes.size())
+                                       .arg(BinWidthText(bins.width).toLower())
+                                       .arg(bins.peak));
+    return chart;
+}
+
+void ShowGaussian(QCustomPlot* plot, const HistogramChart& chart, double mean, double deviation,
+                  size_t samples, bool on) {
+    for (int i = plot->graphCount() - 1; i >= 0; --i)
+        if (plot->graph(i)->name() == QLatin1String(GaussianName)) plot->removeGraph(i);
+    double top = BinnedCountRange(chart.bins).upper;
+    if (on) {
+        const AxisRange codes = BinnedCodeRange(chart.bins);
+        QVector<double> x, y;
+        for (const auto& [code, count] :
+             GaussianCounts(mean, deviation, samples, chart.bins.width, codes.lower, codes.upper)) {
+            x.push_back(code);
+            y.push_back(count);
+            top = std::max(top, count);
+        }
+        QCPGraph* curve = plot->addGraph(plot->xAxis, plot->yAxis);
+        curve->setName(QString::fromLatin1(GaussianName));
+        curve->setPen(QPen(QColor(0xC0, 0x39, 0x2B), 2.0));
+        curve->setData(x, y, true);
+    }
+    plot->yAxis->setRange(0, top);
+    if (plot->isVisible()) plot->replot();
 }
 
 void AddVoltsAxis(QCPAxis* codeAxis, const Scaling& scaling) {
@@ -209,15 +203,13 @@ void AddVoltsAxis(QCPAxis* codeAxis, const Scaling& scaling) {
     const bool vertical = codeAxis->orientation() == Qt::Vertical;
     QCPAxis* volts = rect->axis(vertical ? QCPAxis::atRight : QCPAxis::atTop);
     QObject::disconnect(codeAxis, nullptr, volts, nullptr);
-    auto ticker = QSharedPointer<VoltsTicker>::create();
-    volts->setTicker(ticker);
+    UseVoltsAxis(volts, QStringLiteral("Input"));
     volts->setVisible(true);
     volts->setTickLabels(true);
     rect->setAutoMargins(rect->autoMargins() | (vertical ? QCP::msRight : QCP::msTop));
-    const auto follow = [volts, ticker, scaling](const QCPRange& codes) {
-        const QCPRange range(scaling.CodeToVolts(codes.lower), scaling.CodeToVolts(codes.upper));
-        volts->setLabel(QStringLiteral("Input (%1)").arg(ticker->FitTo(range)));
-        volts->setRange(range);
+    const auto follow = [volts, scaling](const QCPRange& codes) {
+        volts->setRange(
+            QCPRange(scaling.CodeToVolts(codes.lower), scaling.CodeToVolts(codes.upper)));
     };
     QObject::connect(codeAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), volts, follow);
     follow(codeAxis->range());
@@ -229,14 +221,47 @@ void SetChartGrid(QCustomPlot* plot, bool on) {
     if (plot->isVisible()) plot->replot();
 }
 
-QByteArray RenderChart(QCustomPlot* plot, bool pdf, int width, int height) {
+namespace {
+
+// The caption's line under the chart, and the font it is written in.
+constexpr int CaptionHeight = 16;
+
+QFont CaptionFont(const QCustomPlot* plot) {
+    QFont font = plot->font();
+    font.setPointSizeF(7.5);
+    return font;
+}
+
+void DrawCaption(QPainter& painter, const QCustomPlot* plot, const QString& caption, int width,
+                 int height) {
+    painter.setFont(CaptionFont(plot));
+    painter.setPen(QColor(0x55, 0x55, 0x55));
+    painter.drawText(QRect(6, height - CaptionHeight, width - 12, CaptionHeight),
+                     Qt::AlignRight | Qt::AlignVCenter, caption);
+}
+
+}  // namespace
+
+QByteArray RenderChart(QCustomPlot* plot, bool pdf, int width, int height, const QString& caption) {
     if (width <= 0) width = ExportWidth;
     if (height <= 0) height = ExportHeight;
+    // The chart keeps the size asked for; a caption takes a line of it.
+    const int chartHeight = caption.isEmpty() ? height : std::max(height - CaptionHeight, 1);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (!pdf) {
-        if (!plot->toPixmap(width, height, 1.0).save(&buffer, "PNG")) return {};
+        QPixmap image = plot->toPixmap(width, chartHeight, 1.0);
+        if (!caption.isEmpty()) {
+            QPixmap whole(width, height);
+            whole.fill(Qt::white);
+            QPainter painter(&whole);
+            painter.drawPixmap(0, 0, image);
+            DrawCaption(painter, plot, caption, width, height);
+            painter.end();
+            image = whole;
+        }
+        if (!image.save(&buffer, "PNG")) return {};
         return bytes;
     }
     {
@@ -253,18 +278,20 @@ QByteArray RenderChart(QCustomPlot* plot, bool pdf, int width, int height) {
         if (!painter.begin(&writer)) return {};
         painter.setMode(QCPPainter::pmVectorized);
         painter.setWindow(0, 0, width, height);
-        plot->toPainter(&painter, width, height);
+        plot->toPainter(&painter, width, chartHeight);
+        if (!caption.isEmpty()) DrawCaption(painter, plot, caption, width, height);
         if (!painter.end()) return {};
     }
     return bytes;
 }
 
-bool SaveChart(QCustomPlot* plot, const QString& path, int width, int height, QString* why) {
+bool SaveChart(QCustomPlot* plot, const QString& path, int width, int height, QString* why,
+               const QString& caption) {
     const bool pdf =
         QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
     // Drawn into memory first: QCustomPlot's savePng/savePdf report no failed write or close, so
     // a full disk would pass for a saved image. The file is then written whole or not at all.
-    const QByteArray bytes = RenderChart(plot, pdf, width, height);
+    const QByteArray bytes = RenderChart(plot, pdf, width, height, caption);
     const std::string error =
         bytes.isEmpty()
             ? std::string("the chart could not be drawn")

@@ -2,18 +2,18 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
+#include <cmath>
+
+#include "charts/axis_tickers.h"
+
 namespace kx {
 
 namespace {
 
-void LogAxis(QCPAxis* axis, const QString& label) {
-    axis->setScaleType(QCPAxis::stLogarithmic);
-    QSharedPointer<QCPAxisTickerLog> ticker(new QCPAxisTickerLog);
-    axis->setTicker(ticker);
-    axis->setNumberFormat("gb");
-    axis->setNumberPrecision(6);
-    axis->setLabel(label);
-    axis->grid()->setSubGridVisible(true);
+void AddTitle(QCustomPlot* plot, const QString& title) {
+    plot->plotLayout()->insertRow(0);
+    plot->plotLayout()->addElement(0, 0, new QCPTextElement(plot, title, QFont("DejaVu Sans", 11)));
 }
 
 }  // namespace
@@ -27,10 +27,9 @@ void SetupLogCurve(QCustomPlot* plot, const std::vector<double>& xs, const std::
             x.push_back(xs[i]);
             y.push_back(ys[i]);
         }
-    plot->plotLayout()->insertRow(0);
-    plot->plotLayout()->addElement(0, 0, new QCPTextElement(plot, title, QFont("DejaVu Sans", 11)));
-    LogAxis(plot->xAxis, xLabel);
-    LogAxis(plot->yAxis, yLabel);
+    AddTitle(plot, title);
+    UseLogAxis(plot->xAxis, xLabel);
+    UseLogAxis(plot->yAxis, yLabel);
     QCPGraph* graph = plot->addGraph();
     graph->setData(x, y, true);
     graph->setPen(QPen(QColor(0, 0, 160), 1));
@@ -42,6 +41,32 @@ void SetupLogCurve(QCustomPlot* plot, const std::vector<double>& xs, const std::
         const double margin = r.upper <= r.lower * 1.01 ? 3.0 : 1.1;
         axis->setRange(r.lower / margin, r.upper * margin);
     }
+}
+
+void SetupSeriesChart(QCustomPlot* plot, const std::vector<double>& seconds,
+                      const std::vector<double>& volts, const QString& title) {
+    QVector<double> x, y;
+    double low = qInf(), high = -qInf();
+    for (size_t i = 0; i < seconds.size() && i < volts.size(); ++i) {
+        x.push_back(seconds[i]);
+        y.push_back(volts[i]);  // NaN leaves a gap
+        if (std::isfinite(volts[i])) {
+            low = std::min(low, volts[i]);
+            high = std::max(high, volts[i]);
+        }
+    }
+    AddTitle(plot, title);
+    UseTimeAxis(plot->xAxis, QStringLiteral("Time"));
+    UseVoltsAxis(plot->yAxis, QStringLiteral("Input"));
+    QCPGraph* graph = plot->addGraph();
+    graph->setData(x, y, true);
+    graph->setPen(QPen(QColor(0, 0, 160), 1));
+    if (x.size() < 64) graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, 5));
+    plot->xAxis->setRange(x.isEmpty() ? 0 : x.front(), x.size() > 1 ? x.back() : 1);
+    if (!(high >= low)) low = high = 0;
+    // A flat series still gets a little room; the readings keep clear of the frame.
+    const double margin = high > low ? (high - low) * 0.05 : std::max(std::fabs(high) * 1e-6, 1e-9);
+    plot->yAxis->setRange(low - margin, high + margin);
 }
 
 }  // namespace kx

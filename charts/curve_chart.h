@@ -13,4 +13,10 @@ namespace kx {
 void SetupLogCurve(QCustomPlot* plot, const std::vector<double>& x, const std::vector<double>& y,
                    const QString& title, const QString& xLabel, const QString& yLabel);
 
+// Readings over time on linear axes with grid and a title above: seconds from the first reading
+// (the axis in s, min or h as the span asks) against volts (V, mV, uV or nV as the span asks).
+// A NaN reading is a gap in the line.
+void SetupSeriesChart(QCustomPlot* plot, const std::vector<double>& seconds,
+                      const std::vector<double>& volts, const QString& title);
+
 }  // namespace kx

@@ -12,16 +12,26 @@
 #include "charts/chart_setup.h"
 #include "core/numtext.h"
 
+namespace {
+
+// The narrowest views: a few reads, and two codes, so that whole ticks remain.
+constexpr double LeastReads = 4;
+constexpr double LeastCodes = 2;
+
+}  // namespace
+
 GraphForm::GraphForm(const kx::AnalysedRun& run, SpectrumOpener openSpectrum, QWidget* parent)
     : ScreenDialog(parent), run_(kx::CodesAsDoubles(run.run.codes)) {
     setObjectName(QStringLiteral("GraphForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Noise Plot"));
     parts_ = kx::BuildChartScreen(
         this, QStringLiteral("Read No."), QStringLiteral("Code"),
-        [this] { return kx::NoisePlotText(run_); }, QStringLiteral("noise_plot.png"));
+        [this] { return kx::NoisePlotText(run_); }, QStringLiteral("noise_plot.png"),
+        [run] { return kx::RunConditions(run); });
     kx::SetupNoisePlot(parts_.strip, run_, run.minCode, run.maxCode);
     if (run.scaling) kx::AddVoltsAxis(parts_.strip->yAxis, *run.scaling);
-    kx::EnableChartNavigation(parts_.strip);
+    kx::EnableChartNavigation(parts_.strip, LeastReads, LeastCodes);
+    kx::HideEndCaptionsWhenZoomed(parts_.strip, false, {1, 2});
 
     if (openSpectrum) {
         auto* spectrum = new QAction(QStringLiteral("&Spectrum"), parts_.strip);
@@ -51,7 +61,7 @@ void GraphForm::Strip1_MouseMove(QMouseEvent* event) {
     if (run_.empty() || !parts_.strip->axisRect()->rect().contains(at.toPoint())) return;
     const int read = kx::NearestReadNumber(parts_.strip->xAxis->pixelToCoord(at.x()),
                                            static_cast<int>(run_.size()));
-    parts_.label3->setText(QString::fromStdString(kx::FormatGeneral(read)));
-    parts_.label4->setText(
+    parts_.ShowValues(
+        QString::fromStdString(kx::FormatGeneral(read)),
         QString::fromStdString(kx::FormatGeneral(run_[static_cast<size_t>(read - 1)])));
 }

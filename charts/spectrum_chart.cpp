@@ -5,44 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "charts/axis_tickers.h"
+
 namespace kx {
 namespace {
-
-// Log ticks labelled at 1, 2 and 5 times each power of ten while the view spans few decades (a
-// band of 0.08 to 10 Hz would otherwise read only "0.1" and "1"), at each power of ten beyond
-// that; the other whole multiples are the minor grid.
-class LogTicker : public QCPAxisTicker {
-protected:
-    QVector<double> createTickVector(double, const QCPRange& range) override {
-        const bool dense = range.upper / range.lower <= 1e3;
-        QVector<double> ticks;
-        for (int e = int(std::floor(std::log10(range.lower))); std::pow(10.0, e) <= range.upper;
-             ++e)
-            for (double m : {1.0, 2.0, 5.0})
-                if (m == 1.0 || dense) ticks.push_back(m * std::pow(10.0, e));
-        return ticks;
-    }
-    QVector<double> createSubTickVector(int, const QVector<double>& ticks) override {
-        QVector<double> sub;
-        for (double tick : ticks) {
-            if (tick != std::pow(10.0, std::round(std::log10(tick)))) continue;  // decades only
-            for (int m = 2; m <= 9; ++m)
-                if (!ticks.contains(m * tick)) sub.push_back(m * tick);
-        }
-        return sub;
-    }
-    QString getTickLabel(double tick, const QLocale& locale, QChar, int) override {
-        return locale.toString(tick, 'g', 6);
-    }
-};
-
-void LogAxis(QCPAxis* axis, const QString& label) {
-    axis->setScaleType(QCPAxis::stLogarithmic);
-    axis->setTicker(QSharedPointer<LogTicker>::create());
-    axis->setLabel(label);
-    axis->grid()->setVisible(true);
-    axis->grid()->setSubGridVisible(true);
-}
 
 // The title above the axis rect, made once per plot.
 void SetTitle(QCustomPlot* plot, const QString& text) {
@@ -64,8 +30,8 @@ void SetupSpectrumPlot(QCustomPlot* plot, const SpectrumView& view) {
     plot->clearItems();
     plot->clearPlottables();
     SetTitle(plot, QString::fromLatin1(SpectrumTitle));
-    LogAxis(plot->xAxis, QStringLiteral("Frequency (Hz)"));
-    LogAxis(plot->yAxis, QStringLiteral("Density (nV/rtHz)"));
+    UseLogAxis(plot->xAxis, QStringLiteral("Frequency (Hz)"));
+    UseLogAxis(plot->yAxis, QStringLiteral("Density (nV/rtHz)"));
 
     QVector<double> hz, nsd;
     const size_t rows = std::min(view.frequencyHz.size(), view.nsdNvPerRtHz.size());

@@ -47,13 +47,15 @@ QGroupBox* FiguresFrame(const kx::SpectrumView& view, QWidget* parent) {
 
 }  // namespace
 
-SpectrumForm::SpectrumForm(kx::SpectrumView view, QWidget* parent)
+SpectrumForm::SpectrumForm(kx::SpectrumView view, QWidget* parent, QString conditions)
     : ScreenDialog(parent), view_(std::move(view)) {
     setObjectName(QStringLiteral("SpectrumForm"));
     setWindowTitle(QStringLiteral("KX3105 Evaluation Software - Spectrum"));
     parts_ = kx::BuildChartScreen(
         this, QStringLiteral("Frequency (Hz)"), QStringLiteral("Density (nV/rtHz)"),
-        [this] { return kx::SpectrumText(view_); }, QStringLiteral("spectrum.png"));
+        [this] { return kx::SpectrumText(view_); }, QStringLiteral("spectrum.png"),
+        conditions.isEmpty() ? std::function<QString()>()
+                             : std::function<QString()>([conditions] { return conditions; }));
     kx::SetupSpectrumPlot(parts_.strip, view_);
     kx::EnableChartNavigation(parts_.strip);
 
@@ -92,8 +94,8 @@ void SpectrumForm::Strip1_MouseMove(QMouseEvent* event) {
     const int row = kx::NearestSpectrumRow(view_, parts_.strip->xAxis->pixelToCoord(at.x()));
     if (row < 0) return;
     const auto i = static_cast<size_t>(row);
-    parts_.label3->setText(Text(kx::SpectrumNumber(view_.frequencyHz[i])));
-    parts_.label4->setText(Text(kx::SpectrumNumber(view_.nsdNvPerRtHz[i])));
+    parts_.ShowValues(Text(kx::SpectrumNumber(view_.frequencyHz[i])),
+                      Text(kx::SpectrumNumber(view_.nsdNvPerRtHz[i])));
 }
 
 namespace kx {
@@ -109,7 +111,10 @@ void OpenSpectrum(QWidget* parent, const AnalysedRun& run) {
         ShowMessage(error, Icon::Warning);
         return;
     }
-    SpectrumForm form(std::move(*view), parent);
+    // The caption names the rate the spectrum was figured at.
+    AnalysedRun withRate = run;
+    withRate.run.rateHz = view->rateHz;
+    SpectrumForm form(std::move(*view), parent, RunConditions(withRate));
     form.exec();
 }
 

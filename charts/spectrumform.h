@@ -11,7 +11,9 @@ class QMouseEvent;
 class SpectrumForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
-    explicit SpectrumForm(kx::SpectrumView view, QWidget* parent = nullptr);
+    // conditions: the caption a saved image carries (none when empty).
+    explicit SpectrumForm(kx::SpectrumView view, QWidget* parent = nullptr,
+                          QString conditions = QString());
 
     const kx::SpectrumView& view() const { return view_; }
 

@@ -2,10 +2,11 @@
 
 #include <qcustomplot.h>
 #include <QApplication>
-#include <QBuffer>
 #include <QFileInfo>
 #include <iostream>
 
+#include "acquisition/settings.h"
+#include "analysis/chart_caption.h"
 #include "analysis/noise_stats.h"
 #include "charts/chart_setup.h"
 #include "cli/output.h"
@@ -34,9 +35,30 @@ void Retitle(QCustomPlot& plot, const QString& from, const QString& to) {
             text->setText(to);
 }
 
+// The power-on ADC control byte: bipolar, 2.56 V.
+constexpr int32_t PowerOnAdcControl = 0x07;
+
+// The volts axis's scaling: the options, else the capture's, else the power-on settings (said).
+ChartConditions Conditions(const ChartRequest& request, const Run& run) {
+    Settings given;
+    given.range = request.range;
+    given.polarity = request.polarity;
+    ChartConditions c = ConditionsOf(run, std::nullopt, run.board);
+    int32_t byte = run.adcControl.value_or(PowerOnAdcControl);
+    c.scalingAssumed = !run.adcControl && !(request.range && request.polarity);
+    if (c.scalingAssumed)
+        Remark("the volts axis takes the power-on settings, bipolar 2.56V, where " +
+               (request.input == "-" ? std::string("standard input") : request.input) +
+               " does not say (--range and --polarity set them)");
+    byte = given.ControlByte(byte);
+    c.scaling = Scaling::Of(byte, request.ref.value_or(run.referenceVolts));
+    return c;
+}
+
 }  // namespace
 
-int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&)>& setup) {
+int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&)>& setup,
+              const std::string& caption) {
     // No display is needed, or looked for.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietQt);
@@ -47,19 +69,14 @@ int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&
     QCustomPlot plot;
     setup(plot);
 
-    // Drawn in memory, then written whole (or as a stream to a FIFO or device).
+    // Drawn in memory, then written whole (or as a stream to a FIFO or device): PDF for a name
+    // ending in .pdf, else PNG.
     const bool pdf =
         request.output != "-" && QFileInfo(QString::fromStdString(request.output))
                                          .suffix()
                                          .compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
-    QByteArray image;
-    if (pdf) {
-        image = kx::RenderChart(&plot, true, request.width, request.height);
-    } else {
-        QBuffer buffer(&image);
-        buffer.open(QIODevice::WriteOnly);
-        if (!plot.toPixmap(request.width, request.height).save(&buffer, "PNG")) image.clear();
-    }
+    const QByteArray image =
+        kx::RenderChart(&plot, pdf, request.width, request.height, QString::fromStdString(caption));
     if (image.isEmpty()) return Failure("cannot draw the chart");
     const std::string_view bytes(image.constData(), static_cast<size_t>(image.size()));
     if (request.output == "-") return WriteStdout(bytes);
@@ -73,16 +90,23 @@ int RenderChart(const ChartRequest& request) {
     if (!LoadChartRun(request, run)) return ExitFailure;
     const auto stats = noise::ComputeNoiseStatistics(run.codes);
     const std::vector<double> codes = CodesAsDoubles(run.codes);
-    return DrawChart(request, [&](QCustomPlot& plot) {
-        const bool isPlot = request.chart == Chart::NoisePlot;
-        if (isPlot)
-            SetupNoisePlot(&plot, codes, stats.minCode, stats.maxCode);
-        else
-            SetupHistogram(&plot, codes, stats.minCode, stats.maxCode);
-        if (request.title)
-            Retitle(plot, isPlot ? NoisePlotTitle : HistogramTitle,
-                    QString::fromStdString(*request.title));
-    });
+    const ChartConditions conditions = Conditions(request, run);
+    return DrawChart(
+        request,
+        [&](QCustomPlot& plot) {
+            const bool isPlot = request.chart == Chart::NoisePlot;
+            if (isPlot) {
+                SetupNoisePlot(&plot, codes, stats.minCode, stats.maxCode);
+                AddVoltsAxis(plot.yAxis, *conditions.scaling);
+            } else {
+                SetupHistogram(&plot, codes, stats.minCode, stats.maxCode, request.binWidth);
+                AddVoltsAxis(plot.xAxis, *conditions.scaling);
+            }
+            if (request.title)
+                Retitle(plot, isPlot ? NoisePlotTitle : HistogramTitle,
+                        QString::fromStdString(*request.title));
+        },
+        ConditionsCaption(conditions));
 }
 
 }  // namespace kx::cli

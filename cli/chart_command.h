@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "cli/chart_request.h"
 
@@ -17,7 +18,8 @@ int RenderChart(const ChartRequest& request);
 // The same for Chart::Curve (curve_chart.cpp).
 int RenderCurve(const ChartRequest& request);
 // Starts the offscreen platform, lets `setup` draw on a fresh plot and writes it as RenderChart
-// says. Returns an exit status.
-int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&)>& setup);
+// says, with `caption` (the conditions) in a line under the chart. Returns an exit status.
+int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&)>& setup,
+              const std::string& caption);
 
 }  // namespace kx::cli

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 
+#include "analysis/histogram.h"
 #include "cli/chart_request.h"
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "cli/settings.h"
 #include "core/safe_file.h"
 #include "files/run_file.h"
 
@@ -30,10 +31,15 @@ struct ChartOptions {
     std::optional<std::string> output;
     std::optional<std::string> size;
     std::optional<std::string> title;
+    std::string binWidth = "auto";
+    std::optional<std::string> range;
+    std::optional<std::string> polarity;
+    std::optional<std::string> ref;
 };
 
-// The plotted data: read number and code, or code and count for the codes that occur.
-std::string ChartCsv(Chart chart, const Run& run) {
+// The plotted data: read number and code; or code and count for the codes that occur, or first
+// code, last code and count for each bin that holds a sample when bins are wider than a code.
+std::string ChartCsv(Chart chart, const Run& run, int64_t binWidth) {
     std::string text;
     if (chart == Chart::NoisePlot) {
         text = "read,code\n";
@@ -41,12 +47,21 @@ std::string ChartCsv(Chart chart, const Run& run) {
             text += std::to_string(i + 1) + "," + std::to_string(run.codes[i]) + "\n";
         return text;
     }
-    std::map<long long, long long> counts;
-    for (const int32_t code : run.codes)
-        ++counts[code];
-    text = "code,count\n";
-    for (const auto& [code, n] : counts)
-        text += std::to_string(code) + "," + std::to_string(n) + "\n";
+    const auto [low, high] = std::minmax_element(run.codes.begin(), run.codes.end());
+    const CodeHistogram table = CountCodes(CodesAsDoubles(run.codes), *low, *high);
+    const BinnedHistogram bins =
+        GroupBins(table, binWidth > 0 ? binWidth : AutoBinWidth(*low, *high));
+    if (bins.width == 1) {
+        text = "code,count\n";
+        for (size_t i = 0; i < table.codes.size(); ++i)
+            text += std::to_string(table.codes[i]) + "," + std::to_string(table.counts[i]) + "\n";
+        return text;
+    }
+    text = "first_code,last_code,count\n";
+    for (size_t i = 0; i < bins.starts.size(); ++i)
+        text += std::to_string(bins.starts[i]) + "," +
+                std::to_string(bins.starts[i] + bins.width - 1) + "," +
+                std::to_string(bins.counts[i]) + "\n";
     return text;
 }
 
@@ -64,6 +79,16 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
     request.hex = o.hex;
     request.output = out;
     request.title = o.title;
+    const auto width = ParseBinWidth(o.binWidth);
+    if (!width)
+        throw UsageError{"--bin-width takes auto or a power of two from 1 to 16777216, not '" +
+                         o.binWidth + "'"};
+    request.binWidth = *width;
+    SettingOptions named;
+    named.range = request.range = o.range;
+    named.polarity = request.polarity = o.polarity;
+    named.Check();
+    if (o.ref) request.ref = ParseReferenceOption(*o.ref);
     if (o.size) {
         int w = 0;
         int h = 0;
@@ -86,7 +111,7 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
     Run run;
     if (!LoadChartRun(request, run)) return ExitFailure;
     if (!csv) return charts(request);
-    const std::string text = ChartCsv(chart, run);
+    const std::string text = ChartCsv(chart, run, request.binWidth);
     if (out == "-") return WriteStdout(text);
     const std::string why = files::SaveAtomically(out, text, files::Streams::Written);
     return why.empty() ? ExitOk : Failure("cannot write " + Quoted(out) + ": " + why);
@@ -116,34 +141,65 @@ void AddChart(Tool& tool, Chart chart, const ChartRunner& charts) {
     const bool plot = chart == Chart::NoisePlot;
     CLI::App* c = tool.Add(
         plot
-            ? CommandText{"plot", "plot FILE [--hex] -o OUT [--size WxH] [--title TEXT]",
+            ? CommandText{"plot",
+                          "plot FILE [--hex] -o OUT [--size WxH] [--title TEXT] [--range RANGE "
+                          "--polarity POL] [--ref VOLTS]",
                           "noise plot of a run, PNG, PDF or CSV",
-                          "Draws the noise plot of a run (code against read number) as the plot\n"
-                          "screen does, to OUT: PDF when its name ends in .pdf, PNG when in .png\n"
-                          "or when OUT is - (standard output); a name ending in .csv gets the\n"
-                          "plotted data instead, read,code. FILE is a data file or a capture of\n"
-                          "any length, - for standard input.\n"
+                          "Draws the noise plot of a run (code against read number, the input in\n"
+                          "volts at the right) as the plot screen does, to OUT: PDF when its name\n"
+                          "ends in .pdf, PNG when in .png or when OUT is - (standard output); a\n"
+                          "name ending in .csv gets the plotted data instead, read,code. FILE is "
+                          "a\n"
+                          "data file or a capture of any length, - for standard input. A picture\n"
+                          "carries the run's conditions in a line under the chart.\n"
                           "\n"
-                          "  --hex          the data file holds hexadecimal codes\n"
-                          "  --size WxH     picture size in pixels (default 800x500)\n"
-                          "  --title TEXT   the chart's title\n"}
-            : CommandText{"histogram", "histogram FILE [--hex] -o OUT [--size WxH] [--title TEXT]",
+                          "  --hex            the data file holds hexadecimal codes\n"
+                          "  --size WxH       picture size in pixels (default 800x500)\n"
+                          "  --title TEXT     the chart's title\n"
+                          "  --range RANGE    the volts axis's range (default: the capture's, "
+                          "else\n"
+                          "  --polarity POL   bipolar 2.56V, the power-on settings, said on\n"
+                          "                   standard error)\n"
+                          "  --ref VOLTS      reference voltage (default: the capture's, else "
+                          "2.5)\n"}
+            : CommandText{"histogram",
+                          "histogram FILE [--hex] -o OUT [--bin-width auto|N] [--size WxH] "
+                          "[--title TEXT] [--range RANGE --polarity POL] [--ref VOLTS]",
                           "histogram of a run, PNG, PDF or CSV",
-                          "Draws the histogram of a run as the histogram screen does, to OUT: PDF\n"
-                          "when its name ends in .pdf, PNG when in .png or when OUT is -\n"
-                          "(standard output); a name ending in .csv gets the plotted data\n"
-                          "instead, code,count for each code that occurs. FILE is a data file or\n"
-                          "a capture of any length, - for standard input.\n"
+                          "Draws the histogram of a run as the histogram screen does (the input "
+                          "in\n"
+                          "volts along the top), to OUT: PDF when its name ends in .pdf, PNG when\n"
+                          "in .png or when OUT is - (standard output); a name ending in .csv gets\n"
+                          "the plotted data instead: code,count for each code that occurs, or\n"
+                          "first_code,last_code,count for each bin that holds a sample when bins\n"
+                          "are wider than one code. FILE is a data file or a capture of any\n"
+                          "length, - for standard input. A picture carries the run's conditions\n"
+                          "in a line under the chart.\n"
                           "\n"
-                          "  --hex          the data file holds hexadecimal codes\n"
-                          "  --size WxH     picture size in pixels (default 800x500)\n"
-                          "  --title TEXT   the chart's title\n"},
+                          "  --hex            the data file holds hexadecimal codes\n"
+                          "  --bin-width N    codes per bin, a power of two from 1 to 16777216;\n"
+                          "                   auto (the default) keeps one code per bin while the\n"
+                          "                   span is at most 500 codes, else the smallest power\n"
+                          "                   of two that gives at most 500 bins; the chart\n"
+                          "                   states the width\n"
+                          "  --size WxH       picture size in pixels (default 800x500)\n"
+                          "  --title TEXT     the chart's title\n"
+                          "  --range RANGE    the volts axis's range (default: the capture's, "
+                          "else\n"
+                          "  --polarity POL   bipolar 2.56V, the power-on settings, said on\n"
+                          "                   standard error)\n"
+                          "  --ref VOLTS      reference voltage (default: the capture's, else "
+                          "2.5)\n"},
         [chart, &o, charts] { return RunChart(chart, o, charts); });
     c->add_option("FILE", o.file)->required();
     c->add_flag("--hex", o.hex);
     c->add_option("-o,--output", o.output);
     c->add_option("--size", o.size);
     c->add_option("--title", o.title);
+    c->add_option("--range", o.range);
+    c->add_option("--polarity", o.polarity);
+    c->add_option("--ref", o.ref);
+    if (!plot) c->add_option("--bin-width", o.binWidth);
 }
 
 }  // namespace

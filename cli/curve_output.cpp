@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -61,12 +62,18 @@ int CurveOutput::Draw(const ChartRunner& charts, std::function<int(CurveData&)> 
     return charts(request);
 }
 
-int CurveOutput::WriteCsv(const std::string& header, const CurveData& curve) const {
+int CurveOutput::WriteCsv(const std::string& header, const CurveData& curve,
+                          const char* yFormat) const {
     std::string text = header + "\n";
-    char line[64];
+    char field[64];
     for (size_t i = 0; i < curve.x.size(); ++i) {
-        std::snprintf(line, sizeof line, "%.9g,%.6g\n", curve.x[i], curve.y[i]);
-        text += line;
+        std::snprintf(field, sizeof field, "%.9g,", curve.x[i]);
+        text += field;
+        if (std::isfinite(curve.y[i])) {
+            std::snprintf(field, sizeof field, yFormat, curve.y[i]);
+            text += field;
+        }
+        text += '\n';
     }
     if (toStdout()) return WriteStdout(text);
     const std::string why = files::SaveAtomically(*output, text, files::Streams::Written);

@@ -27,8 +27,10 @@ struct CurveOutput {
 
     // Hands the chart to the renderer: `make` runs there (the whole command) and fills the curve.
     int Draw(const ChartRunner& charts, std::function<int(CurveData&)> make) const;
-    // Writes the points under `header` ("tau_s,adev_uv") to the CSV output.
-    int WriteCsv(const std::string& header, const CurveData& curve) const;
+    // Writes the points under `header` ("tau_s,adev_uv") to the CSV output, y printed with
+    // yFormat; a NaN y is an empty field.
+    int WriteCsv(const std::string& header, const CurveData& curve,
+                 const char* yFormat = "%.6g") const;
 };
 
 }  // namespace kx::cli

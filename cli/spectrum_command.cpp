@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/characterise.h"
+#include "analysis/chart_caption.h"
 #include "analysis/figures.h"
 #include "analysis/noise_stats.h"
 #include "analysis/spectrum.h"
@@ -182,6 +183,8 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
         curve->title = "Noise Spectral Density";
         curve->xLabel = "Frequency (Hz)";
         curve->yLabel = "nV/\u221AHz";
+        run.rateHz = *rate;
+        curve->caption = ConditionsCaption(ConditionsOf(run, scaling, run.board));
         for (const auto& row : spectrum::DensityRows(s->density)) {
             curve->x.push_back(row.hz);
             curve->y.push_back(row.nvPerRtHz);

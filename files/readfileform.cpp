@@ -1,6 +1,5 @@
 #include "files/readfileform.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,9 +12,11 @@
 #include <QVBoxLayout>
 
 #include "acquisition/shared_run.h"
+#include "core/globals.h"
 #include "core/messages.h"
 #include "files/datafile.h"
 #include "files/file_lists.h"
+#include "ui/file_chooser.h"
 
 ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("ReadFileForm"));
@@ -43,6 +44,9 @@ ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : Scr
     searchRow->addWidget(searchCaption);
     searchRow->addWidget(searchText_, 1);
     grid->addLayout(searchRow, 2, 0, 1, 2);
+    // The desktop's own file dialog, beside the lists.
+    QPushButton* browse = kx::NamedButton("BrowseButton", QStringLiteral("&Browse..."), select);
+    grid->addWidget(browse, 2, 2);
 
     decOpt_ = new QRadioButton(QStringLiteral("Decimal"), this);
     decOpt_->setObjectName(QStringLiteral("FileReadDecOpt"));
@@ -55,7 +59,11 @@ ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : Scr
 
     QPushButton* read = kx::NamedButton("ReadFileCommand", QStringLiteral("&Read File"), this);
     QPushButton* menu = kx::NamedButton("ReadMenuCommand", QStringLiteral("&Main Menu"), this);
+    // How many codes the last file gave.
+    codesRead_ = kx::NamedLabel("CodesReadLabel", QString(), this);
+    kx::ShowLabelValue(codesRead_, QStringLiteral("Codes read:"), {});
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(codesRead_);
     buttons->addStretch();
     buttons->addWidget(read);
     buttons->addWidget(menu);
@@ -67,8 +75,7 @@ ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : Scr
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    const QString start =
-        startDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : startDirectory;
+    const QString start = startDirectory.isEmpty() ? kx::StartFolder() : startDirectory;
     if (!readDir_->setPath(start)) readDir_->setPath(QDir::currentPath());
     decOpt_->setChecked(true);
     searchText_->setText(QStringLiteral("*.*"));
@@ -82,6 +89,7 @@ ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : Scr
     connect(listRead_, &kx::FileList::enterPressed, this, &ReadFileForm::ReadFileCommand_Click);
     kx::OnEnter(searchText_, [this] { ListRead_Click(); });
     connect(read, &QPushButton::clicked, this, &ReadFileForm::ReadFileCommand_Click);
+    connect(browse, &QPushButton::clicked, this, &ReadFileForm::Browse_Click);
     connect(menu, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -91,6 +99,7 @@ void ReadFileForm::ReadDrive_Change() {
 
 void ReadFileForm::ReadDir_Change() {
     kx::FollowDirectory(readDir_, listRead_, readDrive_);
+    kx::RememberFolder(readDir_->path());
 }
 
 void ReadFileForm::ListRead_Click() {
@@ -101,20 +110,47 @@ void ReadFileForm::ReadFileCommand_Click() {
     QDir::setCurrent(readDir_->path());
     readDrive_->showDriveOf(readDir_->path());
     failed_ = false;
+    kx::ShowLabelValue(codesRead_, QStringLiteral("Codes read:"), {});
     const QString path = listRead_->selectedPath();
     if (path.isEmpty()) {
         failed_ = true;  // nothing selected: nothing to say
         return;
     }
+    ReadPath(path);
+}
+
+// The lists move to the folder of the file chosen in the dialog, which is then read as a file
+// chosen in the list is, whatever the search pattern shows.
+void ReadFileForm::Browse_Click() {
+    const QString chosen = kx::AskForFile(this, kx::FileDialogKind::OpenData, readDir_->path());
+    if (chosen.isEmpty()) return;
+    const QFileInfo file(chosen);
+    if (file.absolutePath() != readDir_->path() && !readDir_->setPath(file.absolutePath())) return;
+    QDir::setCurrent(readDir_->path());
+    const QList<QListWidgetItem*> shown = listRead_->findItems(file.fileName(), Qt::MatchExactly);
+    if (!shown.isEmpty()) listRead_->setCurrentItem(shown.first());
+    failed_ = false;
+    kx::ShowLabelValue(codesRead_, QStringLiteral("Codes read:"), {});
+    ReadPath(file.absoluteFilePath());
+}
+
+void ReadFileForm::ReadPath(const QString& path) {
     const auto form = hexOpt_->isChecked() ? kx::datafile::Form::Hex : kx::datafile::Form::Decimal;
     kx::datafile::ReadResult result =
         kx::datafile::ReadRunFile(QFileInfo(path).filesystemFilePath(), form);
     switch (result.status) {
         case kx::datafile::ReadStatus::Loaded: {
-            // Only a file read whole replaces the run; the reference voltage stays.
-            kx::Run run = kx::SharedRun();
+            // Only a file read whole replaces the run; the reference voltage stays. A data file
+            // says nothing of how its codes were taken.
+            kx::Run run;
+            run.referenceVolts = ReferenceVoltage;
             run.codes = kx::datafile::CodesOf(result.run);
             kx::PublishRun(run, run.codes.size());
+            kx::ShowLabelValue(codesRead_, QStringLiteral("Codes read:"),
+                               QStringLiteral("%1 %2 read from %3")
+                                   .arg(run.codes.size())
+                                   .arg(run.codes.size() == 1 ? "code" : "codes")
+                                   .arg(QFileInfo(path).fileName()));
             break;
         }
         case kx::datafile::ReadStatus::CannotOpen:

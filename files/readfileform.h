@@ -4,6 +4,7 @@
 
 #include "ui/screen_util.h"
 
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 
@@ -19,7 +20,7 @@ class ReadFileForm : public kx::ScreenDialog {
     Q_OBJECT
 public:
     // The lists start in startDirectory, which becomes the process's current directory; empty
-    // means the program's own folder.
+    // means the folder last used, else the user's documents or home folder.
     explicit ReadFileForm(QWidget* parent = nullptr, const QString& startDirectory = QString());
 
     // Shown when a file holds more codes than one run may.
@@ -31,6 +32,9 @@ private:
     void ReadDir_Change();
     void ListRead_Click();
     void ReadFileCommand_Click();
+    void Browse_Click();
+    // Reads a data file into the run, with the screen's messages.
+    void ReadPath(const QString& path);
 
     kx::DriveList* readDrive_ = nullptr;
     kx::DirectoryList* readDir_ = nullptr;
@@ -38,5 +42,6 @@ private:
     QLineEdit* searchText_ = nullptr;
     QRadioButton* decOpt_ = nullptr;
     QRadioButton* hexOpt_ = nullptr;
-    bool failed_ = false;  // set by any failure of a read; no success message then
+    QLabel* codesRead_ = nullptr;  // "1000 codes read from run.dat" after a read
+    bool failed_ = false;          // set by any failure of a read; no success message then
 };

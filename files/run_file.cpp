@@ -64,6 +64,12 @@ std::string StartedText(const Run& run) {
     return text;
 }
 
+// The board, last in a CSV capture's settings line: its words hold no comma.
+std::string BoardField(const Run& run) {
+    if (run.board.empty() || run.board.find_first_of(",\r\n") != std::string::npos) return {};
+    return ", board=" + run.board;
+}
+
 std::string FilterText(int32_t filter) {
     char word[8];
     std::snprintf(word, sizeof word, "0x%02X", static_cast<unsigned>(filter & 0xFF));
@@ -78,13 +84,14 @@ std::string CsvHead(const Run& run) {
            ", rate_hz=" + FormatDouble("%.2f", r.rate()) + ", filter=" + FilterText(r.filter) +
            ", chop=" + (ChopEnabledIn(r.mode) ? "on" : "off") +
            ", channel=" + ChannelName(adc::ChannelCode(r.adcControl)) +
-           ", started=" + StartedText(run) + "\n" + "index,time_s,code,volts\n";
+           ", started=" + StartedText(run) + BoardField(run) + "\n" + "index,time_s,code,volts\n";
 }
 
 // The JSON object with its settings, split where the codes go: the keys are written in
 // nlohmann-json's order, so the codes sit between "chop" and "filter".
 std::pair<std::string, std::string> JsonHeadAndTail(const Run& run) {
     nlohmann::json j = CaptureSettings(run);
+    if (!run.board.empty()) j["board"] = run.board;
     j["codes"] = nlohmann::json::array();
     const std::string text = j.dump();
     const std::string codes = "\"codes\":[";
@@ -191,6 +198,7 @@ bool LoadCsv(const std::string& text, Run& run) {
                      CsvSetting(line, "rate_hz"), run);
             RegistersFrom(CsvSetting(line, "channel"), CsvSetting(line, "filter"),
                           CsvSetting(line, "chop"), CsvSetting(line, "started"), run);
+            run.board = CsvSetting(line, "board").value_or("");
             continue;
         }
         if (!header) {
@@ -233,6 +241,7 @@ bool LoadJson(const std::string& text, Run& run) {
     RateFrom(text_of("filter"), text_of("chop"), rate, run);
     if (!SettingsFrom(text_of("range"), text_of("polarity"), ref, run)) return false;
     RegistersFrom(text_of("channel"), text_of("filter"), text_of("chop"), text_of("started"), run);
+    run.board = text_of("board").value_or("");
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include "core/safe_file.h"
 #include "files/datafile.h"
 #include "files/file_lists.h"
+#include "ui/file_chooser.h"
 
 namespace {
 
@@ -57,6 +58,10 @@ WriteFileForm::WriteFileForm(kx::Run run, QWidget* parent)
     formRow->addWidget(hexOpt_);
     formRow->addStretch();
 
+    // The desktop's own file dialog, beside the lists.
+    QPushButton* browse = kx::NamedButton("BrowseButton", QStringLiteral("&Browse..."), location);
+    grid->addWidget(browse, 3, 2);
+
     QPushButton* save = kx::NamedButton("Command1", QStringLiteral("&Save File"), this);
     QPushButton* menu = kx::NamedButton("Command2", QStringLiteral("&Main Menu"), this);
     auto* buttons = new QHBoxLayout;
@@ -71,8 +76,8 @@ WriteFileForm::WriteFileForm(kx::Run run, QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    // The lists start where the process is: the last directory chosen on a file screen.
-    writeDir_->setPath(QDir::currentPath());
+    // The lists start in the folder last used, else in the user's documents or home folder.
+    if (!writeDir_->setPath(kx::StartFolder())) writeDir_->setPath(QDir::currentPath());
     WriteDir_Change();
     decimalOpt_->setChecked(true);
     fileName_->setText(QStringLiteral("Default.dat"));
@@ -83,6 +88,7 @@ WriteFileForm::WriteFileForm(kx::Run run, QWidget* parent)
     connect(writeList_, &kx::FileList::enterPressed, this, &WriteFileForm::WriteList_Click);
     kx::OnEnter(fileName_, [this] { Command1_Click(); });
     connect(save, &QPushButton::clicked, this, &WriteFileForm::Command1_Click);
+    connect(browse, &QPushButton::clicked, this, &WriteFileForm::Browse_Click);
     connect(menu, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -92,6 +98,21 @@ void WriteFileForm::WriteDrive_Change() {
 
 void WriteFileForm::WriteDir_Change() {
     kx::FollowDirectory(writeDir_, writeList_, writeDrive_);
+    kx::RememberFolder(writeDir_->path());
+}
+
+// The dialog's choice becomes the lists' folder and the name box's name, then is saved as
+// "&Save File" saves it (asking before it replaces a file).
+void WriteFileForm::Browse_Click() {
+    const QString chosen =
+        kx::AskForFile(this, kx::FileDialogKind::SaveData,
+                       QDir(writeDir_->path()).filePath(fileName_->text().trimmed()));
+    if (chosen.isEmpty()) return;
+    const QFileInfo file(chosen);
+    if (file.absolutePath() != writeDir_->path() && !writeDir_->setPath(file.absolutePath()))
+        return;
+    fileName_->setText(file.fileName());
+    Command1_Click();
 }
 
 void WriteFileForm::WriteList_Click() {

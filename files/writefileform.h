@@ -24,6 +24,7 @@ private:
     void WriteDir_Change();
     void WriteList_Click();
     void Command1_Click();
+    void Browse_Click();
 
     kx::DriveList* writeDrive_ = nullptr;
     kx::DirectoryList* writeDir_ = nullptr;

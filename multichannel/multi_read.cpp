@@ -115,6 +115,7 @@ void RunRead(MultiChannelState& s, ReadView& view) {
                 // The view was asked just now; a stop during the wait ends that wait.
                 const ReadResult read = ReadCodes(1, {}, NeverStopped, [&](int32_t code) {
                     view.ShowCode(row, kx::Hex(code));
+                    view.ShowConversion(row, code, s.ControlValue);
                     return true;
                 });
                 if (read.end == ReadEnd::TimedOut) return Fail(view, ReadDataMessage);

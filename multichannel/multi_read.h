@@ -41,6 +41,9 @@ public:
     virtual bool GoOn() = 0;
     // Shows a code in the row's data box and repaints it at once.
     virtual void ShowCode(int row, const std::string& code) = 0;
+    // The same code with the ADC control byte it was converted with, for a view that shows it
+    // in volts.
+    virtual void ShowConversion(int /*row*/, int32_t /*code*/, int32_t /*adcControl*/) {}
 };
 
 // The whole read, messages included. Once GoOn has said stop, the view is not used

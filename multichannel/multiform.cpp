@@ -13,11 +13,13 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "core/globals.h"
 #include "core/messages.h"
 #include "ui/board_runner.h"
 
 #include "multichannel/multi_calibration.h"
 #include "multichannel/multi_read.h"
+#include "multichannel/row_texts.h"
 
 using kx::multi::ChannelCount;
 using kx::multi::ChannelTable;
@@ -51,6 +53,14 @@ public:
     bool GoOn() override { return !work_.stopRequested(); }
     void ShowCode(int index, const std::string& code) override {
         work_.report([f = form_, index, t = Q(code)] { f->rows_[At(index)].data->setText(t); });
+    }
+    void ShowConversion(int index, int32_t code, int32_t adcControl) override {
+        work_.report([f = form_, index, code, adcControl] {
+            const MultiForm::Row& r = f->rows_[At(index)];
+            r.volts->setText(Q(kx::multi::CodeVoltsText(code, adcControl, ReferenceVoltage)));
+            r.volts->setAccessibleName(Q(kx::multi::RowCaption(index)) + QStringLiteral(" Input ") +
+                                       r.volts->text());
+        });
     }
 
 private:
@@ -87,11 +97,17 @@ MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
     table->setAccessibleName(QStringLiteral("Channels"));
     auto* grid = new QGridLayout(table);
     grid->setHorizontalSpacing(10);
-    const char* columnNames[] = {"Label2", "Label3", "Label4", "Label5", "Label6"};
-    const QString columnTexts[] = {QStringLiteral("Select Channels"), QStringLiteral("Range"),
-                                   QStringLiteral("Filter Word HEX"), QStringLiteral("Polarity"),
-                                   QStringLiteral("Data Code HEX")};
-    for (int c = 0; c < 5; ++c) {
+    // Our own columns beside the old ones: the filter word's rate and the code in volts.
+    const char* columnNames[] = {"Label2", "Label3", "Label4",      "RateHeading",
+                                 "Label5", "Label6", "VoltsHeading"};
+    const QString columnTexts[] = {QStringLiteral("Select Channels"),
+                                   QStringLiteral("Range"),
+                                   QStringLiteral("Filter Word HEX"),
+                                   QStringLiteral("Update Rate"),
+                                   QStringLiteral("Polarity"),
+                                   QStringLiteral("Data Code HEX"),
+                                   QStringLiteral("Input")};
+    for (int c = 0; c < 7; ++c) {
         QLabel* heading = kx::NamedLabel(columnNames[c], columnTexts[c], table);
         heading->setStyleSheet(QStringLiteral("font-weight: bold"));
         grid->addWidget(heading, 0, c);
@@ -102,8 +118,8 @@ MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
         kx::NamedLabel("Label7", QStringLiteral("Fully - Differential Channels"), table);
     for (QLabel* group : {pseudo, fully})
         group->setStyleSheet(QStringLiteral("font-style: italic; padding-top: 6px"));
-    grid->addWidget(pseudo, 1, 0, 1, 5);
-    grid->addWidget(fully, 10, 0, 1, 5);
+    grid->addWidget(pseudo, 1, 0, 1, 7);
+    grid->addWidget(fully, 10, 0, 1, 7);
 
     for (int i = 0; i < ChannelCount; ++i) {
         BuildRow(i, table);
@@ -112,8 +128,10 @@ MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
         grid->addWidget(r.check, line, 0);
         grid->addWidget(r.range, line, 1);
         grid->addWidget(r.filter, line, 2);
-        grid->addWidget(r.polarity, line, 3);
-        grid->addWidget(r.data, line, 4);
+        grid->addWidget(r.rate, line, 3);
+        grid->addWidget(r.polarity, line, 4);
+        grid->addWidget(r.data, line, 5);
+        grid->addWidget(r.volts, line, 6);
     }
 
     stopReadingText_ = kx::NamedLabel("StopReadingText", QString(), this);
@@ -167,11 +185,13 @@ MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
     for (int i = 0; i < ChannelCount; ++i) {
         const Row& r = rows_[At(i)];
         SnapshotRow(i);
+        ShowRate(i);
         const auto follow = [this, i] { SnapshotRow(i); };
         connect(r.check, &QCheckBox::toggled, this, follow);
         connect(r.range, &QComboBox::currentTextChanged, this, follow);
         connect(r.polarity, &QComboBox::currentTextChanged, this, follow);
         connect(r.filter, &QLineEdit::textChanged, this, follow);
+        connect(r.filter, &QLineEdit::textChanged, this, [this, i] { ShowRate(i); });
     }
 }
 
@@ -233,6 +253,34 @@ void MultiForm::BuildRow(int index, QWidget* parent) {
     r.data->setAccessibleName(caption + QStringLiteral(" Data Code HEX"));
     r.data->setReadOnly(true);
     r.data->setFixedWidth(96);
+
+    r.rate = new QLabel(parent);
+    r.rate->setObjectName(name("Rate"));
+    r.rate->setMinimumWidth(72);
+
+    r.volts = new QLineEdit(parent);
+    r.volts->setObjectName(name("Volts"));
+    r.volts->setAccessibleName(caption + QStringLiteral(" Input"));
+    r.volts->setReadOnly(true);
+    r.volts->setFixedWidth(124);
+}
+
+void MultiForm::ShowRate(int index) {
+    const Row& r = rows_[At(index)];
+    const QString rate =
+        Q(kx::multi::FilterRateText(r.filter->text().toStdString(), state_.MinFilterWord));
+    r.rate->setText(rate);
+    r.rate->setAccessibleName(Q(kx::multi::RowCaption(index)) + QStringLiteral(" Update Rate ") +
+                              (rate.isEmpty() ? QStringLiteral("none") : rate));
+}
+
+void MultiForm::ExplainGreyedChecks() {
+    const kx::multi::CheckStates checked = CheckedNow();
+    for (int i = 0; i < ChannelCount; ++i) {
+        QCheckBox* check = rows_[At(i)].check;
+        check->setToolTip(check->isEnabled() ? QString()
+                                             : Q(kx::multi::CheckGreyedReason(i, checked)));
+    }
 }
 
 QComboBox* MultiForm::ChoiceList(const QString& name, const QString& accessibleName,
@@ -285,12 +333,17 @@ void MultiForm::RestoreChannelSettings() {
         rows_[At(i)].check->setEnabled(enabled[At(i)]);
         EnableRowControls(i, checked[At(i)]);
     }
+    ExplainGreyedChecks();
 }
 
 void MultiForm::EnableRowControls(int index, bool enabled) {
     const Row& r = rows_[At(index)];
-    for (QWidget* w : std::initializer_list<QWidget*>{r.range, r.filter, r.polarity, r.data})
+    const QString why = enabled ? QString() : Q(kx::multi::ControlsGreyedReason(index));
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{r.range, r.filter, r.polarity, r.data, r.rate, r.volts}) {
         w->setEnabled(enabled);
+        w->setToolTip(why);
+    }
 }
 
 kx::multi::CheckStates MultiForm::CheckedNow() const {
@@ -308,6 +361,7 @@ void MultiForm::Check_Click(int index, bool checked) {
     for (int i = 0; i < ChannelCount; ++i)
         rows_[At(i)].check->setEnabled(enabled[At(i)]);
     EnableRowControls(index, checked);
+    ExplainGreyedChecks();
     state_.CheckClicked(index, checked);
 }
 

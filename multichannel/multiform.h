@@ -49,6 +49,8 @@ private:
         QLineEdit* filter = nullptr;
         QComboBox* polarity = nullptr;
         QLineEdit* data = nullptr;
+        QLabel* rate = nullptr;      // the filter word's update rate
+        QLineEdit* volts = nullptr;  // the code in volts
     };
     class Reader;
     class Calibrator;
@@ -59,6 +61,9 @@ private:
     void RestoreChannelSettings();
     // A row's range list, filter box, polarity list and data box follow its check box.
     void EnableRowControls(int index, bool enabled);
+    // Greyed check boxes say why, in their tooltips.
+    void ExplainGreyedChecks();
+    void ShowRate(int index);
     void Check_Click(int index, bool checked);
     void Command1_Click();
     void Command3_Click();

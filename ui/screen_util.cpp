@@ -61,6 +61,11 @@ QLabel* NamedLabel(const char* objectName, const QString& text, QWidget* parent)
     return label;
 }
 
+void ShowLabelValue(QLabel* label, const QString& caption, const QString& value) {
+    label->setText(value);
+    label->setAccessibleName(value.isEmpty() ? caption : caption + QLatin1Char(' ') + value);
+}
+
 QLabel* HeadingLabel(const char* objectName, const QString& text, QWidget* parent) {
     QLabel* label = NamedLabel(objectName, text, parent);
     QFont font = label->font();

@@ -45,6 +45,9 @@ struct BusyPointer {
 QPushButton* NamedButton(const char* objectName, const QString& caption, QWidget* parent);
 QGroupBox* NamedFrame(const char* objectName, const QString& title, QWidget* parent);
 QLabel* NamedLabel(const char* objectName, const QString& text, QWidget* parent);
+// A value label's text, and its accessible name: the caption with the value after it, so a
+// screen reader speaks what it shows ("Read No. 410"); the caption alone while it is empty.
+void ShowLabelValue(QLabel* label, const QString& caption, const QString& value);
 // A screen's heading: a named label in large bold type, centred.
 QLabel* HeadingLabel(const char* objectName, const QString& text, QWidget* parent);
 

@@ -1,14 +1,20 @@
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
+#include "analysis/readdataform.h"
+#include "app/blocked_close.h"
 #include "app/mainmenuform.h"
 #include "app/openers.h"
 #include "tests/app/shell_wire.h"
 #include "tests/support/board_fixture.h"
 #include "tests/support/scripted_messages.h"
+#include "tests/support/sim_bench.h"
+#include "ui/board_runner.h"
 
 namespace {
 
@@ -265,6 +271,37 @@ private slots:
         QTest::qWait(50);  // nothing more follows
         QCOMPARE(log.opened.size(), opened.isEmpty() || opened == "quit" ? 0 : 1);
         printer->close();
+    }
+
+    // The main window's close box while a read runs on the screen over it: the read stops with
+    // its codes kept, the screen closes, then the window; the board is left alone after.
+    void closingDuringAReadStopsItThenCloses() {
+        kx::sim::SimSettings realTime;
+        realTime.speed = kx::sim::Speed::RealTime;
+        SimBench bench(realTime);
+        WriteRegister(0x01, 8, 0x03);
+        ScriptedMessages messages;
+        MainMenuForm menu("Board: simulated", {});
+        menu.show();
+        ReadDataForm read({}, &menu);
+        read.findChild<QLineEdit*>("NumCodesText")->setText("1000");
+        bool stillReading = false;
+        connect(&read, &ReadDataForm::codeRead, &read, [&](int count) {
+            if (count != 3) return;
+            stillReading = read.runner().running();
+            QTimer::singleShot(0, &menu, [&menu] { kx::CloseFromTop(&menu); });
+        });
+        QTimer::singleShot(0, &read, [&read] { Click(read, "Command1"); });
+        read.exec();
+        QVERIFY(stillReading);
+        QVERIFY(!read.runner().running());
+        QVERIFY(!read.isVisible());
+        QVERIFY(!menu.isVisible());
+        QVERIFY(CodeCount >= 3 && CodeCount < 1000);
+        QVERIFY(messages.shown.empty());
+        const uint64_t accesses = bench.board.accessCount();
+        QTest::qWait(20);
+        QCOMPARE(bench.board.accessCount(), accesses);
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include "charts/graphform.h"
 #include "charts/histform.h"
+#include "charts/spectrumform.h"
 #include "tests/charts/chart_fixture.h"
 
 namespace {
@@ -38,9 +39,10 @@ bool Near(double a, double b) {
     return qAbs(a - b) <= 1e-6 * qMax(qAbs(a), qAbs(b));
 }
 
-void SendWheel(QCustomPlot* plot, QPoint at, int steps) {
+void SendWheel(QCustomPlot* plot, QPoint at, int steps,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120 * steps), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+                      modifiers, Qt::NoScrollPhase, false);
     QApplication::sendEvent(plot, &wheel);
 }
 
@@ -111,13 +113,19 @@ private slots:
             QVERIFY2(!tick.contains('e'), qPrintable(tick));
     }
 
+    // As oscilloscope software: the wheel zooms the read (or code) axis, Ctrl+wheel the value
+    // axis, a wheel over an axis that axis alone; drags pan but never past the run; the captions
+    // naming the full view's ends hide while their axis is zoomed; a double click brings back
+    // the whole run and clears the readout.
     void zoomPanAndDoubleClickRestore_data() {
         QTest::addColumn<QString>("chart");
-        QTest::newRow("noise plot") << "plot";
-        QTest::newRow("histogram") << "histogram";
+        QTest::addColumn<double>("leastX");  // the narrowest view of the bottom axis
+        QTest::newRow("noise plot") << "plot" << 4.0;
+        QTest::newRow("histogram") << "histogram" << 4.0;
     }
     void zoomPanAndDoubleClickRestore() {
         QFETCH(QString, chart);
+        QFETCH(double, leastX);
         kx::AnalysedRun input = UseRun(kRun, 8388610, 8388620);
         UseScaling(input, 2.56f, 2, 2.5f);
         auto form = Open(chart, input);
@@ -128,39 +136,92 @@ private slots:
         const QCPRange fullX = plot->xAxis->range(), fullY = plot->yAxis->range();
         const QCPRange fullVolts = VoltsAxis(plot, chart)->range();
         const QPoint centre = plot->axisRect()->rect().center();
+        // The captions that name the code axis's ends: MinCode and MaxCode.
+        const QList<int> ends = chart == "plot" ? QList<int>{1, 2} : QList<int>{3, 4};
+        const auto endsShown = [&] {
+            return plot->findChild<QCPItemText*>(QStringLiteral("Caption%1").arg(ends[0]))
+                       ->visible() &&
+                   plot->findChild<QCPItemText*>(QStringLiteral("Caption%1").arg(ends[1]))
+                       ->visible();
+        };
 
-        // The wheel over the plot zooms both axes in; the volts axis keeps to the codes.
-        SendWheel(plot, centre, 2);
-        QVERIFY(plot->xAxis->range().size() < fullX.size() * 0.9);
-        QVERIFY(plot->yAxis->range().size() < fullY.size() * 0.9);
+        // The wheel zooms the bottom axis alone.
+        SendWheel(plot, centre, 1);
+        QVERIFY(plot->xAxis->range().size() < fullX.size() * 0.95);
+        QCOMPARE(plot->yAxis->range(), fullY);
+        QCOMPARE(endsShown(), chart == "plot");
+        // Ctrl+wheel the left axis alone; the volts axis keeps to the codes.
+        const QCPRange zoomedX = plot->xAxis->range();
+        SendWheel(plot, centre, 1, Qt::ControlModifier);
+        QCOMPARE(plot->xAxis->range(), zoomedX);
+        QVERIFY(plot->yAxis->range().size() < fullY.size() * 0.95);
+        QVERIFY(!endsShown());
         const QCPRange codes = CodeAxis(plot, chart)->range();
         QVERIFY(
             Near(VoltsAxis(plot, chart)->range().lower, (codes.lower - 8388608) * 305.17578e-9));
         QVERIFY(
             Near(VoltsAxis(plot, chart)->range().upper, (codes.upper - 8388608) * 305.17578e-9));
 
-        // A drag to the right moves the view to lower read numbers or codes.
-        const QCPRange zoomedX = plot->xAxis->range();
+        // A drag to the right moves the view to lower read numbers or codes, and stops at the
+        // first one.
         SendMouse(plot, QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
-        SendMouse(plot, QEvent::MouseMove, centre + QPoint(60, 0), Qt::NoButton, Qt::LeftButton);
-        SendMouse(plot, QEvent::MouseButtonRelease, centre + QPoint(60, 0), Qt::LeftButton,
-                  Qt::NoButton);
+        SendMouse(plot, QEvent::MouseMove, centre + QPoint(20, 0), Qt::NoButton, Qt::LeftButton);
         QVERIFY(plot->xAxis->range().lower < zoomedX.lower);
+        SendMouse(plot, QEvent::MouseMove, centre + QPoint(2000, 0), Qt::NoButton, Qt::LeftButton);
+        SendMouse(plot, QEvent::MouseButtonRelease, centre + QPoint(2000, 0), Qt::LeftButton,
+                  Qt::NoButton);
+        QCOMPARE(plot->xAxis->range().lower, fullX.lower);
         QVERIFY(Near(plot->xAxis->range().size(), zoomedX.size()));
+
+        // Zooming in stops at the narrowest view, out at the whole run.
+        SendWheel(plot, centre, 40);
+        QVERIFY(Near(plot->xAxis->range().size(), leastX));
+        SendWheel(plot, centre, -80);
+        QCOMPARE(plot->xAxis->range(), fullX);
 
         // The wheel over the left axis zooms that axis alone.
         plot->replot();
         const QCPRange beforeX = plot->xAxis->range(), beforeY = plot->yAxis->range();
         const QPoint leftAxis(plot->axisRect()->left() - 8, centre.y());
-        SendWheel(plot, leftAxis, -1);
+        SendWheel(plot, leftAxis, 1);
         QCOMPARE(plot->xAxis->range(), beforeX);
-        QVERIFY(plot->yAxis->range().size() > beforeY.size());
+        QVERIFY(plot->yAxis->range().size() < beforeY.size());
 
-        // A double click brings back the whole run.
+        // A double click brings back the whole run, and the readout of another view goes.
+        QTest::mouseMove(plot, centre);
+        QVERIFY(!Text(*form, "Label3").isEmpty());
         SendMouse(plot, QEvent::MouseButtonDblClick, centre, Qt::LeftButton, Qt::LeftButton);
         QCOMPARE(plot->xAxis->range(), fullX);
         QCOMPARE(plot->yAxis->range(), fullY);
         QCOMPARE(VoltsAxis(plot, chart)->range(), fullVolts);
+        QVERIFY(endsShown());
+        QCOMPARE(Text(*form, "Label3"), QString());
+        QCOMPARE(Text(*form, "Label4"), QString());
+    }
+
+    // The Spectrum window's log axes keep a factor of four in view, so tick labels remain.
+    void spectrumZoomKeepsTickLabels() {
+        kx::SpectrumView view;
+        view.rateHz = 100;
+        view.segment = 64;
+        view.window = "hann";
+        for (int k = 0; k <= 32; ++k) {
+            view.frequencyHz.push_back(k * 1.5625);
+            view.nsdNvPerRtHz.push_back(50 + k);
+        }
+        SpectrumForm form(view);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* plot = form.findChild<QCustomPlot*>("Strip1");
+        const QPoint centre = plot->axisRect()->rect().center();
+        SendWheel(plot, centre, 60);
+        SendWheel(plot, centre, 60, Qt::ControlModifier);
+        plot->replot();
+        for (QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
+            QVERIFY(axis->range().upper / axis->range().lower >= 3.99);
+            QVERIFY2(axis->tickVectorLabels().size() >= 2,
+                     qPrintable(axis->tickVectorLabels().join(' ')));
+        }
     }
 };
 

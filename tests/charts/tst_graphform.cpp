@@ -12,6 +12,7 @@
 #include "tests/charts/chart_fixture.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/scripted_messages.h"
+#include "ui/file_chooser.h"
 
 namespace {
 
@@ -118,7 +119,8 @@ private slots:
 
         QTemporaryDir dir;
         QString answer;
-        kx::SetImagePathChooser([&answer](QWidget*, const QString&) { return answer; });
+        kx::SetFileChooser(
+            [&answer](QWidget*, kx::FileDialogKind, const QString&) { return answer; });
         for (const QString name : {"plot.png", "plot.pdf"}) {
             answer = dir.filePath(name);
             plot->findChild<QAction*>("SaveImageAction")->trigger();
@@ -130,7 +132,7 @@ private slots:
         QVERIFY(messages.shown.empty());
         answer = dir.filePath("missing/plot.png");
         plot->findChild<QAction*>("SaveImageAction")->trigger();
-        kx::SetImagePathChooser(nullptr);
+        kx::SetFileChooser(nullptr);
         const kx::Message refusal{"The image could not be saved to " + answer.toStdString() +
                                       ": No such file or directory",
                                   "KX3105 Evaluation Software", kx::Icon::Warning, kx::Buttons::Ok};

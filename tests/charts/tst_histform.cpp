@@ -1,9 +1,13 @@
 #include <qcustomplot.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QPushButton>
 #include <QtTest>
+#include <cmath>
+#include <numbers>
 #include <random>
 
 #include "charts/histform.h"
@@ -69,16 +73,24 @@ private slots:
     }
 
     // A dense table of the span would take 128 MiB for the 24-bit range and 16 GiB with the
-    // time-out marker; the screen's table and the bars follow the 5000 samples instead.
+    // time-out marker; the screen's table follows the 5000 samples, and the bars are gathered
+    // into power-of-two bins, the width stated on the chart.
     void wideSpansBuildFromTheSamples_data() {
         QTest::addColumn<int>("minCode");
         QTest::addColumn<int>("maxCode");
-        QTest::newRow("full 24-bit span") << 0 << 0xFFFFFF;
-        QTest::newRow("time-out marker") << -2147483647 - 1 << 0xFFFFFF;
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<int>("bars");
+        // 256 bins of 65536 codes, every one hit; the marker's bin, then the two that hold the
+        // 24-bit codes.
+        QTest::newRow("full 24-bit span") << 0 << 0xFFFFFF << "Bin width: 65536 codes" << 256;
+        QTest::newRow("time-out marker")
+            << -2147483647 - 1 << 0xFFFFFF << "Bin width: 8388608 codes" << 3;
     }
     void wideSpansBuildFromTheSamples() {
         QFETCH(int, minCode);
         QFETCH(int, maxCode);
+        QFETCH(QString, width);
+        QFETCH(int, bars);
         std::mt19937 random(11);
         std::uniform_int_distribution<int> code(0, 0xFFFFFF);
         std::vector<double> run(5000);
@@ -91,9 +103,64 @@ private slots:
         form.show();
         auto* plot = form.findChild<QCustomPlot*>("Strip1");
         plot->replot();
-        QVERIFY(Bars(plot)->dataCount() <= 5000 && Bars(plot)->dataCount() > 4900);
+        QCOMPARE(Bars(plot)->dataCount(), bars);
+        QCOMPARE(plot->findChild<QCPItemText*>("BinWidthCaption")->text(), width);
+        double total = 0;
+        for (auto it = Bars(plot)->data()->constBegin(); it != Bars(plot)->data()->constEnd(); ++it)
+            total += it->value;
+        QCOMPARE(total, 5000.0);
         for (const QString& label : plot->xAxis->tickVectorLabels())
             QVERIFY2(QRegularExpression("^-?\\d+$").match(label).hasMatch(), qPrintable(label));
+    }
+
+    // The bin-width box: automatic by default, any power of two asked for; the readout then names
+    // a bin's first and last code, spoken with its values. The Gaussian is off by default; on,
+    // its peak is samples x width / (deviation x sqrt(2 pi)) and the count axis reaches it.
+    void binWidthBoxAndGaussian() {
+        std::vector<double> run;
+        for (int i = 0; i < 1200; ++i)
+            run.push_back(8388000 + (i * 7919) % 1200);  // 1200 codes, each once
+        const kx::AnalysedRun input = UseRun(run, 8388000, 8389199);
+        HistForm form(input);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* plot = form.findChild<QCustomPlot*>("Strip1");
+        auto* box = form.findChild<QComboBox*>("BinWidthCombo");
+        auto* gaussian = form.findChild<QCheckBox*>("GaussianCheck");
+        QCOMPARE(form.binWidth(), 4LL);  // 1200 codes need bins of 4 to stay within 500
+        QCOMPARE(box->currentText(), "Auto (4)");
+        QCOMPARE(box->accessibleName(), "Bin width 4 codes");
+        QVERIFY(!gaussian->isChecked());
+        QCOMPARE(plot->graphCount(), 0);
+
+        box->setCurrentIndex(box->findText("16"));
+        QCOMPARE(form.binWidth(), 16LL);
+        QCOMPARE(Bars(plot)->dataCount(), 75);  // 8388000 is a multiple of 16
+        QCOMPARE(plot->yAxis->range().upper, 16.0);
+        QCOMPARE(plot->findChild<QCPItemText*>("BinWidthCaption")->text(), "Bin width: 16 codes");
+        QTest::mouseMove(plot, QPoint(qRound(plot->xAxis->coordToPixel(8388040)),
+                                      qRound(plot->yAxis->coordToPixel(1))));
+        QCOMPARE(Text(form, "Label4"), "8388032 to 8388047");
+        QCOMPARE(Text(form, "Label3"), "16");
+        QCOMPARE(form.findChild<QLabel*>("Label4")->accessibleName(), "Code 8388032 to 8388047");
+        QCOMPARE(form.findChild<QLabel*>("Label3")->accessibleName(), "Occurence 16");
+
+        gaussian->click();
+        QCOMPARE(plot->graphCount(), 1);
+        double peak = 0;
+        for (auto it = plot->graph(0)->data()->constBegin();
+             it != plot->graph(0)->data()->constEnd(); ++it)
+            peak = std::max(peak, it->value);
+        const double deviation = std::sqrt((1200.0 * 1200 - 1) / 12 * 1200 / 1199);
+        QVERIFY(std::fabs(peak - 1200 * 16 / (deviation * std::sqrt(2 * std::numbers::pi))) < 0.01);
+        QVERIFY(plot->yAxis->range().upper >= 16);
+        gaussian->click();
+        QCOMPARE(plot->graphCount(), 0);
+        QCOMPARE(form.binWidth(), 16LL);
+
+        plot->findChild<QAction*>("CopyDataAction")->trigger();
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith(
+            "Code from\tCode to\tOccurence\n8388000\t8388015\t16\n"));
     }
 
     void cursorReadoutGridAndCopy() {

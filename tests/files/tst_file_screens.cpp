@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +16,7 @@
 #include "files/writefileform.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/scripted_messages.h"
+#include "ui/file_chooser.h"
 
 using Codes = std::vector<double>;
 
@@ -49,6 +51,12 @@ QString AccessibleName(QObject* o) {
     return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
 }
 
+// The file screens start in the folder last used; a test starts them in its own.
+void StartIn(const QTemporaryDir& dir) {
+    QDir::setCurrent(dir.path());
+    kx::RememberFolder(dir.path());
+}
+
 void SetRun(Codes codes) {
     CodeCount = int16_t(codes.size());
     codes.insert(codes.begin(), 0.0);
@@ -66,11 +74,20 @@ void DoubleClick(QAbstractItemView* view, const QRect& item) {
 class FileScreensTest : public QObject {
     Q_OBJECT
 
+    // A home of the test's own: a screen that starts there never writes into the user's.
+    QTemporaryDir home_;
+
 private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        qputenv("HOME", QFile::encodeName(home_.path()));
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
     void captionsAndAccessibleNames() {
         QTemporaryDir dir;
         WriteFile(dir.filePath("a.dat"), " 1\r\n");
-        QDir::setCurrent(dir.path());
+        StartIn(dir);
         WriteFileForm write(kx::SharedRun());
         ReadFileForm read(nullptr, dir.path());
         const QList<QPair<QDialog*, QStringList>> expected = {
@@ -78,12 +95,12 @@ private slots:
              {"KX3105 Evaluation Software - Write Data to File", "Label1=Write to File",
               "Frame1=Select File Location", "Label2=Save file as:", "FileName=Default.dat",
               "Frame2=Save Data as", "DecimalOpt=Decimal", "HexOpt=Hex", "Command1=&Save File",
-              "Command2=&Main Menu"}},
+              "Command2=&Main Menu", "BrowseButton=&Browse..."}},
             {&read,
              {"KX3105 Evaluation Software - Read Data From File", "Label1=Read From File",
               "Frame1=Select Data File", "Label2=Search Criteria :", "SearchText=*.*",
               "FileReadDecOpt=Decimal", "FileReadHexOpt=Hex", "ReadFileCommand=&Read File",
-              "ReadMenuCommand=&Main Menu"}}};
+              "ReadMenuCommand=&Main Menu", "BrowseButton=&Browse...", "CodesReadLabel="}}};
         for (const auto& [form, captions] : expected) {
             form->show();
             QCOMPARE(form->windowTitle(), captions.first());
@@ -111,7 +128,7 @@ private slots:
     // answered and the next save succeeds.
     void saveAsksBeforeReplacingFailsAndSavesAgain() {
         QTemporaryDir dir;
-        QDir::setCurrent(dir.path());
+        StartIn(dir);
         WriteFile(dir.filePath("Default.dat"), QByteArray(100, 'x'));
         SetRun({5, 0, 8388620});
         ScriptedMessages messages;
@@ -161,7 +178,7 @@ private slots:
     // file at all), nothing left beside it. A FIFO is refused at once instead of blocking.
     void failedSavesLeaveNoCutFile() {
         QTemporaryDir dir;
-        QDir::setCurrent(dir.path());
+        StartIn(dir);
         WriteFile(dir.filePath("earlier.dat"), " 1\r\n 2\r\n");
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
         SetRun(Codes(5000, 8388608));  // 5000 lines of 10 bytes
@@ -296,17 +313,95 @@ private slots:
         QCOMPARE(dirs->path(), top);
         QCOMPARE(QDir::currentPath(), top);
 
-        // The write screen starts where the process is and follows a double-click upwards.
+        // The write screen starts in the folder the read screen was left in, and follows a
+        // double-click downwards.
         QDir::setCurrent(sub);
         WriteFileForm write(kx::SharedRun());
         write.show();
         QVERIFY(QTest::qWaitForWindowExposed(&write));
         auto* writeDirs = write.findChild<kx::DirectoryList*>("WriteDir");
         auto* writeList = write.findChild<QListWidget*>("WriteList");
-        QCOMPARE(Names(writeList), QStringList{"inner.dat"});
-        DoubleClick(writeDirs, writeDirs->visualItemRect(writeDirs->currentItem()->parent()));
         QCOMPARE(Names(writeList), QStringList{"top.dat"});
         QCOMPARE(QDir::currentPath(), top);
+        DoubleClick(writeDirs, writeDirs->visualItemRect(writeDirs->currentItem()->child(0)));
+        QCOMPARE(Names(writeList), QStringList{"inner.dat"});
+        QCOMPARE(QDir::currentPath(), sub);
+    }
+
+    // The first opening starts in the home folder (its documents folder once there is one), the
+    // next in the folder last used while it exists; never in the program's own folder.
+    void screensStartInTheFolderLastUsed() {
+        const QString home = QDir::cleanPath(home_.path());
+        const QString used = home + "/runs";
+        QVERIFY(QDir(home).mkpath("runs"));
+        kx::RememberFolder({});
+        SetRun({5, 6});
+        ScriptedMessages messages;
+        {
+            WriteFileForm first(kx::SharedRun());
+            auto* dirs = first.findChild<kx::DirectoryList*>("WriteDir");
+            QCOMPARE(dirs->path(), home);
+            QVERIFY(dirs->setPath(used));
+            first.findChild<QPushButton*>("Command1")->click();
+        }
+        QCOMPARE(FileBytes(used + "/Default.dat"), QByteArray(" 5\r\n 6\r\n"));
+        WriteFileForm second(kx::SharedRun());
+        QCOMPARE(second.findChild<kx::DirectoryList*>("WriteDir")->path(), used);
+        ReadFileForm read;
+        QCOMPARE(read.findChild<kx::DirectoryList*>("ReadDir")->path(), used);
+        QCOMPARE(Names(read.findChild<QListWidget*>("ListRead")), QStringList{"Default.dat"});
+
+        // A folder that has gone is no place to start; a documents folder is the first choice.
+        QVERIFY(QDir(used).removeRecursively());
+        QVERIFY(QDir(home).mkdir("Documents"));
+        WriteFileForm third(kx::SharedRun());
+        QCOMPARE(third.findChild<kx::DirectoryList*>("WriteDir")->path(), home + "/Documents");
+        QVERIFY(QDir(home + "/Documents").removeRecursively());
+        QCOMPARE(Texts(messages), QStringList{"File Written Successfully"});
+    }
+
+    // "Browse..." asks the desktop's dialog; its answer moves the lists and is saved or read at
+    // once, whatever the search pattern shows.
+    void browseUsesTheDesktopDialog() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("chosen"));
+        const QString chosen = QDir::cleanPath(dir.path()) + "/chosen";
+        StartIn(dir);
+        SetRun({7, 8, 9});
+        ScriptedMessages messages;
+        QList<QPair<kx::FileDialogKind, QString>> asked;
+        QString answer = chosen + "/taken.txt";
+        kx::SetFileChooser([&](QWidget*, kx::FileDialogKind kind, const QString& start) {
+            asked << qMakePair(kind, start);
+            return answer;
+        });
+        WriteFileForm write(kx::SharedRun());
+        write.findChild<QPushButton*>("BrowseButton")->click();
+        QCOMPARE(FileBytes(answer), QByteArray(" 7\r\n 8\r\n 9\r\n"));
+        QCOMPARE(write.findChild<QLineEdit*>("FileName")->text(), "taken.txt");
+        QCOMPARE(write.findChild<kx::DirectoryList*>("WriteDir")->path(), chosen);
+
+        SetRun({});
+        ReadFileForm read(nullptr, dir.path());
+        read.findChild<QLineEdit*>("SearchText")->setText("*.dat");
+        QTest::keyClick(read.findChild<QLineEdit*>("SearchText"), Qt::Key_Return);
+        read.findChild<QPushButton*>("BrowseButton")->click();
+        QCOMPARE(SampleBuffer, (Codes{0, 7, 8, 9}));
+        auto* codesRead = read.findChild<QLabel*>("CodesReadLabel");
+        QCOMPARE(codesRead->text(), "3 codes read from taken.txt");
+        QCOMPARE(AccessibleName(codesRead), "Codes read: 3 codes read from taken.txt");
+        QCOMPARE(read.findChild<kx::DirectoryList*>("ReadDir")->path(), chosen);
+
+        answer.clear();  // cancelled: nothing happens
+        read.findChild<QPushButton*>("BrowseButton")->click();
+        kx::SetFileChooser(nullptr);
+        QCOMPARE(asked.size(), 3);
+        QCOMPARE(asked[0], qMakePair(kx::FileDialogKind::SaveData,
+                                     QDir::cleanPath(dir.path()) + "/Default.dat"));
+        QCOMPARE(asked[1], qMakePair(kx::FileDialogKind::OpenData, QDir::cleanPath(dir.path())));
+        QCOMPARE(Texts(messages),
+                 (QStringList{"File Written Successfully", "File Successfully Read"}));
+        QCOMPARE(codesRead->text(), "3 codes read from taken.txt");
     }
 };
 
