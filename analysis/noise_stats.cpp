@@ -66,7 +66,17 @@ NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes) {
         const double d = x - s.averageCode;
         squares += d * d;
     }
-    s.rmsExactCodes = codes.size() < 2 ? 0.0 : std::sqrt(squares / (count - 1));
+    return StatisticsOf(s.averageCode, codes.size() < 2 ? 0.0 : std::sqrt(squares / (count - 1)),
+                        s.minCode, s.maxCode);
+}
+
+NoiseStatistics StatisticsOf(double averageCode, double rmsExactCodes, int32_t minCode,
+                             int32_t maxCode) {
+    NoiseStatistics s;
+    s.minCode = minCode;
+    s.maxCode = maxCode;
+    s.averageCode = averageCode;
+    s.rmsExactCodes = rmsExactCodes;
     s.rmsNoiseCodes = RoundHalfEven(s.rmsExactCodes);
     s.span = static_cast<int64_t>(s.maxCode) - s.minCode;
     s.effectiveResolutionBits =

@@ -32,6 +32,10 @@ struct NoiseStatistics {
 
 // No codes give all zeros; one code gives RMS 0.
 NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes);
+// The same from a run's mean, unrounded deviation and extremes, for a caller that keeps those as
+// codes come and go (the live view's windows).
+NoiseStatistics StatisticsOf(double averageCode, double rmsExactCodes, int32_t minCode,
+                             int32_t maxCode);
 
 // The texts of every result label. The scaling is the noise analysis's (Scaling::Shown): its LSB
 // in single precision, as the labels are figured.

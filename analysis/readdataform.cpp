@@ -107,9 +107,11 @@ ReadDataForm::ReadDataForm(std::function<void(QWidget*)> noise, QWidget* parent)
     noiseButton_ = kx::NamedButton("Command3", QStringLiteral("&Noise Analysis"), this);
     stop_ = kx::NamedButton("StopButton", QStringLiteral("&Stop"), this);
     stop_->setEnabled(false);
+    live_ = kx::NamedButton("LiveViewButton", QStringLiteral("Li&ve View"), this);
+    live_->setEnabled(false);
     back_ = kx::NamedButton("Command4", QStringLiteral("B&ack"), this);
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {read_, display_, stop_, noiseButton_}) {
+    for (QPushButton* b : {read_, display_, stop_, noiseButton_, live_}) {
         b->setMinimumWidth(200);
         buttons->addWidget(b);
     }
@@ -169,6 +171,7 @@ void ReadDataForm::SetReading(bool on) {
     for (QWidget* w : std::initializer_list<QWidget*>{read_, display_, noiseButton_, back_,
                                                       numCodes_, delay_, ref_})
         w->setEnabled(!on);
+    live_->setEnabled(!on && liveOpener_);
     stop_->setEnabled(on);
     readingLabel_->setText(on ? QString::fromLatin1(kx::run::ReadingNotice) : QString());
     if (on) {
@@ -270,6 +273,11 @@ void ReadDataForm::Command2_Click() {
             SetReading(false);
             if (!closing) kx::ShowMessages(messages);
         });
+}
+
+void ReadDataForm::SetLiveView(std::function<void(QWidget*)> opener) {
+    liveOpener_ = static_cast<bool>(opener);
+    kx::WireOpener(live_, this, std::move(opener));
 }
 
 void ReadDataForm::Command3_Click() {

@@ -57,6 +57,10 @@ public:
     // The worker that does the screen's board work.
     kx::BoardRunner& runner() const { return *runner_; }
 
+    // "Live View" opens the live view over this screen; without an opener the button stays
+    // disabled.
+    void SetLiveView(std::function<void(QWidget*)> opener);
+
 signals:
     // A read for analysis stored its code number `count` (the progress bar follows less often).
     void codeRead(int count);
@@ -100,5 +104,7 @@ private:
     QPushButton* display_ = nullptr;
     QPushButton* noiseButton_ = nullptr;
     QPushButton* stop_ = nullptr;
+    QPushButton* live_ = nullptr;
+    bool liveOpener_ = false;
     QPushButton* back_ = nullptr;
 };

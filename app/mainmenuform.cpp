@@ -51,6 +51,7 @@ MainMenuForm::MainMenuForm(std::function<QString()> boardLine, kx::MainMenuOpene
     auto* readData = kx::NamedButton("Command2", QStringLiteral("Read &Data"), frame);
     auto* noise = kx::NamedButton("Command3", QStringLiteral("&Noise Analysis"), frame);
     auto* multi = kx::NamedButton("Command9", QStringLiteral("Multi - Channel Read"), frame);
+    auto* live = kx::NamedButton("LiveViewButton", QStringLiteral("&Live View"), frame);
     auto* reset = kx::NamedButton("Command4", QStringLiteral("Reset &KX3105"), frame);
     auto* readFile = kx::NamedButton("Command5", QStringLiteral("&Read from File"), frame);
     auto* writeFile = kx::NamedButton("Command6", QStringLiteral("&Write to File"), frame);
@@ -60,9 +61,9 @@ MainMenuForm::MainMenuForm(std::function<QString()> boardLine, kx::MainMenuOpene
     // The converter's functions on the left, files and the program itself on the right.
     auto* grid = new QGridLayout(frame);
     grid->setHorizontalSpacing(12);
-    QPushButton* const left[] = {program, readData, noise, multi, reset};
+    QPushButton* const left[] = {program, readData, live, noise, multi, reset};
     QPushButton* const right[] = {readFile, writeFile, about, quit};
-    for (int row = 0; row < 5; ++row)
+    for (int row = 0; row < 6; ++row)
         grid->addWidget(left[row], row, 0);
     for (int row = 0; row < 4; ++row)
         grid->addWidget(right[row], row, 1);
@@ -88,6 +89,7 @@ MainMenuForm::MainMenuForm(std::function<QString()> boardLine, kx::MainMenuOpene
     kx::WireOpener(writeFile, this, openers_.writeFile);
     kx::WireOpener(about, this, openers_.about);
     kx::WireOpener(multi, this, openers_.multi);
+    kx::WireOpener(live, this, openers_.live);
     // Disabled while their screen is not built, so their handlers always have one to open.
     readData->setEnabled(static_cast<bool>(openers_.readData));
     noise->setEnabled(static_cast<bool>(openers_.noise));

@@ -19,7 +19,7 @@ namespace kx {
 // its button stays disabled.
 struct MainMenuOpeners {
     std::function<void(QWidget*parent)> program, readData, noise, reset, readFile, writeFile, about,
-        multi;
+        multi, live;
 };
 
 }  // namespace kx

@@ -13,6 +13,7 @@
 #include "charts/spectrumform.h"
 #include "files/readfileform.h"
 #include "files/writefileform.h"
+#include "live/liveform.h"
 #include "multichannel/multi_state.h"
 #include "multichannel/multiform.h"
 #include "registers/calform.h"
@@ -21,6 +22,7 @@
 #include "registers/iocontrolform.h"
 #include "registers/modeform.h"
 #include "registers/statusform.h"
+#include "regmap/registermapform.h"
 #include "ui/qt_message_service.h"
 
 namespace kx {
@@ -46,6 +48,12 @@ void OpenNoise(QWidget* parent) {
     NoiseForm form(SharedRun(), NoiseOpeners{OpenGraph, OpenHistogram, OpenSpectrum}, parent);
     form.exec();
 }
+// The multi-channel settings outlive the screen for the rest of the run; a configuration saves
+// and loads them too.
+multi::MultiChannelState& MultiState() {
+    static multi::MultiChannelState state;
+    return state;
+}
 
 }  // namespace
 
@@ -57,8 +65,10 @@ MainMenuOpeners RealMainMenuOpeners() {
     };
     openers.readData = [](QWidget* parent) {
         ReadDataForm form(OpenNoise, parent);
+        form.SetLiveView(Open<LiveForm>);
         form.exec();
     };
+    openers.live = Open<LiveForm>;
     openers.noise = OpenNoise;
     openers.reset = Open<ResetForm>;
     openers.readFile = Open<ReadFileForm>;
@@ -67,9 +77,7 @@ MainMenuOpeners RealMainMenuOpeners() {
         form.exec();
     };
     openers.multi = [](QWidget* parent) {
-        // The channel settings outlive the screen for the rest of the run.
-        static multi::MultiChannelState state;
-        MultiForm form(state, parent);
+        MultiForm form(MultiState(), parent);
         form.exec();
     };
     openers.about = Open<aboutform>;
@@ -84,6 +92,10 @@ ProgramMenuOpeners RealProgramMenuOpeners() {
     openers.control = Open<ControlForm>;
     openers.ioControl = Open<IOcontrolForm>;
     openers.status = Open<StatusForm>;
+    openers.registerMap = [](QWidget* parent) {
+        RegisterMapForm form(&MultiState(), parent);
+        form.exec();
+    };
     return openers;
 }
 

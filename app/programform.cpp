@@ -25,6 +25,7 @@ ProgramForm::ProgramForm(kx::ProgramMenuOpeners openers, QWidget* parent)
     auto* control = add("Command4", QStringLiteral("Program Con&trol Register"));
     auto* ioControl = add("Command5", QStringLiteral("Program &I/O Control Register"));
     auto* status = add("Command6", QStringLiteral("Display &Status Register"));
+    auto* registerMap = add("RegisterMapButton", QStringLiteral("&Register Map"));
     column->addSpacing(6);
     QPushButton* back = kx::NamedButton("Command7", QStringLiteral("B&ack"), frame);
     column->addWidget(back);
@@ -38,6 +39,7 @@ ProgramForm::ProgramForm(kx::ProgramMenuOpeners openers, QWidget* parent)
     kx::WireOpener(control, this, openers_.control);
     kx::WireOpener(ioControl, this, openers_.ioControl);
     kx::WireOpener(status, this, openers_.status);
+    kx::WireOpener(registerMap, this, openers_.registerMap);
     filter->setEnabled(static_cast<bool>(openers_.filter));
     connect(filter, &QPushButton::clicked, this, &ProgramForm::Command2_Click);
     connect(back, &QPushButton::clicked, this, &QDialog::reject);

@@ -11,7 +11,8 @@ namespace kx {
 // yet, and its button stays disabled. The filter screen's opener runs only past the power-down
 // gate.
 struct ProgramMenuOpeners {
-    std::function<void(QWidget*parent)> mode, filter, calibration, control, ioControl, status;
+    std::function<void(QWidget*parent)> mode, filter, calibration, control, ioControl, status,
+        registerMap;
 };
 
 }  // namespace kx

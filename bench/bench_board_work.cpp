@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/readdataform.h"
+#include "bench/bench_support.h"
 #include "board/port.h"
 #include "board/registers.h"
 #include "core/globals.h"
@@ -26,29 +27,6 @@ namespace {
 
 constexpr int TimerSeconds = 5;
 constexpr int Stops = 20;
-
-// Answers every box at once and keeps its text, to report it.
-class QuietMessages final : public kx::MessageService {
-public:
-    kx::Answer show(const kx::Message& m) override {
-        texts.push_back(m.text);
-        return kx::Answer::Ok;
-    }
-    std::vector<std::string> texts;
-};
-
-void WriteRegister(const RegisterInfo& info, int value) {
-    Register reg = Register::For(info);
-    reg.RegValue = value;
-    reg.WriteReg();
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p / 100.0 * double(v.size())));
-    return v[i];
-}
 
 // Runs the event loop until `done` holds.
 template <class F>

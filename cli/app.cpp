@@ -138,6 +138,7 @@ namespace kx::cli {
 
 void RegisterCommands(Tool& tool, const ChartRunner& charts) {
     RegisterRegisterCommands(tool);
+    RegisterConfig(tool);
     RegisterCapture(tool);
     RegisterAnalyse(tool);
     RegisterCharts(tool, charts);

@@ -10,6 +10,7 @@
 namespace kx::cli {
 
 void RegisterRegisterCommands(Tool& tool);  // regs, read, write, reset, calibrate
+void RegisterConfig(Tool& tool);
 void RegisterCapture(Tool& tool);
 void RegisterAnalyse(Tool& tool);
 void RegisterScan(Tool& tool);

@@ -21,7 +21,7 @@ namespace {
 kx::MainMenuOpeners Recording(OpenLog& log) {
     return {log.opener("program"), log.opener("readData"), log.opener("noise"),
             log.opener("reset"),   log.opener("readFile"), log.opener("writeFile"),
-            log.opener("about"),   log.opener("multi")};
+            log.opener("about"),   log.opener("multi"),    log.opener("live")};
 }
 
 QString Checked(const MainMenuForm& form) {
@@ -239,6 +239,7 @@ private slots:
         QTest::newRow("Alt+W") << int(Qt::Key_W) << true << "writeFile" << false;
         QTest::newRow("Alt+B") << int(Qt::Key_B) << true << "about" << false;
         QTest::newRow("Alt+Q") << int(Qt::Key_Q) << true << "quit" << false;
+        QTest::newRow("Alt+L") << int(Qt::Key_L) << true << "live" << false;
         QTest::newRow("F10") << int(Qt::Key_F10) << false << "" << true;
         QTest::newRow("Multi - Channel Read, no key: clicked") << 0 << false << "multi" << false;
     }

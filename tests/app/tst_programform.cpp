@@ -16,6 +16,7 @@ kx::ProgramMenuOpeners Recording(OpenLog& log) {
     o.control = log.opener("control");
     o.ioControl = log.opener("ioControl");
     o.status = log.opener("status");
+    o.registerMap = log.opener("registerMap");
     return o;
 }
 
@@ -67,6 +68,8 @@ private slots:
                                      << "ioControl";
         QTest::newRow("Status") << "Command6"
                                 << "status";
+        QTest::newRow("Register Map") << "RegisterMapButton"
+                                      << "registerMap";
     }
     void buttonsOpenTheirScreens() {
         QFETCH(QString, button);
