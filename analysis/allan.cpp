@@ -227,20 +227,41 @@ double MedianOf(std::vector<double> values) {
     return *middle;
 }
 
-// The step (index into steps) where the interval changes for good, or npos: the median of the
-// IntervalWindow steps after a point against that of the steps before it (at least three each),
-// so that a gap or a late line is no change. Named at the first step nearer the new interval.
+// Whether the values from b on differ from those before b: the median of IntervalWindow of them
+// after against that of as many before (at least three each), so that a gap is no change.
 constexpr size_t IntervalWindow = 8;
+bool Differs(const std::vector<double>& values, size_t b, size_t end_before, double& before,
+             double& after) {
+    const auto at = [&](size_t i) { return values.begin() + static_cast<std::ptrdiff_t>(i); };
+    if (end_before < 3 || b + 3 > values.size()) return false;
+    before = MedianOf({at(end_before - std::min(end_before, IntervalWindow)), at(end_before)});
+    after = MedianOf({at(b), at(std::min(values.size(), b + IntervalWindow))});
+    return std::fabs(after - before) > 0.25 * std::min(before, after);
+}
+
+// The step (index into steps) where the interval changes for good, or npos, named at the first
+// step nearer the new interval. A line stamped late lengthens one step and shortens the next, so
+// on longer logs the mean step over IntervalSpan steps must change too: lateness cancels over a
+// span, where a real change adds up.
+constexpr size_t IntervalSpan = 4;
 size_t IntervalChange(const std::vector<double>& steps) {
+    std::vector<double> spans;  // spans[i]: the mean of steps i to i + IntervalSpan - 1
+    for (size_t i = 0; steps.size() >= 4 * IntervalSpan && i + IntervalSpan <= steps.size(); ++i) {
+        double sum = 0;
+        for (size_t k = i; k < i + IntervalSpan; ++k)
+            sum += steps[k];
+        spans.push_back(sum / double(IntervalSpan));
+    }
     for (size_t b = 3; b + 3 <= steps.size(); ++b) {
-        const auto at = [&](size_t i) { return steps.begin() + static_cast<std::ptrdiff_t>(i); };
-        const double before = MedianOf({at(b - std::min(b, IntervalWindow)), at(b)});
-        const double after = MedianOf({at(b), at(std::min(steps.size(), b + IntervalWindow))});
-        if (!(std::fabs(after - before) > 0.25 * std::min(before, after))) continue;
-        size_t j = b;
-        while (std::fabs(steps[j] - after) > std::fabs(steps[j] - before))
-            ++j;
-        return j;
+        double before = 0, after = 0, spanBefore = 0, spanAfter = 0;
+        if (!Differs(steps, b, b, before, after)) continue;
+        // Within a few lines of either end of a longer log too few spans lie on one side: such
+        // lines stay on the clock as they fall, a change there is not named.
+        if (!spans.empty() && !Differs(spans, b, b + 1 - IntervalSpan, spanBefore, spanAfter))
+            continue;
+        for (size_t j = b; j < steps.size(); ++j)
+            if (std::fabs(steps[j] - after) < std::fabs(steps[j] - before)) return j;
+        return b;
     }
     return std::string::npos;
 }

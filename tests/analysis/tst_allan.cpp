@@ -160,6 +160,28 @@ private slots:
         QVERIFY(std::abs(log->tau0 - 10) < 0.005);
     }
 
+    // Lines stamped up to 35 % of an interval late, as a log on a busy machine writes them: one
+    // interval and no gap; the same lateness over a real change of interval is still refused.
+    void lateStampsKeepTheClock() {
+        std::mt19937_64 engine(3);
+        std::uniform_real_distribution<double> late(0.0, 0.35);
+        std::vector<std::pair<double, double>> steady, changing;
+        for (int i = 0; i < 100; ++i) {
+            steady.push_back({i + late(engine), 1e-6});
+            changing.push_back({(i < 50 ? i : 49 + 0.55 * (i - 49)) + 0.5 * late(engine), 1e-6});
+        }
+        std::string why;
+        const auto log = kx::allan::ParseDriftLog(LogText(steady).toStdString(), why);
+        QVERIFY2(log, why.c_str());
+        QCOMPARE(log->gaps, size_t(0));
+        QCOMPARE(log->volts.size(), size_t(100));
+        QVERIFY(std::abs(log->tau0 - 1) < 0.02);
+        QVERIFY(!kx::allan::ParseDriftLog(LogText(changing).toStdString(), why));
+        QVERIFY2(QString::fromStdString(why).contains(QRegularExpression(
+                     "^line 5[0-3]: the interval changes from 1.0.. s to 0.5.. s")),
+                 why.c_str());
+    }
+
     // White noise on a steady drift, 5000 readings a second apart, with 1000 s of lines lost (and
     // two failed lines): on the log's clock the Allan deviation is that of the whole log within
     // 10 %; joined up, the drift across the gap would be a step in it.
