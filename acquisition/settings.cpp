@@ -106,7 +106,7 @@ bool Settings::Apply() const {
         // The mode register's CHOP bit is set when chopping is disabled.
         const int32_t wanted =
             *chop == "on" ? (modeValue & ~mode::ChopBit) : (modeValue | mode::ChopBit);
-        if (!WriteChecked(RegisterMap::Mode, wanted, mode::FieldError)) return false;
+        if (!WriteChecked(RegisterMap::Mode, wanted, ProgrammingError)) return false;
         modeValue = wanted;
     }
     const bool chopOn = ChopEnabledIn(modeValue);
@@ -117,12 +117,12 @@ bool Settings::Apply() const {
         if (digits.size() > 2 && (digits[1] == 'x' || digits[1] == 'X')) digits.erase(0, 2);
         word = FilterWordFromEntry(digits, chopOn);
     }
-    if (word && !WriteChecked(RegisterMap::Filter, *word, ProgrammingErrorLower)) return false;
+    if (word && !WriteChecked(RegisterMap::Filter, *word, ProgrammingError)) return false;
 
     if (channel || range || polarity) {
         Register control = Register::For(RegisterMap::AdcControl);
         const int32_t value = ControlByte(ReadValue(control));
-        if (!WriteChecked(RegisterMap::AdcControl, value, control::ProgramError)) return false;
+        if (!WriteChecked(RegisterMap::AdcControl, value, ProgrammingError)) return false;
     }
     return true;
 }

@@ -71,8 +71,8 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
     if (!files::LoadRun(o.file, o.hex, run, why)) return Failure(why);
     if (run.codes.size() < MinAnalysisCodes)
         return Failure("analyse needs at least 10 codes, " +
-                       (o.file == "-" ? std::string("standard input") : o.file) + " holds " +
-                       std::to_string(run.codes.size()));
+                       (o.file == "-" ? std::string("standard input") : Quoted(o.file)) +
+                       " holds " + std::to_string(run.codes.size()));
 
     auto analyse = [&](int32_t byte) {
         byte = named.ControlByte(byte);

@@ -15,6 +15,8 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include "acquisition/settings.h"
 #include "converter/adc_control_fields.h"
@@ -74,32 +76,27 @@ std::string FilterText(int32_t filter) {
     return word;
 }
 
-std::string CsvText(const Run& run, const std::vector<double>& seconds) {
+std::string CsvHead(const Run& run) {
     const Registers r(run);
-    const Scaling scaling = Scaling::Of(r.adcControl, run.referenceVolts);
-    std::string text = "# kx3105 capture: range=" + RangeName(adc::RangeCode(r.adcControl)) +
-                       ", polarity=" + PolarityName(r.adcControl) +
-                       ", ref=" + FormatDouble("%g", run.referenceVolts) +
-                       ", rate_hz=" + FormatDouble("%.2f", r.rate()) +
-                       ", filter=" + FilterText(r.filter) +
-                       ", chop=" + (ChopEnabledIn(r.mode) ? "on" : "off") +
-                       ", channel=" + ChannelName(adc::ChannelCode(r.adcControl)) +
-                       ", started=" + StartedText(run) + BoardField(run) + "\n";
-    text += "index,time_s,code,volts\n";
-    for (size_t i = 0; i < run.codes.size(); ++i) {
-        const double t = i < seconds.size() ? seconds[i] : 0.0;
-        text += std::to_string(i + 1) + "," + FormatDouble("%.6f", t) + "," +
-                std::to_string(run.codes[i]) + "," +
-                FormatDouble("%.9g", scaling.CodeToVolts(run.codes[i])) + "\n";
-    }
-    return text;
+    return "# kx3105 capture: range=" + RangeName(adc::RangeCode(r.adcControl)) +
+           ", polarity=" + PolarityName(r.adcControl) +
+           ", ref=" + FormatDouble("%g", run.referenceVolts) +
+           ", rate_hz=" + FormatDouble("%.2f", r.rate()) + ", filter=" + FilterText(r.filter) +
+           ", chop=" + (ChopEnabledIn(r.mode) ? "on" : "off") +
+           ", channel=" + ChannelName(adc::ChannelCode(r.adcControl)) +
+           ", started=" + StartedText(run) + BoardField(run) + "\n" + "index,time_s,code,volts\n";
 }
 
-std::string JsonText(const Run& run) {
+// The JSON object with its settings, split where the codes go: the keys are written in
+// nlohmann-json's order, so the codes sit between "chop" and "filter".
+std::pair<std::string, std::string> JsonHeadAndTail(const Run& run) {
     nlohmann::json j = CaptureSettings(run);
     if (!run.board.empty()) j["board"] = run.board;
-    j["codes"] = run.codes;
-    return j.dump() + "\n";
+    j["codes"] = nlohmann::json::array();
+    const std::string text = j.dump();
+    const std::string codes = "\"codes\":[";
+    const size_t at = text.find(codes) + codes.size();
+    return {text.substr(0, at), text.substr(at) + "\n"};
 }
 
 // A "name=value" setting from a CSV capture's first line.
@@ -305,6 +302,7 @@ bool FastDecimalRun(std::string_view text, std::vector<int32_t>& run) {
         codes.push_back(static_cast<int32_t>(value));
         at = end + 1;
     }
+    if (codes.empty()) return false;  // an empty text: the data file's reader says so
     run = std::move(codes);
     return true;
 }
@@ -323,11 +321,63 @@ nlohmann::json CaptureSettings(const Run& run) {
             {"started", StartedText(run)}};
 }
 
+RunWriter::RunWriter(RunFormat format, bool hex, const Run& settings, Sink sink)
+    : format_(format),
+      hex_(hex),
+      scaling_(Scaling::Of(settings.adcControl.value_or(0), settings.referenceVolts)),
+      sink_(std::move(sink)) {
+    if (format == RunFormat::Csv) buffer_ = CsvHead(settings);
+    if (format == RunFormat::Json) std::tie(buffer_, tail_) = JsonHeadAndTail(settings);
+}
+
+bool RunWriter::Add(int32_t code, double seconds) {
+    if (failed_) return false;
+    ++written_;
+    switch (format_) {
+        case RunFormat::Dat:
+            buffer_ +=
+                datafile::CodeLine(code, hex_ ? datafile::Form::Hex : datafile::Form::Decimal);
+            buffer_ += "\r\n";
+            break;
+        case RunFormat::Csv: {
+            char line[96];
+            std::snprintf(line, sizeof line, "%lld,%.6f,%d,%.9g\n",
+                          static_cast<long long>(written_), seconds, code,
+                          scaling_.CodeToVolts(code));
+            buffer_ += line;
+            break;
+        }
+        case RunFormat::Json:
+            if (written_ > 1) buffer_ += ',';
+            buffer_ += std::to_string(code);
+            break;
+    }
+    return buffer_.size() < 65536 || Flush();
+}
+
+bool RunWriter::Flush() {
+    if (!failed_ && !buffer_.empty()) failed_ = !sink_(buffer_);
+    buffer_.clear();
+    return !failed_;
+}
+
+bool RunWriter::Finish() {
+    buffer_ += tail_;
+    tail_.clear();
+    return Flush();
+}
+
 std::string RunText(RunFormat format, bool hex, const Run& run,
                     const std::vector<double>& seconds) {
-    if (format == RunFormat::Csv) return CsvText(run, seconds);
-    if (format == RunFormat::Json) return JsonText(run);
-    return datafile::RunText(run.codes, hex ? datafile::Form::Hex : datafile::Form::Decimal);
+    std::string text;
+    RunWriter writer(format, hex, run, [&text](std::string_view piece) {
+        text += piece;
+        return true;
+    });
+    for (size_t i = 0; i < run.codes.size(); ++i)
+        writer.Add(run.codes[i], i < seconds.size() ? seconds[i] : 0.0);
+    writer.Finish();
+    return text;
 }
 
 bool ReadInputText(const std::string& path, std::string& text, std::string& why) {
@@ -340,25 +390,28 @@ bool ReadInputText(const std::string& path, std::string& text, std::string& why)
     // Devices and pipes can be endless: only plain files (or links to them) are read.
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
-        why = "cannot open " + path + ": " + SystemReason(errno);
+        why = "cannot open " + Quoted(path) + ": " + SystemReason(errno);
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        why = "cannot open " + path + ": not a regular file";
+        why = "cannot open " + Quoted(path) + ": not a regular file";
         return false;
     }
     if (!ReadWhole(path, static_cast<size_t>(info.st_size), text)) {
-        why = "cannot open " + path + ": " + SystemReason(errno);
+        why = "cannot open " + Quoted(path) + ": " + SystemReason(errno);
         return false;
     }
     return true;
 }
 
 bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why) {
-    const std::string name = path == "-" ? "standard input" : path;
     std::string text;
     if (!ReadInputText(path, text, why)) return false;
+    return RunFromText(text, path == "-" ? "standard input" : Quoted(path), hex, run, why);
+}
 
+bool RunFromText(const std::string& text, const std::string& name, bool hex, Run& run,
+                 std::string& why) {
     run = Run{};
     const size_t first = text.find_first_not_of(" \t\r\n");
     const bool json = first != std::string::npos && text[first] == '{';
