@@ -35,7 +35,8 @@ const std::array<BoardOptionText, 10> Table{{
      Program::Tool,
      {"load the simulated board's registers from FILE when it exists",
       "and save them there at exit, so that several calls see one",
-      "board; calls on one FILE wait for each other"}},
+      "board; calls on one FILE wait for each other through",
+      "FILE.lock beside it, which stays there"}},
     {"--no-board-check",
      nullptr,
      false,
@@ -111,7 +112,7 @@ std::optional<std::string> ApplyBoardOption(BoardOptions& o, std::string_view na
         o.simulate = true;
     } else if (name == "--sim-speed") {
         const auto speed = sim::ParseSpeed(v);
-        if (!speed) return "unknown speed '" + v + "' (realtime, fast)";
+        if (!speed) return "--sim-speed takes realtime or fast, not '" + v + "'";
         o.sim.speed = *speed;
         o.simulate = true;
     } else if (name == "--sim-input") {

@@ -147,7 +147,7 @@ Settings::Applied Settings::Apply() const {
     if (chop) {
         // The mode register's CHOP bit is set when chopping is disabled.
         const int32_t wanted = chopOn ? (modeValue & ~mode::ChopBit) : (modeValue | mode::ChopBit);
-        if (!WriteChecked(RegisterMap::Mode, wanted, mode::FieldError)) return applied;
+        if (!WriteChecked(RegisterMap::Mode, wanted, ProgrammingError)) return applied;
         modeValue = wanted;
     }
     std::optional<int> word;
@@ -161,12 +161,12 @@ Settings::Applied Settings::Apply() const {
         if (digits.size() > 2 && (digits[1] == 'x' || digits[1] == 'X')) digits.erase(0, 2);
         word = FilterWordFromEntry(digits, chopOn);
     }
-    if (word && !WriteChecked(RegisterMap::Filter, *word, ProgrammingErrorLower)) return applied;
+    if (word && !WriteChecked(RegisterMap::Filter, *word, ProgrammingError)) return applied;
 
     if (channel || range || polarity) {
         Register control = Register::For(RegisterMap::AdcControl);
         const int32_t value = ControlByte(ReadValue(control));
-        if (!WriteChecked(RegisterMap::AdcControl, value, control::ProgramError)) return applied;
+        if (!WriteChecked(RegisterMap::AdcControl, value, ProgrammingError)) return applied;
     }
     applied.ok = true;
     return applied;

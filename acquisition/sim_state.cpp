@@ -62,10 +62,18 @@ bool SimStateFile::Open(const std::string& path, std::string& why) {
         why = path + " is not a regular file";
         return false;
     }
+    // The lock is a file of its own beside the state, made once and left there; a link in its
+    // place is never followed, so the lock cannot be made to create or touch another file.
     const std::string lockPath = path + ".lock";
-    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (lockFd_ < 0) {
-        why = "cannot open " + lockPath + ": " + SystemReason(errno);
+        why = errno == ELOOP ? lockPath + " is a symbolic link, not the state file's lock"
+                             : "cannot open " + lockPath + ": " + SystemReason(errno);
+        return false;
+    }
+    struct stat lockInfo {};
+    if (fstat(lockFd_, &lockInfo) != 0 || !S_ISREG(lockInfo.st_mode)) {
+        why = lockPath + " is not a regular file, not the state file's lock";
         return false;
     }
     while (flock(lockFd_, LOCK_EX) != 0) {

@@ -6,7 +6,8 @@
 
 // The --sim-state file: the simulated board's registers kept from one call to the next. Calls on
 // one file take an advisory lock on FILE.lock beside it for their whole run, so they follow each
-// other; the file is replaced atomically. Plain C++ (POSIX calls).
+// other; the lock file stays once made, and a symbolic link in its place is refused. The file is
+// replaced atomically. Plain C++ (POSIX calls).
 
 namespace kx {
 

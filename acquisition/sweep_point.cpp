@@ -27,20 +27,23 @@ std::optional<std::string> ProgramSweepPoint(const SweepSetting& setting) {
             v = control::WithRange(v, setting.rangeCode);
             return control::WithUnipolar(v, setting.unipolar);
         },
-        control::ProgramError);
-    if (!control.matches()) return control::ProgramError;
+        ProgrammingError);
+    if (!control.matches()) return ProgrammingError;
 
     Register filter = Register::For(RegisterMap::Filter);
     if (!ProgramFilterWord(filter, setting.filterWord, {})) {
-        const char* message = setting.filterFromRate ? ProgrammingError : ProgrammingErrorLower;
-        ShowMessage(message, Icon::Warning);
-        return message;
+        ShowMessage(ProgrammingError, Icon::Warning);
+        return ProgrammingError;
     }
 
     Register mode = Register::For(RegisterMap::Mode);
-    if (!mode::ProgramBit(mode, mode::ChopBit, !setting.chopEnabled).matches())
-        return mode::FieldError;
-    if (!mode::ProgramCode(mode, ContinuousConversion).matches()) return mode::CodeError;
+    const auto chop = UpdateRegister(
+        mode, [&](int32_t v) { return mode::WithBit(v, mode::ChopBit, !setting.chopEnabled); },
+        ProgrammingError);
+    if (!chop.matches()) return ProgrammingError;
+    const auto code = UpdateRegister(
+        mode, [](int32_t v) { return mode::WithCode(v, ContinuousConversion); }, ProgrammingError);
+    if (!code.matches()) return ProgrammingError;
     return std::nullopt;
 }
 

@@ -18,9 +18,6 @@ struct SweepSetting {
     bool unipolar = false;
     bool chopEnabled = true;  // mode bit 7 clear
     int filterWord = 0x45;
-    // The word was worked out from a rate in hertz: a mismatch is then worded as the filter
-    // screen's rate entry words it ("Error Programming KX3105"), else as its word entry does.
-    bool filterFromRate = false;
     int settle = 3;    // results discarded after programming
     int count = 1000;  // codes captured, at least 1
     float referenceVolts = DefaultReferenceVolts;
@@ -30,8 +27,8 @@ struct SweepSetting {
 };
 
 // Programs the ADC control register, the filter word and the mode register (chopping, then
-// continuous conversion), each read back. nullopt when all took; else the message shown (the
-// register screen's words for the register that differed), and nothing more is written.
+// continuous conversion), each read back. nullopt when all took; else the message shown ("Error
+// Programming KX3105", spelt one way whichever register differed), and nothing more is written.
 std::optional<std::string> ProgramSweepPoint(const SweepSetting& setting);
 
 }  // namespace kx

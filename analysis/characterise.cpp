@@ -17,10 +17,13 @@ std::optional<double> UpdateRateOf(int32_t modeValue, int32_t filterWord) {
 }
 
 SweepOutcome SweepPoint(const SweepSetting& setting, const std::atomic<bool>& stop,
-                        const std::function<void(int read, int count)>& progress) {
+                        const std::function<void(int read, int count)>& progress,
+                        std::vector<int32_t>* buffer) {
     if (const auto failure = ProgramSweepPoint(setting))
         return {StepResult::ProgrammingFailed, *failure, std::nullopt};
-    std::vector<int32_t> codes;
+    std::vector<int32_t> own;
+    std::vector<int32_t>& codes = buffer ? *buffer : own;
+    codes.clear();
     codes.reserve(static_cast<size_t>(std::max(setting.count, 0)));
     const ReadResult read =
         ReadCodes(setting.count, {.settle = setting.settle}, stop, [&](int32_t code) {
@@ -57,14 +60,17 @@ SweepRow SweepFigures(std::span<const int32_t> codes, const SweepSetting& settin
 }
 
 std::optional<LogLine> TakeLogLine(int average, const Scaling& scaling,
-                                   const std::atomic<bool>& stop) {
+                                   const std::atomic<bool>& stop, const LineLimits& limits) {
     LogLine line;
     line.time = allan::Clock::now();
     line.status = "ok";
-    std::vector<int32_t> codes;
+    std::vector<int32_t> own;
+    std::vector<int32_t>& codes = limits.codes ? *limits.codes : own;
+    codes.clear();
     const ReadResult read = ReadCodes(std::max(average, 1), {}, stop, [&](int32_t code) {
         codes.push_back(code);
-        return true;
+        return !limits.until || std::chrono::steady_clock::now() < *limits.until ||
+               codes.size() >= static_cast<size_t>(std::max(average, 1));
     });
     if (read.end == ReadEnd::Stopped) return std::nullopt;
     if (read.end == ReadEnd::TimedOut) line.status = run::ReadErrorMessage;

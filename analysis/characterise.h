@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -52,9 +53,12 @@ struct SweepOutcome {
 // Programs the point (ProgramSweepPoint: a mismatch shown in the register screen's words and the
 // point abandoned), then discards `settle` results and captures `count` codes. A time-out shows
 // "Error Reading Data from KX3105". `stop` is looked at before every code; `progress` (may be
-// empty) is called after every captured code.
+// empty) is called after every captured code. `codes` (may be null) is a buffer the caller has
+// reserved for setting.count codes, so that a sweep asks for its memory once, before the first
+// point; without it the point reserves its own.
 SweepOutcome SweepPoint(const SweepSetting& setting, const std::atomic<bool>& stop,
-                        const std::function<void(int read, int count)>& progress = {});
+                        const std::function<void(int read, int count)>& progress = {},
+                        std::vector<int32_t>* codes = nullptr);
 
 // The row's figures from captured codes (a sweep point's last step, on its own for callers that
 // have the codes already).
@@ -71,10 +75,17 @@ struct LogLine {
     std::string status;              // "ok" or the message
 };
 
+// What bounds a line besides its stop flag: a buffer the caller reserved for the line's codes
+// (a long log asks for its memory once), and a time by which the line must be complete.
+struct LineLimits {
+    std::vector<int32_t>* codes = nullptr;
+    std::optional<std::chrono::steady_clock::time_point> until;
+};
+
 // Reads `average` codes (at least 1) and averages them; volts from the scaling (the noise
-// analysis's, Scaling::Shown): bipolar code 0x800000 is 0 V. nullopt when `stop` was set before
-// the line was complete.
+// analysis's, Scaling::Shown): bipolar code 0x800000 is 0 V. nullopt when `stop` was set, or the
+// time `limits.until` passed, before the line was complete.
 std::optional<LogLine> TakeLogLine(int average, const Scaling& scaling,
-                                   const std::atomic<bool>& stop);
+                                   const std::atomic<bool>& stop, const LineLimits& limits = {});
 
 }  // namespace kx::characterise

@@ -105,7 +105,7 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
         },
         why);
     if (!loaded) return Failure(why);
-    const std::string name = o.file == "-" ? std::string("standard input") : o.file;
+    const std::string name = o.file == "-" ? std::string("standard input") : Quoted(o.file);
     if (sums.count() < MinAnalysisCodes)
         return Failure("analyse needs at least 10 codes, " + name + " holds " +
                        std::to_string(sums.count()) +

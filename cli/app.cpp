@@ -1,4 +1,5 @@
 #include <iostream>
+#include <new>
 
 #include "cli/commands.h"
 #include "cli/output.h"
@@ -71,11 +72,12 @@ std::string Tool::GeneralHelp() const {
     text += BoardOptionsText();
     text +=
         "\n"
-        "A FILE operand or -o FILE of - is standard input or output. Hexadecimal values take an\n"
+        "A FILE operand or -o FILE of - is standard input or output; an -o FILE that is a FIFO\n"
+        "or a device (/dev/null) is written to as a stream. Hexadecimal values take an\n"
         "optional 0x.\n"
         "\n"
         "Exit status: 0 success, 1 the board or a file failed, 2 usage error, 130 and 143 a\n"
-        "capture, sweep or log ended by SIGINT or SIGTERM (what it had read kept).\n"
+        "capture, sweep, log or scan ended by SIGINT or SIGTERM (what it had read kept).\n"
         "'kx3105-cli COMMAND --help' explains a command; --version shows the version.\n";
     return text;
 }
@@ -122,6 +124,9 @@ int Tool::Run(int argc, char** argv) {
             return commands_[i].second();
         } catch (const UsageError& e) {
             return Usage(e.why);
+        } catch (const std::bad_alloc&) {
+            // Where a command knows its count it asks up front; this is the rest.
+            return Failure("not enough memory");
         }
     }
     return Usage("no command given (kx3105-cli --help lists them)");

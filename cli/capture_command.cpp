@@ -92,48 +92,52 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
     o.settings.Check();
 
     // The output is created before the first conversion, so a bad name fails at once; it takes
-    // the name only when the capture is whole (or ended by a signal).
+    // the name only when the capture is whole (or ended by a signal). The codes go into it as
+    // they are read, so a capture of any length holds no more than a buffer.
     const bool toStdout = !o.output || *o.output == "-";
+    const std::string name = toStdout ? std::string() : Quoted(*o.output);
     files::AtomicFile file;
-    if (!toStdout && !file.Open(*o.output))
-        return Failure("Error creating File: cannot create " + *o.output + ": " + file.error());
+    if (!toStdout && !file.Open(*o.output, files::Streams::Written))
+        return Failure("Error Creating File: cannot create " + name + ": " + file.error());
 
     return WithBoard(global, [&](const Board& board) {
         if (const int status = o.settings.Write(); status != ExitOk) return status;
-        Run run = RunAsSetNow(ref);
-        run.codes.reserve(static_cast<size_t>(count));
-        std::vector<double> seconds;
-        ConversionTimes times(board, run.rateHz);
+        const Run setAs = RunAsSetNow(ref);
+        ConversionTimes times(board, setAs.rateHz);
+        bool writeFailed = false;
+        files::RunWriter writer(format, o.hex, setAs, [&](std::string_view text) {
+            writeFailed = toStdout ? WriteStdout(text) != ExitOk : !file.Write(text);
+            return !writeFailed;
+        });
+        auto failedWrite = [&] {
+            // Standard output has said why already.
+            return toStdout
+                       ? ExitFailure
+                       : Failure("Error Creating File: cannot write " + name + ": " + file.error());
+        };
         const auto progress = TerminalProgress();
+        int read = 0;
         StopSignals signals;
-        const ReadResult read =
+        const ReadResult result =
             ReadCodes(count, {.continuous = true}, signals.flag(), [&](int32_t code) {
-                run.codes.push_back(code);
-                if (format == files::RunFormat::Csv) seconds.push_back(times.next());
-                if (progress) progress(static_cast<int>(run.codes.size()), count);
-                return true;
+                ++read;
+                if (progress) progress(read, count);
+                return writer.Add(code, format == files::RunFormat::Csv ? times.next() : 0.0);
             });
         signals.Release();
+        if (writeFailed) return failedWrite();
         // A failed capture leaves an existing output as it was.
-        if (read.end == ReadEnd::TimedOut) {
+        if (result.end == ReadEnd::TimedOut) {
             ShowMessage(run::ReadErrorMessage, Icon::Warning);
             return ExitFailure;
         }
-        const std::vector<int32_t>& codes = run.codes;
-
-        const std::string text = files::RunText(format, o.hex, run, seconds);
-        if (toStdout) {
-            if (WriteStdout(text) != ExitOk) return ExitFailure;
-        } else if (!file.Write(text) || !file.Commit()) {
-            return Failure("Error Creating File: cannot write " + *o.output + ": " + file.error());
-        }
-        if (format == files::RunFormat::Dat &&
-            codes.size() > static_cast<size_t>(datafile::MaxCodes))
-            Remark(std::to_string(codes.size()) +
+        if (!writer.Finish() || (!toStdout && !file.Commit())) return failedWrite();
+        if (format == files::RunFormat::Dat && read > datafile::MaxCodes)
+            Remark(std::to_string(read) +
                    " codes written; the program's Read from File "
                    "takes at most 5000");
-        if (read.end == ReadEnd::Stopped) {
-            Note("interrupted after " + std::to_string(codes.size()) + " codes");
+        if (result.end == ReadEnd::Stopped) {
+            Note("interrupted after " + std::to_string(read) + " codes");
             return signals.exitStatus();
         }
         return ExitOk;
@@ -153,7 +157,9 @@ void RegisterCapture(Tool& tool) {
          "before the first conversion and takes its name only when the capture ends: a time-out\n"
          "(\"Error Reading Data from KX3105\", exit 1) leaves an existing file as it was. SIGINT\n"
          "and SIGTERM end the capture with the codes read so far written (\"interrupted after N\n"
-         "codes\", exit 130 and 143). Progress goes to standard error when it is a terminal.\n"
+         "codes\", exit 130 and 143). The codes are written as they are read, so any count\n"
+         "needs the same little memory; to standard output, a FIFO or a device they go out as\n"
+         "they come. Progress goes to standard error when it is a terminal.\n"
          "\n"
          "  --format FORMAT    dat (the default): the data file, one code per line, decimal or\n"
          "                     with --hex hexadecimal, CR LF line ends; more than 5000 codes is\n"
@@ -165,8 +171,8 @@ void RegisterCapture(Tool& tool) {
          "                     update periods; on a board the PC's clock as each is ready).\n"
          "                     json: one object with those settings and the array codes.\n"
          "  --hex              write hexadecimal codes (dat)\n"
-         "  -o FILE            write to FILE (replaced without asking); - or none: standard\n"
-         "                     output\n"
+         "  -o FILE            write to FILE (replaced without asking; a FIFO or device is\n"
+         "                     written to); - or none: standard output\n"
          "  --ref VOLTS        reference voltage for the volts of csv (default 2.5)\n"
          "  --channel NAME     AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2 ... AIN7-AIN8, ...\n"
          "  --range RANGE      20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V\n"

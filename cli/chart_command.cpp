@@ -69,7 +69,8 @@ int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&
     QCustomPlot plot;
     setup(plot);
 
-    // Drawn in memory, then written whole: PDF for a name ending in .pdf, else PNG.
+    // Drawn in memory, then written whole (or as a stream to a FIFO or device): PDF for a name
+    // ending in .pdf, else PNG.
     const bool pdf =
         request.output != "-" && QFileInfo(QString::fromStdString(request.output))
                                          .suffix()
@@ -79,8 +80,8 @@ int DrawChart(const ChartRequest& request, const std::function<void(QCustomPlot&
     if (image.isEmpty()) return Failure("cannot draw the chart");
     const std::string_view bytes(image.constData(), static_cast<size_t>(image.size()));
     if (request.output == "-") return WriteStdout(bytes);
-    const std::string why = files::SaveAtomically(request.output, bytes);
-    return why.empty() ? ExitOk : Failure("cannot write " + request.output + ": " + why);
+    const std::string why = files::SaveAtomically(request.output, bytes, files::Streams::Written);
+    return why.empty() ? ExitOk : Failure("cannot write " + Quoted(request.output) + ": " + why);
 }
 
 int RenderChart(const ChartRequest& request) {

@@ -103,8 +103,8 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
 
     if (out != "-") {
         std::string why;
-        if (!files::IsSaveTarget(out, &why))
-            return Failure("cannot write " + out + (why.empty() ? "" : ": " + why));
+        if (!files::IsSaveTarget(out, &why, files::Streams::Written))
+            return Failure("cannot write " + Quoted(out) + (why.empty() ? "" : ": " + why));
     }
     // Standard input is read once: by the renderer, when it draws.
     if (!csv && o.file == "-") return charts(request);
@@ -113,8 +113,8 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
     if (!csv) return charts(request);
     const std::string text = ChartCsv(chart, run, request.binWidth);
     if (out == "-") return WriteStdout(text);
-    const std::string why = files::SaveAtomically(out, text);
-    return why.empty() ? ExitOk : Failure("cannot write " + out + ": " + why);
+    const std::string why = files::SaveAtomically(out, text, files::Streams::Written);
+    return why.empty() ? ExitOk : Failure("cannot write " + Quoted(out) + ": " + why);
 }
 
 }  // namespace

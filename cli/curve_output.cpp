@@ -46,8 +46,8 @@ int CurveOutput::Check(const char* command) const {
     }
     if (output && *output != "-") {
         std::string why;
-        if (!files::IsSaveTarget(*output, &why))
-            return Failure("cannot write " + *output + (why.empty() ? "" : ": " + why));
+        if (!files::IsSaveTarget(*output, &why, files::Streams::Written))
+            return Failure("cannot write " + Quoted(*output) + (why.empty() ? "" : ": " + why));
     }
     return ExitOk;
 }
@@ -76,8 +76,8 @@ int CurveOutput::WriteCsv(const std::string& header, const CurveData& curve,
         text += '\n';
     }
     if (toStdout()) return WriteStdout(text);
-    const std::string why = files::SaveAtomically(*output, text);
-    return why.empty() ? ExitOk : Failure("cannot write " + *output + ": " + why);
+    const std::string why = files::SaveAtomically(*output, text, files::Streams::Written);
+    return why.empty() ? ExitOk : Failure("cannot write " + Quoted(*output) + ": " + why);
 }
 
 }  // namespace kx::cli

@@ -65,7 +65,7 @@ int Analyse(const DriftOptions& o, CurveData& curve) {
     std::string text;
     std::string why;
     if (!files::ReadInputText(o.file, text, why)) return Failure(why);
-    const std::string name = o.file == "-" ? std::string("standard input") : o.file;
+    const std::string name = o.file == "-" ? std::string("standard input") : Quoted(o.file);
     const auto series = allan::ParseDriftLog(text, why);
     if (!series) return Failure("no Allan deviation of " + name + ": " + why);
     const auto points = allan::OverlappingDeviation(series->volts, series->tau0);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,38 +71,57 @@ std::string LineText(const characterise::LogLine& line) {
            CsvField(line.status) + "\n";
 }
 
-// The log file, each line handed to the system in one write and synced.
+// The log file: held by one run at a time (a lock on the file itself), each line handed to the
+// system in one write and synced; a write that fails part way is cut back to the last whole line.
 class LogFile {
 public:
     ~LogFile() {
-        if (fd_ > 2) close(fd_);
+        // A log refused before its first line leaves no file it made itself.
+        if (created_ && !started_) unlink(path_.c_str());
+        if (fd_ > 2) close(fd_);  // releases the lock
     }
 
-    // A new or empty file gets the header; an existing drift log is continued after its last
-    // whole line (a line cut by a power cut is dropped); anything else is refused.
+    // Checks the target and takes it: an existing drift log is continued after its last whole
+    // line (a line cut by a power cut is dropped); a FIFO or a device is written to as it is;
+    // anything else, or a log another run is writing, is refused. Nothing is written yet.
     bool Open(const std::string& path, std::string& why) {
         path_ = path;
+        name_ = path == "-" ? std::string("standard output") : Quoted(path);
         if (path == "-") {
             fd_ = STDOUT_FILENO;
-            return Append(std::string(allan::DriftLogHeader) + "\n", why);
+            return true;
         }
         std::string reason;
-        if (!files::IsSaveTarget(path, &reason)) {
-            why = "cannot write " + path + (reason.empty() ? "" : ": " + reason);
+        if (!files::IsSaveTarget(path, &reason, files::Streams::Written)) {
+            why = "cannot write " + name_ + (reason.empty() ? "" : ": " + reason);
             return false;
         }
-        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        struct stat info {};
+        if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            fd_ = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            return fd_ >= 0 || Fail(why);
+        }
+        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created_ = fd_ >= 0;
+        if (fd_ < 0 && errno == EEXIST) fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (fd_ < 0) return Fail(why);
+        if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) return Fail(why);
+            why = name_ + " is being written by another log; it is left to that one";
+            return false;
+        }
+        regular_ = true;
         std::string text;
         char buffer[65536];
         for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) != 0;) {
+            if (n < 0 && errno == EINTR) continue;
             if (n < 0) return Fail(why);
             text.append(buffer, static_cast<size_t>(n));
         }
-        if (text.empty()) return Append(std::string(allan::DriftLogHeader) + "\n", why);
-        if (text.rfind(std::string(allan::DriftLogHeader) + "\n", 0) != 0 &&
-            text.rfind(std::string(allan::DriftLogHeader) + "\r\n", 0) != 0) {
-            why = path + " is not a drift log (its first line is not " + allan::DriftLogHeader +
+        if (text.empty()) return true;
+        const std::string header = allan::DriftLogHeader;
+        if (text.rfind(header + "\n", 0) != 0 && text.rfind(header + "\r\n", 0) != 0) {
+            why = name_ + " is not a drift log (its first line is not " + header +
                   "); it is left as it was";
             return false;
         }
@@ -111,12 +131,25 @@ public:
         return true;
     }
 
+    // The header, unless an existing log is continued: the log has begun.
+    bool Start(std::string& why) {
+        started_ = true;
+        return continued_ || Append(std::string(allan::DriftLogHeader) + "\n", why);
+    }
+
     bool Append(const std::string& line, std::string& why) {
+        const off_t before = regular_ ? lseek(fd_, 0, SEEK_CUR) : -1;
         size_t done = 0;
         while (done < line.size()) {
             const ssize_t n = write(fd_, line.data() + done, line.size() - done);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return Fail(why);
+            if (n < 0) {
+                // A full disk takes part of a line and then refuses the rest: the part goes.
+                const int error = errno;
+                if (before >= 0 && ftruncate(fd_, before) == 0) lseek(fd_, before, SEEK_SET);
+                errno = error;
+                return Fail(why);
+            }
             done += static_cast<size_t>(n);
         }
         // A pipe or a terminal cannot be synced, and needs no sync.
@@ -125,16 +158,20 @@ public:
     }
 
     bool continued() const { return continued_; }
+    const std::string& name() const { return name_; }
 
 private:
     bool Fail(std::string& why) {
-        why = "cannot write " + (path_ == "-" ? std::string("standard output") : path_) + ": " +
-              SystemReason(errno);
+        why = "cannot write " + name_ + ": " + SystemReason(errno);
         return false;
     }
 
     int fd_ = -1;
     std::string path_;
+    std::string name_;
+    bool regular_ = false;
+    bool created_ = false;  // made by this run
+    bool started_ = false;
     bool continued_ = false;
 };
 
@@ -149,9 +186,37 @@ bool WaitUntil(std::chrono::steady_clock::time_point when, const std::atomic<boo
     return false;
 }
 
+// Lines closer than the log's clock (milliseconds) could not be told apart.
+constexpr double ShortestInterval = 0.001;
+
+// The seconds one line takes on a board that converts in real time: `average` update periods
+// (the first result comes within one). None on the fast simulated board, whose converter runs
+// on a clock of its own.
+std::optional<double> LineSeconds(const GlobalOptions& global, int average) {
+    if (global.board.simulate && global.board.sim.speed == sim::Speed::Fast) return std::nullopt;
+    Register mode = Register::For(RegisterMap::Mode);
+    Register filter = Register::For(RegisterMap::Filter);
+    const auto rate = characterise::UpdateRateOf(ReadValue(mode), ReadValue(filter));
+    if (!rate) return std::nullopt;
+    return average / *rate;
+}
+
+// Four significant digits, rounded up: the minimum named is one that is taken.
+std::string SecondsUp(double seconds) {
+    const double step = std::pow(10.0, std::floor(std::log10(seconds)) - 3);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", std::ceil(seconds / step) * step);
+    return text;
+}
+
 int RunLog(const GlobalOptions& global, const LogOptions& o) {
     if (!o.every) throw UsageError{"log needs --every SECONDS"};
     const double every = PositiveSeconds(o.every, "--every");
+    if (every < ShortestInterval)
+        throw UsageError{
+            "--every takes at least 0.001 seconds (the log's times are in "
+            "milliseconds), not '" +
+            *o.every + "'"};
     if (o.average < 1 || o.average > 10'000'000)
         throw UsageError{"log needs --average N, 1 to 10000000 codes a line"};
     std::optional<double> duration;
@@ -160,38 +225,75 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
     const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
     o.settings.Check();
 
-    // Opened before the board, so that a bad name fails at once.
+    // Asked for before anything starts: a line's codes are held until it is written.
+    std::vector<int32_t> codes;
+    if (!ReserveCodes(codes, o.average)) return ExitFailure;
+    // Opened before the board, so that a bad name or a log in use fails at once.
     LogFile file;
     std::string why;
     if (!file.Open(*o.output, why)) return Failure(why);
 
     return WithBoard(global, [&] {
         if (const int status = o.settings.Write(); status != ExitOk) return status;
+        const double need = LineSeconds(global, o.average).value_or(0);
+        if (every < need)
+            throw UsageError{"--every takes at least " + SecondsUp(need) + " s for " +
+                             std::to_string(o.average) + (o.average == 1 ? " code" : " codes") +
+                             " a line at " + FormatPattern(o.average / need, "#.##") +
+                             " Hz, not '" + *o.every + "'"};
         Register control = Register::For(RegisterMap::AdcControl);
         // Volts as the noise analysis scales them.
         const Scaling scaling = Scaling::Shown(ReadValue(control), ref);
         EnsureContinuousConversion();
-        Remark(std::string(file.continued() ? "continuing " : "logging to ") +
-               (*o.output == "-" ? std::string("standard output") : *o.output) + ": every " +
-               FormatGeneral(every) + " s, " + std::to_string(o.average) + " codes a line");
+        if (!file.Start(why)) return Failure(why);
+        Remark(std::string(file.continued() ? "continuing " : "logging to ") + file.name() +
+               ": every " + FormatGeneral(every) + " s, " + std::to_string(o.average) +
+               " codes a line");
 
         StopSignals signals;
-        const auto start = std::chrono::steady_clock::now();
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
+        const auto wallStart = allan::Clock::now();
         const auto interval = std::chrono::duration<double>(every);
+        const auto tick = [&](long long k) {
+            return start + std::chrono::duration_cast<Clock::duration>(k * interval);
+        };
+        characterise::LineLimits limits{.codes = &codes, .until = std::nullopt};
+        if (duration)
+            limits.until = start + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(*duration));
         long long lines = 0;
         long long failed = 0;
+        long long late = 0;
+        bool cut = false;
         int status = ExitOk;
         for (long long k = 0;; ++k) {
-            // Line k starts k intervals after the first; a late line does not move the others.
-            if (duration && k * every >= *duration * (1 - 1e-12)) break;
-            const auto when =
-                start +
-                std::chrono::duration_cast<std::chrono::steady_clock::duration>(k * interval);
-            if (!WaitUntil(when, signals.flag())) break;
-            const auto line = characterise::TakeLogLine(o.average, scaling, signals.flag());
-            if (!line) break;  // stopped part way: that line is not made
+            // Line k starts on its tick, k intervals after the first, so a late line moves no
+            // other. One that cannot start within half an interval of its tick is skipped.
+            const double behind = std::chrono::duration<double>(Clock::now() - start).count();
+            if (behind > (k + 0.5) * every) {
+                const auto next =
+                    std::max(k + 1, static_cast<long long>(std::ceil(behind / every - 0.5)));
+                late += next - k;
+                k = next;
+            }
+            // Every line starts and ends within the duration.
+            if (duration && (k * every >= *duration * (1 - 1e-12) ||
+                             k * every + need > *duration * (1 + 1e-12)))
+                break;
+            if (!WaitUntil(tick(k), signals.flag())) break;
+            auto line = characterise::TakeLogLine(o.average, scaling, signals.flag(), limits);
+            if (!line) {
+                cut = !signals.stopped();  // the duration ended it part way
+                break;
+            }
+            // Stamped with its tick, not the moment it began (up to half an interval later):
+            // the times stay on one interval, and a skipped line leaves a whole one missing,
+            // which drift takes as a gap.
+            line->time =
+                wallStart + std::chrono::duration_cast<allan::Clock::duration>(k * interval);
             if (!file.Append(LineText(*line), why)) {
-                status = Failure(why);
+                status = Failure(why + "; the log ends at its last whole line");
                 break;
             }
             ++lines;
@@ -199,6 +301,10 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
         }
         signals.Release();
         if (status != ExitOk) return status;
+        if (late)
+            Note(std::to_string(late) + (late == 1 ? " line" : " lines") +
+                 " skipped: they could not start on time");
+        if (cut) Note("the line under way at the end of the duration was left out");
         if (signals.stopped()) {
             Note("stopped after " + std::to_string(lines) + " lines");
             return signals.exitStatus();
@@ -219,21 +325,27 @@ void RegisterLog(Tool& tool) {
     CLI::App* c = tool.Add(
         {"log", "log --every SECONDS --average N [--duration D] -o FILE.csv [settings]",
          "a drift log: every SECONDS the mean of N codes, one CSV line each",
-         "Every SECONDS (from the start, so a late line does not shift the others) reads N codes\n"
-         "and writes one line under the header time,mean_code,volts,rms_codes,status: the time\n"
-         "the line began (ISO 8601, UTC, milliseconds), the mean code, its input voltage (range\n"
-         "and polarity from the ADC control register, --ref), the codes' sample standard\n"
-         "deviation, and ok or the message of what failed. A read that times out gives a line\n"
-         "with that message and logging goes on. Each line is written whole and synced to disk\n"
-         "before the next is taken, so a stopped run or a power cut loses at most the line\n"
-         "being made. An existing drift log is continued after its last whole line; another\n"
-         "file is refused. Runs for --duration seconds, or until SIGINT or SIGTERM (exit 130,\n"
-         "143); exit 1 when any line failed. Settings given are written first, each read back.\n"
+         "Every SECONDS (on a steady clock from the start, so a late line does not shift the\n"
+         "others) reads N codes and writes one line under the header\n"
+         "time,mean_code,volts,rms_codes,status: the time of the line's tick (ISO 8601, UTC,\n"
+         "milliseconds), the mean code, its input voltage (range and polarity from the ADC\n"
+         "control register, --ref), the codes' sample standard deviation, and ok or the message\n"
+         "of what failed. A read that times out gives a line with that message and logging goes\n"
+         "on. A line that cannot start within half an interval of its time is skipped, and the\n"
+         "skipped lines are counted at the end. Each line is written whole in one write and\n"
+         "synced to disk before the next is taken, so a stopped run, a full disk or a power cut\n"
+         "loses at most the line being made. One run at a time writes a log: a second one is\n"
+         "refused (exit 1). An existing drift log is continued after its last whole line;\n"
+         "another file is refused. Runs for --duration seconds, or until SIGINT or SIGTERM\n"
+         "(exit 130, 143); exit 1 when any line failed. Settings given are written first, each\n"
+         "read back.\n"
          "\n"
-         "  --every SECONDS    the interval between lines\n"
+         "  --every SECONDS    the interval between lines: at least 0.001 s, and on a board\n"
+         "                     converting in real time at least the N update periods a line\n"
+         "                     takes\n"
          "  --average N        codes averaged for a line\n"
-         "  --duration D       seconds to log: lines start at 0, SECONDS, ... before D\n"
-         "  -o FILE            the log (- is standard output)\n"
+         "  --duration D       seconds to log: every line starts and ends within D\n"
+         "  -o FILE            the log (- is standard output; a FIFO or device is written to)\n"
          "  --ref VOLTS        reference voltage for the volts (default 2.5)\n"
          "  --channel, --range, --polarity, --rate, --filter, --chop   as for capture\n"},
         [&tool] { return RunLog(tool.global(), o); });

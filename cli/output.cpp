@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 
 #include "core/numtext.h"
 
@@ -29,7 +30,7 @@ void SetQuiet(bool quiet) {
 
 void Note(const std::string& why) {
     EndProgressLine();
-    std::cerr << "kx3105-cli: " << why << std::endl;
+    std::cerr << "kx3105-cli: " << Escaped(why) << std::endl;
 }
 
 void Remark(const std::string& why) {
@@ -39,6 +40,16 @@ void Remark(const std::string& why) {
 int Failure(const std::string& why) {
     Note(why);
     return 1;
+}
+
+bool ReserveCodes(std::vector<int32_t>& codes, int64_t count) {
+    try {
+        codes.reserve(static_cast<size_t>(count));
+        return true;
+    } catch (const std::bad_alloc&) {
+        Note("not enough memory for " + std::to_string(count) + " codes");
+        return false;
+    }
 }
 
 int WriteStdout(std::string_view text) {

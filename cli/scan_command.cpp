@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/settings.h"
+#include "cli/stop_signals.h"
 #include "converter/adc_control_fields.h"
 #include "core/hex.h"
 #include "core/numtext.h"
@@ -85,60 +86,104 @@ void ParseChannel(const std::string& text, std::array<RowSetting, multi::Channel
     s.adcControl = rangeCode | (*unipolar ? adc::UnipolarBit : 0);
 }
 
+// The readings as text, pass by pass: the header (or the JSON array's opening) before the first,
+// so that what a stopped scan had read is whole on standard output.
+class ScanOutput {
+public:
+    ScanOutput(const std::array<RowSetting, multi::ChannelCount>& rows, float ref,
+               const std::string& format)
+        : rows_(rows), ref_(ref), format_(format) {}
+
+    // Writes the readings; false when standard output failed (said already).
+    bool Write(const std::vector<Reading>& readings) {
+        std::string text;
+        if (!started_ && format_ != "json")
+            text = format_ == "csv" ? "pass,channel,code,volts\n"
+                                    : "pass  channel        code      volts\n";
+        for (const auto& r : readings) {
+            const double volts =
+                Scaling::Of(rows_[static_cast<size_t>(r.row)].adcControl, ref_).CodeToVolts(r.code);
+            const std::string name =
+                ChannelName(multi::ChannelTable[static_cast<size_t>(r.row)].channelCode);
+            if (format_ == "json") {
+                // As nlohmann-json indents an array of objects by two.
+                text += started_ || &r != &readings.front() ? ",\n  " : "[\n  ";
+                const std::string object = nlohmann::json{
+                    {"pass", r.pass},
+                    {"channel", name},
+                    {"code", r.code},
+                    {"volts", volts}}.dump(2);
+                for (const char c : object)
+                    text += c == '\n' ? std::string("\n  ") : std::string(1, c);
+                continue;
+            }
+            char line[128];
+            if (format_ == "csv")
+                std::snprintf(line, sizeof line, "%d,%s,%d,%.9g\n", r.pass, name.c_str(), r.code,
+                              volts);
+            else
+                std::snprintf(line, sizeof line, "%-5d %-14s %-9s %.6f V\n", r.pass, name.c_str(),
+                              Hex(r.code).c_str(), volts);
+            text += line;
+        }
+        started_ = started_ || !text.empty();
+        return text.empty() || WriteStdout(text) == ExitOk;
+    }
+
+    // The end of the output: the header of an empty table, the JSON array's close.
+    bool End() {
+        if (!Write({})) return false;
+        if (format_ != "json") return true;
+        return WriteStdout(started_ ? "\n]\n" : "[]\n") == ExitOk;
+    }
+
+private:
+    const std::array<RowSetting, multi::ChannelCount>& rows_;
+    float ref_;
+    std::string format_;
+    bool started_ = false;
+};
+
+// The multi-channel read's view: each pass is written as soon as it is complete; a signal or a
+// failed write ends the read before the next conversion.
 class ScanView final : public multi::ReadView {
 public:
-    ScanView(const std::array<RowSetting, multi::ChannelCount>& rows, int passes)
-        : rows_(rows), passes_(passes) {
+    ScanView(const std::array<RowSetting, multi::ChannelCount>& rows, int passes,
+             ScanOutput& output, const std::atomic<bool>& stop)
+        : rows_(rows), passes_(passes), output_(output), stop_(stop) {
         for (const auto& r : rows)
             checked_ += r.checked ? 1 : 0;
     }
     multi::RowControls Row(int row) override { return rows_[static_cast<size_t>(row)].controls; }
     void ShowStopCaption(const std::string&) override {}
-    // Asked before each pass and each conversion: the read ends once every pass is read.
-    bool GoOn() override { return readings.size() < static_cast<size_t>(passes_ * checked_); }
+    // Asked before each pass and each conversion.
+    bool GoOn() override { return !failed && !stop_ && passesWritten < passes_; }
     void ShowCode(int row, const std::string& code) override {
         const auto value = ParseHex(code);
-        const int pass = static_cast<int>(readings.size()) / checked_ + 1;
-        readings.push_back({pass, row, static_cast<int32_t>(value.value_or(0))});
+        pass_.push_back({passesWritten + 1, row, static_cast<int32_t>(value.value_or(0))});
+        if (static_cast<int>(pass_.size()) < checked_) return;
+        failed = !output_.Write(pass_);
+        pass_.clear();
+        ++passesWritten;
     }
-    std::vector<Reading> readings;
+    // A pass a failure cut short: its codes read so far.
+    bool WriteRest() {
+        const bool written = output_.Write(pass_);
+        pass_.clear();
+        return written;
+    }
+
+    int passesWritten = 0;
+    bool failed = false;
 
 private:
     const std::array<RowSetting, multi::ChannelCount>& rows_;
     int passes_;
+    ScanOutput& output_;
+    const std::atomic<bool>& stop_;
     int checked_ = 0;
+    std::vector<Reading> pass_;
 };
-
-std::string Output(const std::vector<Reading>& readings,
-                   const std::array<RowSetting, multi::ChannelCount>& rows, float ref,
-                   const std::string& format) {
-    auto volts = [&](const Reading& r) {
-        return Scaling::Of(rows[static_cast<size_t>(r.row)].adcControl, ref).CodeToVolts(r.code);
-    };
-    auto name = [](const Reading& r) {
-        return ChannelName(multi::ChannelTable[static_cast<size_t>(r.row)].channelCode);
-    };
-    if (format == "json") {
-        nlohmann::json all = nlohmann::json::array();
-        for (const auto& r : readings)
-            all.push_back(
-                {{"pass", r.pass}, {"channel", name(r)}, {"code", r.code}, {"volts", volts(r)}});
-        return all.dump(2) + "\n";
-    }
-    std::string text =
-        format == "csv" ? "pass,channel,code,volts\n" : "pass  channel        code      volts\n";
-    for (const auto& r : readings) {
-        char line[128];
-        if (format == "csv")
-            std::snprintf(line, sizeof line, "%d,%s,%d,%.9g\n", r.pass, name(r).c_str(), r.code,
-                          volts(r));
-        else
-            std::snprintf(line, sizeof line, "%-5d %-14s %-9s %.6f V\n", r.pass, name(r).c_str(),
-                          Hex(r.code).c_str(), volts(r));
-        text += line;
-    }
-    return text;
-}
 
 int RunScan(const GlobalOptions& global, const ScanOptions& o) {
     std::array<RowSetting, multi::ChannelCount> rows{};
@@ -152,12 +197,20 @@ int RunScan(const GlobalOptions& global, const ScanOptions& o) {
     return WithBoard(global, [&] {
         multi::MultiChannelState state;
         state.Open();
-        ScanView view(rows, passes);
+        ScanOutput output(rows, ref, o.format);
+        StopSignals signals;
+        ScanView view(rows, passes, output, signals.flag());
         multi::RunRead(state, view);
-        const size_t expected = static_cast<size_t>(passes) * o.channels.size();
-        const int written = WriteStdout(Output(view.readings, rows, ref, o.format));
-        // A failed read has said why; the codes read before it are printed all the same.
-        return view.readings.size() == expected ? written : ExitFailure;
+        signals.Release();
+        // A failed read has said why; the codes read before it are written all the same. A stop
+        // keeps the whole passes.
+        const bool stopped = signals.stopped();
+        if (view.failed || (!stopped && !view.WriteRest()) || !output.End()) return ExitFailure;
+        if (stopped) {
+            Note("stopped after " + std::to_string(view.passesWritten) + " passes");
+            return signals.exitStatus();
+        }
+        return view.passesWritten == passes ? ExitOk : ExitFailure;
     });
 }
 
@@ -173,7 +226,8 @@ void RegisterScan(Tool& tool) {
          "the converter is put into power-down with CHCON cleared, then in each pass every\n"
          "channel, in the screen's order, gets its filter word, ADC control byte and continuous\n"
          "conversion (each read back), one conversion, and idle mode again. One row per channel\n"
-         "and pass: the code and its volts.\n"
+         "and pass: the code and its volts, each pass written as soon as it is read. SIGINT\n"
+         "and SIGTERM end the scan with the passes so far written (exit 130, 143).\n"
          "CHANNEL: AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2, AIN3-AIN4, AIN5-AIN6, AIN7-AIN8; a\n"
          "pair and its own halves cannot be scanned together. RANGE: 20mV ... 2.56V (default\n"
          "2.56V); POLARITY: bipolar (default) or unipolar; FILTER: the filter word in\n"

@@ -130,7 +130,7 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
     Run run;
     std::string why;
     if (!files::LoadRun(o.file, o.hex, run, why)) return Failure(why);
-    const std::string name = o.file == "-" ? std::string("standard input") : o.file;
+    const std::string name = o.file == "-" ? std::string("standard input") : Quoted(o.file);
     if (run.codes.size() < spectrum::MinCodes)
         return Failure("spectrum needs at least 64 codes, " + name + " holds " +
                        std::to_string(run.codes.size()));

@@ -208,9 +208,12 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
     const bool toStdout = !o.output || *o.output == "-";
     if (!toStdout) {
         std::string why;
-        if (!files::IsSaveTarget(*o.output, &why))
-            return Failure("cannot write " + *o.output + (why.empty() ? "" : ": " + why));
+        if (!files::IsSaveTarget(*o.output, &why, files::Streams::Written))
+            return Failure("cannot write " + Quoted(*o.output) + (why.empty() ? "" : ": " + why));
     }
+    // One buffer for every point, asked for before the first.
+    std::vector<int32_t> codes;
+    if (!ReserveCodes(codes, o.count)) return ExitFailure;
 
     return WithBoard(global, [&] {
         Register mode = Register::For(RegisterMap::Mode);
@@ -218,7 +221,6 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
         const int32_t modeValue = ReadValue(mode);
         const int32_t controlValue = ReadValue(control);
         const bool chopOn = o.chop ? *o.chop == "on" : ChopEnabledIn(modeValue);
-        const bool fromRates = !plan.rates.empty();
         if (plan.rates.empty() && plan.words.empty()) {
             Register filter = Register::For(RegisterMap::Filter);
             plan.words.push_back(ReadValue(filter));
@@ -231,7 +233,6 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
         setting.unipolar =
             o.polarity ? *UnipolarByName(*o.polarity) : adc::IsUnipolar(controlValue);
         setting.chopEnabled = chopOn;
-        setting.filterFromRate = fromRates;
         setting.settle = o.settle;
         setting.count = o.count;
         setting.referenceVolts = plan.ref;
@@ -247,7 +248,7 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
                 Remark("point " + std::to_string(rows.size() + 1) + " of " +
                        std::to_string(points) + ": " + RangeName(range) + " at " +
                        FormatPattern(UpdateRate(word, chopOn), "#.##") + " Hz");
-                const auto outcome = characterise::SweepPoint(setting, signals.flag());
+                const auto outcome = characterise::SweepPoint(setting, signals.flag(), {}, &codes);
                 if (outcome.result == characterise::StepResult::Done) {
                     rows.push_back(*outcome.row);
                     continue;
@@ -268,8 +269,10 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
         const std::string text = TableText(format, rows);
         if (toStdout) {
             if (WriteStdout(text) != ExitOk) return ExitFailure;
-        } else if (const std::string why = files::SaveAtomically(*o.output, text); !why.empty()) {
-            return Failure("cannot write " + *o.output + ": " + why);
+        } else if (const std::string why =
+                       files::SaveAtomically(*o.output, text, files::Streams::Written);
+                   !why.empty()) {
+            return Failure("cannot write " + Quoted(*o.output) + ": " + why);
         }
         return status;
     });

@@ -2,7 +2,7 @@
 # include headers of its own folder or a lower one, never of a higher one. Checked at configure
 # time, so an upward link or include fails the build at once.
 set(KX_LAYERS core board "converter sim" acquisition ui "registers files" analysis charts multichannel
-              "regmap live" app "cli python server" "tests bench")
+              "regmap live" app "cli python server" "tests bench fuzz")
 
 function(kx_layer_of dir out)
     file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${dir})

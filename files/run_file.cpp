@@ -16,6 +16,8 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include "acquisition/settings.h"
 #include "board/serial.h"
@@ -77,32 +79,27 @@ std::string FilterText(int32_t filter) {
     return word;
 }
 
-std::string CsvText(const Run& run, const std::vector<double>& seconds) {
+std::string CsvHead(const Run& run) {
     const Registers r(run);
-    const Scaling scaling = Scaling::Of(r.adcControl, run.referenceVolts);
-    std::string text = "# kx3105 capture: range=" + RangeName(adc::RangeCode(r.adcControl)) +
-                       ", polarity=" + PolarityName(r.adcControl) +
-                       ", ref=" + FormatDouble("%g", run.referenceVolts) +
-                       ", rate_hz=" + FormatDouble("%.2f", r.rate()) +
-                       ", filter=" + FilterText(r.filter) +
-                       ", chop=" + (ChopEnabledIn(r.mode) ? "on" : "off") +
-                       ", channel=" + ChannelName(adc::ChannelCode(r.adcControl)) +
-                       ", started=" + StartedText(run) + BoardField(run) + "\n";
-    text += "index,time_s,code,volts\n";
-    for (size_t i = 0; i < run.codes.size(); ++i) {
-        const double t = i < seconds.size() ? seconds[i] : 0.0;
-        text += std::to_string(i + 1) + "," + FormatDouble("%.6f", t) + "," +
-                std::to_string(run.codes[i]) + "," +
-                FormatDouble("%.9g", scaling.CodeToVolts(run.codes[i])) + "\n";
-    }
-    return text;
+    return "# kx3105 capture: range=" + RangeName(adc::RangeCode(r.adcControl)) +
+           ", polarity=" + PolarityName(r.adcControl) +
+           ", ref=" + FormatDouble("%g", run.referenceVolts) +
+           ", rate_hz=" + FormatDouble("%.2f", r.rate()) + ", filter=" + FilterText(r.filter) +
+           ", chop=" + (ChopEnabledIn(r.mode) ? "on" : "off") +
+           ", channel=" + ChannelName(adc::ChannelCode(r.adcControl)) +
+           ", started=" + StartedText(run) + BoardField(run) + "\n" + "index,time_s,code,volts\n";
 }
 
-std::string JsonText(const Run& run) {
+// The JSON object with its settings, split where the codes go: the keys are written in
+// nlohmann-json's order, so the codes sit between "chop" and "filter".
+std::pair<std::string, std::string> JsonHeadAndTail(const Run& run) {
     nlohmann::json j = CaptureSettings(run);
     if (!run.board.empty()) j["board"] = run.board;
-    j["codes"] = run.codes;
-    return j.dump() + "\n";
+    j["codes"] = nlohmann::json::array();
+    const std::string text = j.dump();
+    const std::string codes = "\"codes\":[";
+    const size_t at = text.find(codes) + codes.size();
+    return {text.substr(0, at), text.substr(at) + "\n"};
 }
 
 // A "name=value" setting from a CSV capture's first line.
@@ -364,8 +361,8 @@ void LoadJson(const std::string& text, Run& run) {
     }
 }
 
-// The file a run is read from, or standard input for "-", read in large pieces. Devices and
-// pipes can be endless: only plain files (or links to them) are opened by name.
+// The file a run is read from, or standard input for "-", read in large pieces; or a text already
+// read. Devices and pipes can be endless: only plain files (or links to them) are opened by name.
 class Input {
 public:
     Input() = default;
@@ -376,7 +373,7 @@ public:
     Input& operator=(const Input&) = delete;
 
     bool Open(const std::string& path, std::string& why) {
-        name_ = path == "-" ? "standard input" : path;
+        name_ = path == "-" ? "standard input" : Quoted(path);
         if (path == "-") {
             fd_ = STDIN_FILENO;
             return true;
@@ -384,7 +381,7 @@ public:
         struct stat info {};
         if (stat(path.c_str(), &info) != 0) return Failed(why, "cannot open ");
         if (!S_ISREG(info.st_mode)) {
-            why = "cannot open " + path + ": not a regular file";
+            why = "cannot open " + name_ + ": not a regular file";
             return false;
         }
         size_ = static_cast<uint64_t>(info.st_size);
@@ -392,8 +389,20 @@ public:
         return fd_ >= 0 || Failed(why, "cannot open ");
     }
 
+    void OpenText(std::string_view text, const std::string& name) {
+        text_ = text;
+        name_ = name;
+        size_ = text.size();
+    }
+
     // Up to `size` bytes: how many, 0 at the end, -1 on an error (errno set).
     ptrdiff_t Read(char* into, size_t size) {
+        if (text_) {
+            const size_t n = std::min(size, text_->size());
+            std::memcpy(into, text_->data(), n);
+            text_->remove_prefix(n);
+            return static_cast<ptrdiff_t>(n);
+        }
         for (;;) {
             const ssize_t n = read(fd_, into, size);
             if (n >= 0 || errno != EINTR) return n;
@@ -426,6 +435,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::optional<std::string_view> text_;
     std::string name_;
     uint64_t size_ = 0;
 };
@@ -444,11 +454,63 @@ nlohmann::json CaptureSettings(const Run& run) {
             {"started", StartedText(run)}};
 }
 
+RunWriter::RunWriter(RunFormat format, bool hex, const Run& settings, Sink sink)
+    : format_(format),
+      hex_(hex),
+      scaling_(Scaling::Of(settings.adcControl.value_or(0), settings.referenceVolts)),
+      sink_(std::move(sink)) {
+    if (format == RunFormat::Csv) buffer_ = CsvHead(settings);
+    if (format == RunFormat::Json) std::tie(buffer_, tail_) = JsonHeadAndTail(settings);
+}
+
+bool RunWriter::Add(int32_t code, double seconds) {
+    if (failed_) return false;
+    ++written_;
+    switch (format_) {
+        case RunFormat::Dat:
+            buffer_ +=
+                datafile::CodeLine(code, hex_ ? datafile::Form::Hex : datafile::Form::Decimal);
+            buffer_ += "\r\n";
+            break;
+        case RunFormat::Csv: {
+            char line[96];
+            std::snprintf(line, sizeof line, "%lld,%.6f,%d,%.9g\n",
+                          static_cast<long long>(written_), seconds, code,
+                          scaling_.CodeToVolts(code));
+            buffer_ += line;
+            break;
+        }
+        case RunFormat::Json:
+            if (written_ > 1) buffer_ += ',';
+            buffer_ += std::to_string(code);
+            break;
+    }
+    return buffer_.size() < 65536 || Flush();
+}
+
+bool RunWriter::Flush() {
+    if (!failed_ && !buffer_.empty()) failed_ = !sink_(buffer_);
+    buffer_.clear();
+    return !failed_;
+}
+
+bool RunWriter::Finish() {
+    buffer_ += tail_;
+    tail_.clear();
+    return Flush();
+}
+
 std::string RunText(RunFormat format, bool hex, const Run& run,
                     const std::vector<double>& seconds) {
-    if (format == RunFormat::Csv) return CsvText(run, seconds);
-    if (format == RunFormat::Json) return JsonText(run);
-    return datafile::RunText(run.codes, hex ? datafile::Form::Hex : datafile::Form::Decimal);
+    std::string text;
+    RunWriter writer(format, hex, run, [&text](std::string_view piece) {
+        text += piece;
+        return true;
+    });
+    for (size_t i = 0; i < run.codes.size(); ++i)
+        writer.Add(run.codes[i], i < seconds.size() ? seconds[i] : 0.0);
+    writer.Finish();
+    return text;
 }
 
 bool ReadInputText(const std::string& path, std::string& text, std::string& why) {
@@ -458,11 +520,10 @@ bool ReadInputText(const std::string& path, std::string& text, std::string& why)
     return in.ReadRest(text, why);
 }
 
-bool StreamRun(const std::string& path, bool hex, Run& run, const datafile::CodeBatch& onCodes,
-               std::string& why, uint64_t* sizeHint) {
-    Input in;
-    if (!in.Open(path, why)) return false;
-    if (sizeHint) *sizeHint = in.size();
+namespace {
+
+bool StreamFrom(Input& in, bool hex, Run& run, const datafile::CodeBatch& onCodes,
+                std::string& why) {
     run = Run{};
     // Enough of the start to tell the form: its first character that is not blank, and the
     // sixteen of "# kx3105 capture".
@@ -526,22 +587,44 @@ bool StreamRun(const std::string& path, bool hex, Run& run, const datafile::Code
     }
 }
 
-bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why) {
+// The whole run of an input, its codes kept.
+bool LoadFrom(Input& in, bool hex, Run& run, std::string& why) {
     std::vector<int32_t> codes;
-    uint64_t size = 0;
-    const bool loaded = StreamRun(
-        path, hex, run,
+    const bool loaded = StreamFrom(
+        in, hex, run,
         [&](std::span<const int32_t> batch) {
             // A data file's line is at least a few characters: no copying as the run grows.
             if (codes.empty()) {
-                codes.reserve(std::max<size_t>(batch.size(), size / 8 + 1));
+                codes.reserve(std::max<size_t>(batch.size(), in.size() / 8 + 1));
                 AdviseLargePages(codes.data(), codes.capacity() * sizeof(int32_t));
             }
             codes.insert(codes.end(), batch.begin(), batch.end());
         },
-        why, &size);
+        why);
     run.codes = std::move(codes);
     return loaded;
+}
+
+}  // namespace
+
+bool StreamRun(const std::string& path, bool hex, Run& run, const datafile::CodeBatch& onCodes,
+               std::string& why, uint64_t* sizeHint) {
+    Input in;
+    if (!in.Open(path, why)) return false;
+    if (sizeHint) *sizeHint = in.size();
+    return StreamFrom(in, hex, run, onCodes, why);
+}
+
+bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why) {
+    Input in;
+    return in.Open(path, why) && LoadFrom(in, hex, run, why);
+}
+
+bool RunFromText(const std::string& text, const std::string& name, bool hex, Run& run,
+                 std::string& why) {
+    Input in;
+    in.OpenText(text, name);
+    return LoadFrom(in, hex, run, why);
 }
 
 }  // namespace kx::files

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
@@ -22,6 +23,33 @@ enum class RunFormat { Dat, Csv, Json };
 // count as 0).
 nlohmann::json CaptureSettings(const Run& run);
 
+// A run written as it is read, so that a capture of any length holds no more than a buffer: the
+// form's head (the CSV header, the JSON's settings) first, each code's line as it comes, the end
+// of the form at Finish. The text goes to `sink` in pieces of about 64 KiB; a sink that returns
+// false ends the writing (its failure is the sink's to say).
+class RunWriter {
+public:
+    using Sink = std::function<bool(std::string_view text)>;
+    // The settings are the run's (registers, reference, start); its codes are not written.
+    RunWriter(RunFormat format, bool hex, const Run& settings, Sink sink);
+    // One code; `seconds` from the first conversion goes into the CSV form only.
+    bool Add(int32_t code, double seconds = 0);
+    // The rest of the buffer and the end of the form.
+    bool Finish();
+
+private:
+    bool Flush();
+
+    RunFormat format_;
+    bool hex_;
+    Scaling scaling_;
+    Sink sink_;
+    std::string buffer_;
+    std::string tail_;  // what closes the form
+    int64_t written_ = 0;
+    bool failed_ = false;
+};
+
 // The whole text of a run in a format; seconds (from the first conversion) only for CSV. The CSV
 // and JSON forms need the run's registers (a capture's).
 std::string RunText(RunFormat format, bool hex, const Run& run, const std::vector<double>& seconds);
@@ -42,6 +70,9 @@ inline constexpr double MaxRunRateHz = 1e6;
 // names, its codes to the converter's (0 to 2^24 - 1, and the time-out marker). False with the
 // reason, naming the file and, for a value refused, its line.
 bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why);
+// The same from the text itself; `name` names it in the reason.
+bool RunFromText(const std::string& text, const std::string& name, bool hex, Run& run,
+                 std::string& why);
 
 // The same, the codes handed to `onCodes` as they are read rather than kept in `run`: a data file
 // of any length is never held whole (a capture is read whole, then handed on). `sizeHint`, when

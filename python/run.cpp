@@ -135,7 +135,7 @@ void Save(const PyRun& run, const std::filesystem::path& file, const std::string
         // As kx3105-cli capture saves: nothing under the name until the whole file is written.
         files::AtomicFile file;
         if (!file.Open(path))
-            failure = "Error creating File: cannot create " + path + ": " + file.error();
+            failure = "Error Creating File: cannot create " + path + ": " + file.error();
         else if (!file.Write(text) || !file.Commit())
             failure = "Error Creating File: cannot write " + path + ": " + file.error();
     }

@@ -564,8 +564,9 @@ bool SimulatedBoard::loadState(std::string_view text, std::string& error) {
             error = where + "unknown register '" + name + "'";
             return false;
         }
-        const auto parsed = ParseHex(value);
-        if (!parsed || *parsed >= (1ull << field->bits)) {
+        // Hexadecimal with an optional 0x, as the tool's other hex values take it.
+        const auto parsed = ParseHexValue(value, static_cast<uint32_t>((1ull << field->bits) - 1));
+        if (!parsed) {
             error = where + "'" + value + "' is not a " + std::to_string(field->bits) +
                     "-bit hexadecimal value";
             return false;

@@ -110,7 +110,7 @@ private slots:
     void sweepFailures() {
         using kx::sim::Fault;
         const std::tuple<int, StepResult, std::string, kx::Icon> cases[] = {
-            {int(Fault::IgnoreWrites), StepResult::ProgrammingFailed, "Error programming KX3105",
+            {int(Fault::IgnoreWrites), StepResult::ProgrammingFailed, "Error Programming KX3105",
              kx::Icon::Warning},
             {int(Fault::ReadyStuck), StepResult::TimedOut, "Error Reading Data from KX3105",
              kx::Icon::None},

@@ -141,7 +141,7 @@ private slots:
         r = cli.run({"--sim-fault", "ignore-writes", "--no-board-check", "capture", "10", "--range",
                      "20mV"});
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err, QString("kx3105-cli: Error programming KX3105\n"));
+        QCOMPARE(r.err, QString("kx3105-cli: Error Programming KX3105\n"));
         QCOMPARE(r.out, QByteArray());
     }
 

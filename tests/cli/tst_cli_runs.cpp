@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/cli/cli_runner.h"
+#include "tests/support/child_signal.h"
 
 // Runs and board states that must survive: captures ended by a signal or a failure, and the
 // --sim-state file under concurrent calls, killed calls and files that are no state.
@@ -42,7 +43,7 @@ private slots:
                              "100", "-o", "run.dat"});
         QVERIFY(p.waitForStarted());
         QTest::qWait(1000);
-        ::kill(static_cast<pid_t>(p.processId()), signal);
+        KX_SIGNAL_CHILD(p, signal);
         const CliResult r = CliRunner::finish(p);
         QCOMPARE(r.exitCode, status);
         const int codes = static_cast<int>(cli.bytes("run.dat").count("\r\n"));
@@ -50,6 +51,90 @@ private slots:
         QCOMPARE(r.err, QString("kx3105-cli: update rate 97.52 Hz (filter word 0x0E)\n"
                                 "kx3105-cli: interrupted after %1 codes\n")
                             .arg(codes));
+    }
+
+    // SIGKILL part way through a capture: no file beside the target, an earlier file as it was.
+    void killedCaptureLeavesNothing_data() {
+        QTest::addColumn<QByteArray>("before");  // empty: no file yet
+        QTest::newRow("new target") << QByteArray();
+        QTest::newRow("earlier file") << QByteArray(" 1\r\n");
+    }
+    void killedCaptureLeavesNothing() {
+        QFETCH(QByteArray, before);
+        QDir(cli.path("killed")).removeRecursively();
+        QVERIFY(QDir(cli.dir()).mkdir("killed"));
+        if (!before.isEmpty()) QVERIFY(cli.write("killed/run.dat", before));
+        QProcess p;
+        CliRunner::Prepare(p, cli.dir());
+        p.start(KX3105_CLI, {"--simulate", "--sim-speed", "realtime", "capture", "100000", "--rate",
+                             "100", "-o", "killed/run.dat"});
+        QVERIFY(p.waitForStarted());
+        QTest::qWait(500);
+        KX_SIGNAL_CHILD(p, SIGKILL);
+        QCOMPARE(CliRunner::finish(p).exitCode, -1);
+        const QStringList left =
+            QDir(cli.path("killed"))
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QCOMPARE(left, before.isEmpty() ? QStringList{} : QStringList{"run.dat"});
+        if (!before.isEmpty()) QCOMPARE(cli.bytes("killed/run.dat"), before);
+    }
+
+    // Where the count is known the memory is asked for before anything starts: too little is a
+    // message and exit 1, with nothing left beside the target. A capture holds no more than a
+    // buffer, so it runs under the same limit.
+    void memoryAskedForUpFront_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("err");
+        const QString noRoom = "kx3105-cli: not enough memory for 10000000 codes\n";
+        QTest::newRow("sweep") << QStringList{"sweep", "--count", "10000000", "-o", "mem/s.csv"}
+                               << noRoom;
+        QTest::newRow("log") << QStringList{"log",      "--every", "1",        "--average",
+                                            "10000000", "-o",      "mem/l.csv"}
+                             << noRoom;
+        // A million codes held whole with their text would pass the limit.
+        QTest::newRow("capture") << QStringList{"capture", "1000000", "--format",
+                                                "json",    "-o",      "mem/c.json"}
+                                 << QString();
+    }
+    void memoryAskedForUpFront() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, err);
+        QDir(cli.path("mem")).removeRecursively();
+        QVERIFY(QDir(cli.dir()).mkdir("mem"));
+        const CliResult r =
+            cli.run(QStringList{"--simulate", "--quiet"} + args, {}, [](QProcess& p) {
+                p.setChildProcessModifier([] {
+                    rlimit limit{40000 * 1024, 40000 * 1024};  // ulimit -v 40000
+                    setrlimit(RLIMIT_AS, &limit);
+                });
+            });
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.exitCode, err.isEmpty() ? 0 : 1);
+        const QStringList left =
+            QDir(cli.path("mem")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(left, err.isEmpty() ? QStringList{"c.json"} : QStringList{});
+    }
+
+    // The signal helper: a child that has ended is not signalled (kill(0, ...) would reach the
+    // whole process group, this test and the rest of the group with it); the check fails on its
+    // own, and the test goes on.
+    void signalsOnlyARunningChild() {
+        QProcess sibling;
+        sibling.start("sleep", {"30"});
+        QVERIFY(sibling.waitForStarted());
+        QProcess ended;
+        CliRunner::Prepare(ended, cli.dir());
+        ended.start(KX3105_CLI, {"frob"});
+        QVERIFY(ended.waitForFinished(10000));
+        QCOMPARE(ended.exitCode(), 2);
+        QCOMPARE(ended.processId(), qint64(0));
+
+        QEXPECT_FAIL("", "the child has ended before the signal", Continue);
+        KX_SIGNAL_CHILD(ended, SIGTERM);
+        QCOMPARE(sibling.state(), QProcess::Running);
+        QVERIFY(SignalRunningChild(sibling, SIGTERM));
+        QVERIFY(sibling.waitForFinished(5000));
+        QCOMPARE(sibling.exitStatus(), QProcess::CrashExit);
     }
 
     void failedCaptureWritesNothing() {
@@ -139,6 +224,8 @@ private slots:
                                    << "larger than 64 KiB";
         QTest::newRow("bad value") << "bad.state"
                                    << "line 1: unknown register 'mood'";
+        QTest::newRow("lock is a link") << "linked.state"
+                                        << "linked.state.lock is a symbolic link";
     }
     void refusedStates() {
         QFETCH(QString, state);
@@ -150,12 +237,14 @@ private slots:
         QVERIFY(cli.write("empty.state", ""));
         QVERIFY(cli.write("large.state", QByteArray(70000, '\n')));
         QVERIFY(cli.write("bad.state", "mood 3\n"));
+        QFile::link(cli.path("victim"), cli.path("linked.state.lock"));
         const CliResult r =
             cli.run({"--sim-state", state, "--trace", "s.trace", "write", "filter", "3"});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.startsWith("kx3105-cli: ") && r.err.contains(error), qPrintable(r.err));
         QVERIFY(!QFile::exists(cli.path("s.trace")));
         QVERIFY(!QFile::exists("/dev/zero.lock"));
+        QVERIFY(!QFile::exists(cli.path("victim")));
     }
 };
 

@@ -61,10 +61,10 @@ private slots:
                                     "offset 7FFF00\ngain 400000\nregister12 0\nregister13 0\n"
                                     "data 0\n"));
 
-        // CR LF, blank lines and lower case are taken; a name left out keeps its value.
+        // CR LF, blank lines, lower case and a 0x are taken; a name left out keeps its value.
         SimulatedBoard second;
         std::string error;
-        QVERIFY(second.loadState("\r\nfilter 2a\r\n\r\n", error));
+        QVERIFY(second.loadState("\r\nfilter 0x2a\r\n\r\ngain 0X400000\n", error));
         std::string expected = PowerOnState;
         QCOMPARE(second.saveState(), expected.replace(expected.find("filter 45"), 9, "filter 2A"));
 
@@ -84,8 +84,10 @@ private slots:
                                       << "line 2: unknown register 'status'";
         QTest::newRow("too wide") << "mode 100"
                                   << "line 1: '100' is not a 8-bit hexadecimal value";
-        QTest::newRow("not hex") << "gain 0x400000"
-                                 << "line 1: '0x400000' is not a 24-bit hexadecimal value";
+        QTest::newRow("too wide after 0x") << "mode 0x100"
+                                           << "line 1: '0x100' is not a 8-bit hexadecimal value";
+        QTest::newRow("0x alone") << "gain 0x"
+                                  << "line 1: '0x' is not a 24-bit hexadecimal value";
         QTest::newRow("no value") << "\nfilter\n"
                                   << "line 2: expected a register name and a hexadecimal value";
         QTest::newRow("extra word") << "filter 3 4"

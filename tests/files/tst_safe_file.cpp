@@ -3,7 +3,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "core/safe_file.h"
 #include "files/datafile.h"
@@ -63,8 +65,9 @@ private slots:
         QCOMPARE(Entries(dir), QStringList{"earlier.dat"});
     }
 
-    // FIFOs, directories and devices are refused before anything is written; a symbolic link
-    // keeps being a link to the file it names.
+    // FIFOs, directories and devices are refused before anything is written, unless streams are
+    // asked for: then a FIFO or a character device is written to as it is, and a directory is
+    // still refused. A symbolic link keeps being a link to the file it names.
     void targetsThatAreNoPlainFile() {
         QTemporaryDir dir;
         const std::string fifo = dir.filePath("fifo").toStdString();
@@ -77,6 +80,21 @@ private slots:
         }
         QVERIFY(kx::files::IsSaveTarget(dir.filePath("new.dat").toStdString()));
 
+        using kx::files::Streams;
+        QCOMPARE(kx::files::SaveAtomically("/dev/null", "1\r\n", Streams::Written), std::string());
+        std::string read;
+        std::thread reader([&] {
+            std::ifstream in(fifo, std::ios::binary);
+            read.assign(std::istreambuf_iterator<char>(in), {});
+        });
+        const std::string saved = kx::files::SaveAtomically(fifo, "1\r\n2\r\n", Streams::Written);
+        reader.join();
+        QCOMPARE(saved, std::string());
+        QCOMPARE(read, std::string("1\r\n2\r\n"));
+        std::string why;
+        QVERIFY(!kx::files::IsSaveTarget(dir.path().toStdString(), &why, Streams::Written));
+        QCOMPARE(why, std::string(strerror(EISDIR)));
+
         const QString real = dir.filePath("real.dat");
         const QString link = dir.filePath("link.dat");
         QVERIFY(kx::files::SaveAtomically(real.toStdString(), "old").empty());
@@ -85,6 +103,44 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(Contents(real), std::string("new"));
         QCOMPARE(Entries(dir), (QStringList{"fifo", "link.dat", "real.dat"}));
+    }
+
+    // A new file takes 0666 less the umask; a replaced one keeps its read and write bits and
+    // loses the rest. Until the commit the directory holds nothing new: the temporary has no
+    // name, so a process killed part way leaves nothing behind.
+    void modesAndNoNamedTemporary_data() {
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<int>("before");  // -1: no file yet
+        QTest::addColumn<int>("after");
+        QTest::newRow("new, umask 022") << 022 << -1 << 0644;
+        QTest::newRow("new, umask 002") << 002 << -1 << 0664;
+        QTest::newRow("new, umask 077") << 077 << -1 << 0600;
+        QTest::newRow("setuid 4755, umask 022") << 022 << 04755 << 0644;
+        QTest::newRow("setgid and sticky 3660") << 022 << 03660 << 0660;
+        QTest::newRow("read-only 0444, umask 002") << 002 << 0444 << 0444;
+    }
+    void modesAndNoNamedTemporary() {
+        QFETCH(int, mask);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("run.dat").toStdString();
+        if (before >= 0) {
+            QVERIFY(kx::files::SaveAtomically(path, "old").empty());
+            QCOMPARE(chmod(path.c_str(), static_cast<mode_t>(before)), 0);
+        }
+        const mode_t saved = umask(static_cast<mode_t>(mask));
+        const auto restore = qScopeGuard([saved] { umask(saved); });
+        kx::files::AtomicFile file;
+        QVERIFY(file.Open(path));
+        QVERIFY(file.Write("1\r\n"));
+        QCOMPARE(Entries(dir), before >= 0 ? QStringList{"run.dat"} : QStringList{});
+        QVERIFY(file.Commit());
+        QCOMPARE(Entries(dir), QStringList{"run.dat"});
+        QCOMPARE(Contents(dir.filePath("run.dat")), std::string("1\r\n"));
+        struct stat info {};
+        QCOMPARE(stat(path.c_str(), &info), 0);
+        QCOMPARE(static_cast<int>(info.st_mode & 07777), after);
     }
 };
 

@@ -152,7 +152,7 @@ def test_a_capture_of_the_tool_loads_with_its_settings(tmp_path):
     (lambda: kx3105.allan([1.0, 2.0, 3.0, 4.0]), ValueError, "tau0"),
     (lambda: kx3105.load("/nonexistent/run.dat"), kx3105.BoardError, "cannot open"),
     (lambda: kx3105.Run([1, 2]).save("/nonexistent/run.dat"), kx3105.BoardError,
-     "Error creating File"),
+     "Error Creating File"),
     (lambda: kx3105.Run([1, 2]).save("/tmp/run.csv", "csv"), ValueError, "saved as dat"),
     (lambda: kx3105.Run([1, 2]).volts, ValueError, "range and polarity"),
 ])

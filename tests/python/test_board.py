@@ -82,7 +82,7 @@ def tool_failure(*args):
     ({"simulate": True, "sim_state": "/nonexistent/dir/state"},
      ["--sim-state", "/nonexistent/dir/state"], None),
     ({"sim_seed": "x"}, [], "sim_seed takes a whole number, not 'x'"),
-    ({"sim_speed": "slow"}, [], "unknown speed 'slow'"),
+    ({"sim_speed": "slow"}, [], "sim_speed takes realtime or fast, not 'slow'"),
     ({"sim_input": {0: "1e999"}}, [], "sim_input 0=1e999"),
     ({"port": "/dev/parport9", "simulate": True}, [], "port and the simulated board exclude"),
 ])
