@@ -140,11 +140,18 @@ std::optional<std::chrono::system_clock::time_point> StartedFrom(const std::stri
     char zone = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &utc.tm_year, &utc.tm_mon,
                     &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &zone) != 7 ||
-        zone != 'Z')
+        zone != 'Z' || utc.tm_mon < 1 || utc.tm_mon > 12 || utc.tm_mday < 1 || utc.tm_mday > 31 ||
+        utc.tm_hour >= 24 || utc.tm_min >= 60 || utc.tm_sec > 60)
         return std::nullopt;
     utc.tm_year -= 1900;
     utc.tm_mon -= 1;
-    return std::chrono::system_clock::from_time_t(timegm(&utc));
+    // The clock counts nanoseconds: a start beyond its span (before 1678, after 2261) would
+    // overflow it, and is not known rather than wrong.
+    using Clock = std::chrono::system_clock;
+    const time_t seconds = timegm(&utc);
+    const auto limit = std::chrono::duration_cast<std::chrono::seconds>(Clock::duration::max());
+    if (!(seconds > -limit.count() && seconds < limit.count())) return std::nullopt;
+    return Clock::from_time_t(seconds);
 }
 
 // The settings a capture names, each as its option takes it, kept so that a loaded capture is
