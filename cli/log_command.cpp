@@ -267,20 +267,24 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
         long long late = 0;
         bool cut = false;
         int status = ExitOk;
+        // Every line starts and ends within the duration.
+        const auto within = [&](long long k) {
+            return !duration || (k * every < *duration * (1 - 1e-12) &&
+                                 k * every + need <= *duration * (1 + 1e-12));
+        };
         for (long long k = 0;; ++k) {
             // Line k starts on its tick, k intervals after the first, so a late line moves no
-            // other. One that cannot start within half an interval of its tick is skipped.
+            // other. One that cannot start within half an interval of its tick is skipped;
+            // ticks beyond the duration are none to skip.
             const double behind = std::chrono::duration<double>(Clock::now() - start).count();
             if (behind > (k + 0.5) * every) {
                 const auto next =
                     std::max(k + 1, static_cast<long long>(std::ceil(behind / every - 0.5)));
-                late += next - k;
+                for (; k < next && within(k); ++k)
+                    ++late;
                 k = next;
             }
-            // Every line starts and ends within the duration.
-            if (duration && (k * every >= *duration * (1 - 1e-12) ||
-                             k * every + need > *duration * (1 + 1e-12)))
-                break;
+            if (!within(k)) break;
             if (!WaitUntil(tick(k), signals.flag())) break;
             auto line = characterise::TakeLogLine(o.average, scaling, signals.flag(), limits);
             if (!line) {

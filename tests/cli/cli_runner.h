@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -44,6 +45,13 @@ public:
         r.err = QString::fromUtf8(p.readAllStandardError());
         if (p.exitStatus() == QProcess::NormalExit) r.exitCode = p.exitCode();
         return r;
+    }
+
+    // The lines a log says it skipped because a loaded machine held them off their ticks.
+    static int SkippedLines(const QString& err) {
+        static const QRegularExpression said("(\\d+) lines? skipped: they could not start on time");
+        const auto match = said.match(err);
+        return match.hasMatch() ? match.captured(1).toInt() : 0;
     }
 
     QByteArray bytes(const QString& name) const {
