@@ -52,6 +52,11 @@ Board OpenBoard(const BoardOptions& options, std::ostream& diagnostics,
     return board;
 }
 
+std::optional<double> Board::converterSeconds() const {
+    if (!simulator) return std::nullopt;
+    return static_cast<double>(simulator->simulatedTimeNanoseconds()) * 1e-9;
+}
+
 void StartBoard(const std::string& commandLine) {
     ProgramCommandLine = commandLine;
     InitPort();

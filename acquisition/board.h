@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -25,6 +26,11 @@ struct Board {
     bool simulated = false;
     sim::SimulatedBoard* simulator = nullptr;  // the backend, when it is the simulated board
     std::string device;                        // the printer-port device, when not simulated
+
+    // The board's own clock, in seconds, where it has one: the simulated board's converter time,
+    // on which its results come exactly one update period apart. nullopt for a board behind a
+    // printer port, whose conversions the PC times as each becomes ready.
+    std::optional<double> converterSeconds() const;
 };
 
 // The simulated board with --simulate (or any --sim- option); the named device with --port;
@@ -71,7 +77,6 @@ public:
     // Saves the simulated board's registers to its --sim-state file, then closes the board and
     // the trace. False with the reason when the state could not be saved.
     bool Close(std::string& why);
-
     // The board while the session is open: its line (BoardLine), the simulated board's clock.
     const Board& board() const { return board_; }
 

@@ -20,6 +20,10 @@ inline constexpr float DefaultReferenceVolts = 2.5f;
 // Codes in the converter's full scale (2^24), and the code of 0 V in bipolar coding (2^23).
 inline constexpr double CodesInFullScale = 16777216.0;
 inline constexpr double BipolarZeroCode = 8388608.0;
+// The largest code the converter gives.
+inline constexpr int32_t MaxConverterCode = 0xFFFFFF;
+// The converter's ADC control register at power-on: AIN1-AINCOM, bipolar, 2.56 V.
+inline constexpr int32_t PowerOnAdcControl = 0x07;
 
 // A run of codes and what is known of how it was taken. A run loaded from a file knows only what
 // the file says; the read for analysis knows its codes and when.

@@ -15,11 +15,19 @@ namespace kx {
 std::optional<int> ChannelCodeByName(std::string name);
 // The name of a channel code, as the captions read with the mode register's CHCON bit as given.
 std::string ChannelName(int code, bool chcon = false);
-// "20mV" ... "640mV", "1.28V", "2.56V", any case, a blank before the unit allowed.
+// "20mV" ... "640mV", "1.28V", "2.56V", any case, a blank before the unit allowed; a bare number
+// is volts ("2.56", "0.02"), and any of them in the other unit ("0.64V", "1280mV").
 std::optional<int> RangeCodeByName(std::string name);
 std::string RangeName(int code);
 // "bipolar" or "unipolar", any case: true for unipolar.
 std::optional<bool> UnipolarByName(const std::string& name);
+
+// Why a rate typed as `text` for `option` ("--rate", "--rates") cannot be had under a chop state:
+// not a number of hertz, or outside the rates of the filter words that chop state allows, named
+// as a usage error ("--rate takes 5.35 to 105.03 Hz with chopping on, not '0.5'"). nullopt when
+// NearestFilterWord gives it.
+std::optional<std::string> RateRefusal(const std::string& option, const std::string& text,
+                                       bool chopEnabled);
 
 struct Settings {
     std::optional<std::string> channel;
@@ -34,8 +42,20 @@ struct Settings {
     bool any() const { return channel || range || polarity || rate || filter || chop; }
     // An ADC control byte with the channel, range and polarity given (the rest kept).
     int32_t ControlByte(int32_t adcControl) const;
-    // Writes the settings given, each read back; false after the message of a mismatch.
-    bool Apply() const;
+    // What writing the settings came to.
+    struct Applied {
+        bool ok = false;
+        // A value the board's own state refuses (a rate outside the limits of its chopping):
+        // nothing was written.
+        std::optional<std::string> refusal;
+        // The filter word a rate chose, and the rate it gives.
+        std::optional<int> filterWord;
+        std::optional<double> rateHz;
+    };
+    // Writes the settings given, each read back, a rate as the filter word whose rate is nearest
+    // under the chopping the settings leave. Not ok after a refusal (before any write) or the
+    // message of a mismatch.
+    Applied Apply() const;
 };
 
 }  // namespace kx

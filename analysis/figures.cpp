@@ -3,6 +3,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "converter/adc_control_fields.h"
+
 namespace kx::figures {
 
 namespace {
@@ -25,6 +27,7 @@ nlohmann::json AnalysisValues(const noise::NoiseAnalysis& a, size_t count, int32
     // Values later steps compute with: the LSB in double precision.
     const noise::NoiseFigures f = noise::FiguresOf(a.stats, count, Scaling::Of(adcControl, ref));
     return {{"codes", f.codes},
+            {"timeouts", a.timeouts},
             {"mean_code", f.meanCode},
             {"rms_codes", f.rmsCodes},
             {"rms_codes_whole", f.rmsCodesWhole},
@@ -40,6 +43,12 @@ nlohmann::json AnalysisValues(const noise::NoiseAnalysis& a, size_t count, int32
             {"ref_volts", ref},
             {"effective_resolution_bits", Number(f.effectiveResolutionBits)},
             {"noise_free_bits", Number(f.noiseFreeBits)}};
+}
+
+nlohmann::json Analysis(const noise::NoiseAnalysis& a) {
+    const int32_t adcControl = a.scaling.rangeCode | (a.scaling.unipolar ? adc::UnipolarBit : 0);
+    return {{"labels", AnalysisLabels(a.texts)},
+            {"values", AnalysisValues(a, a.codes, adcControl, a.scaling.referenceVolts)}};
 }
 
 nlohmann::json SpectrumFigures(const spectrum::Spectrum& s) {

@@ -49,25 +49,32 @@ std::string ExactMeanText(double averageCode, const Scaling& scaling) {
 }
 
 NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes) {
+    NoiseSums sums;
+    sums.Add(codes);
+    return sums.Statistics();
+}
+
+NoiseStatistics NoiseSums::Statistics() const {
     NoiseStatistics s;
-    if (codes.empty()) return s;
-    const auto [low, high] = std::minmax_element(codes.begin(), codes.end());
-    s.minCode = *low;
-    s.maxCode = *high;
-    double sum = 0;
-    for (const int32_t x : codes)
-        sum += x;
-    // The sum in double precision: a single-precision running sum of 5000 mid-scale codes loses
-    // whole codes once it passes 2^24.
-    const auto count = static_cast<double>(codes.size());
-    s.averageCode = sum / count;
-    double squares = 0;
-    for (const int32_t x : codes) {
-        const double d = x - s.averageCode;
-        squares += d * d;
+    if (count_ == 0) return s;
+    s.minCode = min_;
+    s.maxCode = max_;
+    const auto n = static_cast<double>(count_);
+    // Means and sums in double precision (a single-precision sum of 5000 mid-scale codes loses
+    // whole codes once it passes 2^24); the spread exact: n * sum(d^2) - sum(d)^2, which fits 128
+    // bits for every 32-bit code up to 2^31 codes.
+    s.averageCode = origin_ + static_cast<double>(sum_) / n;
+    if (count_ >= 2) {
+        double spread = 0;
+        if (count_ < (uint64_t(1) << 31)) {
+            spread = static_cast<double>(Wide(count_) * squares_ - sum_ * sum_);
+        } else {
+            const auto mean = static_cast<long double>(sum_) / count_;
+            spread = static_cast<double>((static_cast<long double>(squares_) - mean * sum_) * n);
+        }
+        s.rmsExactCodes = std::sqrt(std::max(spread, 0.0) / (n * (n - 1)));
     }
-    return StatisticsOf(s.averageCode, codes.size() < 2 ? 0.0 : std::sqrt(squares / (count - 1)),
-                        s.minCode, s.maxCode);
+    return StatisticsOf(s.averageCode, s.rmsExactCodes, s.minCode, s.maxCode);
 }
 
 NoiseStatistics StatisticsOf(double averageCode, double rmsExactCodes, int32_t minCode,
@@ -166,7 +173,9 @@ NoiseFigures FiguresOf(const NoiseStatistics& s, size_t codes, const Scaling& sc
     f.rmsVolts = s.rmsExactCodes * lsb;
     f.peakToPeakVolts = static_cast<double>(s.span) * lsb;
     f.meanVolts = scaling.CodeToVolts(s.averageCode);
-    f.rangeVolts = scaling.nominalRangeVolts();
+    // What the codes span: the nominal range at the default reference, scaled with the reference.
+    f.rangeVolts =
+        scaling.nominalRangeVolts() * (double(scaling.referenceVolts) / DefaultReferenceVolts);
     f.bipolar = !scaling.unipolar;
     f.refVolts = scaling.referenceVolts;
     f.effectiveResolutionBits = s.effectiveResolutionBits;
@@ -174,12 +183,27 @@ NoiseFigures FiguresOf(const NoiseStatistics& s, size_t codes, const Scaling& sc
     return f;
 }
 
-NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling) {
+namespace {
+
+NoiseAnalysis Analysis(const NoiseStatistics& stats, uint64_t codes, const Scaling& scaling) {
     NoiseAnalysis a;
-    a.stats = ComputeNoiseStatistics(codes);
+    a.stats = stats;
     a.scaling = scaling;
-    a.texts = NoiseResultTexts(a.stats, scaling, codes.size());
+    a.codes = codes;
+    a.texts = NoiseResultTexts(a.stats, scaling, codes);
     a.dataSheet = DataSheetResultTexts(a.stats, scaling);
+    return a;
+}
+
+}  // namespace
+
+NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling) {
+    return Analysis(ComputeNoiseStatistics(codes), codes.size(), scaling);
+}
+
+NoiseAnalysis AnalyseSums(const NoiseSums& sums, const Scaling& scaling, uint64_t timeouts) {
+    NoiseAnalysis a = Analysis(sums.Statistics(), sums.count(), scaling);
+    a.timeouts = timeouts;
     return a;
 }
 

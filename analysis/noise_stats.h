@@ -37,6 +37,37 @@ NoiseStatistics ComputeNoiseStatistics(std::span<const int32_t> codes);
 NoiseStatistics StatisticsOf(double averageCode, double rmsExactCodes, int32_t minCode,
                              int32_t maxCode);
 
+// The same statistics gathered one code at a time, in one pass and without keeping the codes, for
+// a run of any length read as it comes. The sums are exact (whole numbers in 128 bits, taken from
+// the first code), so the mean and the deviation are rounded only once, however long the run.
+class NoiseSums {
+public:
+    void Add(int32_t code) {
+        if (count_ == 0) origin_ = min_ = max_ = code;
+        min_ = code < min_ ? code : min_;
+        max_ = code > max_ ? code : max_;
+        const int64_t d = int64_t(code) - origin_;
+        sum_ += d;
+        squares_ += Wide(d) * d;
+        ++count_;
+    }
+    void Add(std::span<const int32_t> codes) {
+        for (const int32_t code : codes)
+            Add(code);
+    }
+    uint64_t count() const { return count_; }
+    NoiseStatistics Statistics() const;
+
+private:
+    __extension__ typedef __int128 Wide;
+    int32_t origin_ = 0;
+    int32_t min_ = 0;
+    int32_t max_ = 0;
+    uint64_t count_ = 0;
+    Wide sum_ = 0;
+    Wide squares_ = 0;
+};
+
 // The texts of every result label. The scaling is the noise analysis's (Scaling::Shown): its LSB
 // in single precision, as the labels are figured.
 struct NoiseTexts {
@@ -86,8 +117,12 @@ struct NoiseAnalysis {
     Scaling scaling;
     NoiseTexts texts;
     DataSheetTexts dataSheet;
+    uint64_t codes = 0;     // codes the statistics are of
+    uint64_t timeouts = 0;  // time-out markers of failed reads left out of them
 };
 NoiseAnalysis AnalyseRun(std::span<const int32_t> codes, const Scaling& scaling);
+// The same of codes gathered in sums, `timeouts` markers having been left out of them.
+NoiseAnalysis AnalyseSums(const NoiseSums& sums, const Scaling& scaling, uint64_t timeouts = 0);
 
 // The analysis as numbers in base units, for scripts (kx3105-cli analyse --json, the instrument's
 // MEASure:NOISe?): the statistics with the volts of the LSB in double precision
@@ -104,7 +139,7 @@ struct NoiseFigures {
     double rmsVolts = 0;
     double peakToPeakVolts = 0;
     double meanVolts = 0;
-    double rangeVolts = 0;  // nominal, 0.02 ... 2.56
+    double rangeVolts = 0;  // what the codes span: 2.56 at 2.5 V, 1.28 at 1.25 V
     bool bipolar = true;
     double refVolts = 0;
     double effectiveResolutionBits = 0;  // NaN for a run that does not vary

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <numbers>
 #include <numeric>
+#include <thread>
 
 namespace kx::spectrum {
 
@@ -24,16 +26,32 @@ constexpr size_t FloorStep = 16;
 
 // Degrees of freedom of the Welch average: two per segment, less what overlapping segments share
 // (Welch 1967, the correlation of the window with itself shifted by one step).
-double DegreesOfFreedom(const Density& density) {
-    const auto n = static_cast<size_t>(density.segment);
-    const auto w = MakeWindow(WindowOf(density.window), n);
+// The correlation of a window with itself shifted by one step of the segments, as the density
+// was made with it. The density, the white level and the spurs ask in turn of the same window:
+// it is worked out once.
+struct Overlap {
+    Window window = Window::Hann;
+    size_t n = 0;
+    double rho = 0;
+};
+thread_local Overlap lastOverlap;
+
+double OverlapOf(Window window, size_t n, const std::vector<double>* made = nullptr) {
+    if (lastOverlap.n == n && lastOverlap.window == window) return lastOverlap.rho;
+    std::vector<double> own;
+    const std::vector<double>& w = made ? *made : (own = MakeWindow(WindowOf(window), n));
     const size_t step = n - n / 2;
     double shared = 0, energy = 0;
     for (size_t i = 0; i < n; ++i) {
         energy += w[i] * w[i];
         if (i + step < n) shared += w[i] * w[i + step];
     }
-    const double rho = shared / energy;
+    lastOverlap = {window, n, shared / energy};
+    return lastOverlap.rho;
+}
+
+double DegreesOfFreedom(const Density& density) {
+    const double rho = OverlapOf(density.window, static_cast<size_t>(density.segment));
     const double k = density.segments;
     return 2.0 * k / (1.0 + 2.0 * rho * rho * (k - 1.0) / k);
 }
@@ -70,18 +88,24 @@ std::vector<double> LocalNoise(const std::vector<double>& p, size_t first,
     if (free.empty()) return {};
     std::vector<double> level(free.size());
     const size_t span = std::min(FloorSpan, free.size());
-    std::vector<double> values(span);
-    for (size_t centre = 0; centre < free.size(); centre += FloorStep) {
-        const size_t blockEnd = std::min(centre + FloorStep, free.size()) - 1;
-        const size_t middle = (centre + blockEnd) / 2;
-        size_t from = middle >= span / 2 ? middle - span / 2 : 0;
-        from = std::min(from, free.size() - span);
-        for (size_t i = 0; i < span; ++i)
-            values[i] = p[free[from + i]];
-        const double value = Median(values) / medianShare;
-        std::fill(level.begin() + std::ptrdiff_t(centre),
-                  level.begin() + std::ptrdiff_t(blockEnd + 1), value);
-    }
+    // Tens of thousands of medians, each in place, on two threads for a long density.
+    const size_t blocks = (free.size() + FloorStep - 1) / FloorStep;
+    InTwoHalves(blocks, ParallelFrom / FloorStep / 4, [&](int, size_t fromBlock, size_t toBlock) {
+        std::vector<double> values(span);
+        const auto middleOf = values.begin() + std::ptrdiff_t(span / 2);
+        for (size_t block = fromBlock; block < toBlock; ++block) {
+            const size_t centre = block * FloorStep;
+            const size_t blockEnd = std::min(centre + FloorStep, free.size()) - 1;
+            const size_t middle = (centre + blockEnd) / 2;
+            size_t from = middle >= span / 2 ? middle - span / 2 : 0;
+            from = std::min(from, free.size() - span);
+            for (size_t i = 0; i < span; ++i)
+                values[i] = p[free[from + i]];
+            std::nth_element(values.begin(), middleOf, values.end());
+            std::fill(level.begin() + std::ptrdiff_t(centre),
+                      level.begin() + std::ptrdiff_t(blockEnd + 1), *middleOf / medianShare);
+        }
+    });
     std::vector<double> floor(p.size(), level.front());
     size_t next = 0;
     for (size_t k = first; k < p.size(); ++k) {
@@ -111,8 +135,11 @@ int DefaultSegment(size_t count) {
     return static_cast<int>(std::min<size_t>(segment, std::numeric_limits<int>::max()));
 }
 
-std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVolts, double rateHz,
-                                    const WelchOptions& options, std::string& error) {
+namespace {
+
+template <typename Code>
+std::optional<Density> Welch(std::span<const Code> codes, double lsbVolts, double rateHz,
+                             const WelchOptions& options, std::string& error) {
     if (!CheckRun(codes, lsbVolts, rateHz, error)) return std::nullopt;
     const size_t count = codes.size();
     const int segment = options.segment > 0 ? options.segment : DefaultSegment(count);
@@ -134,23 +161,52 @@ std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVol
 
     const auto w = MakeWindow(WindowOf(options.window), n);
     const double energy = std::inner_product(w.begin(), w.end(), w.begin(), 0.0);
-    RealTransform fft(n);
-    std::vector<double> sum(fft.bins(), 0.0);
-    for (int s = 0; s < density.segments; ++s) {
-        const double* x = codes.data() + static_cast<size_t>(s) * step;
-        const double mean = std::accumulate(x, x + n, 0.0) / static_cast<double>(n);
-        double* in = fft.input();
-        for (size_t i = 0; i < n; ++i)
-            in[i] = (x[i] - mean) * w[i];
-        fft.run();
-        for (size_t k = 0; k < sum.size(); ++k)
-            sum[k] += fft.power(k);
-    }
+    OverlapOf(options.window, n, &w);
+    // The segments in two halves, each summed in a transform of its own on one plan; a long run's
+    // halves on two threads.
+    const auto segments = static_cast<size_t>(density.segments);
+    const auto method =
+        LongTransformFrom <= n ? RealTransform::Method::HalfComplex : RealTransform::Method::Real;
+    RealTransform first(n, 1, method);
+    first.plan();
+    std::vector<double> sum(first.bins(), 0.0);
+    std::vector<double> secondSum(sum.size(), 0.0);
+    InTwoHalves(segments, std::max<size_t>(2, ParallelFrom / n),
+                [&](int half, size_t from, size_t to) {
+                    if (from == to) return;
+                    std::optional<RealTransform> own;
+                    RealTransform& fft = half == 0 ? first : own.emplace(n, 1, method);
+                    std::vector<double>& total = half == 0 ? sum : secondSum;
+                    for (size_t s = from; s < to; ++s) {
+                        const Code* x = codes.data() + s * step;
+                        const double mean = SumOf(x, n) / static_cast<double>(n);
+                        double* in = fft.input();
+                        for (size_t i = 0; i < n; ++i)
+                            in[i] = (double(x[i]) - mean) * w[i];
+                        fft.runWith(first);
+                        for (size_t k = 0; k < total.size(); ++k)
+                            total[k] += fft.power(k);
+                    }
+                });
+    for (size_t k = 0; k < secondSum.size(); ++k)
+        sum[k] += secondSum[k];
     const double scale = lsbVolts * lsbVolts / (rateHz * energy * density.segments);
     density.nvPerRtHz.resize(sum.size());
     for (size_t k = 0; k < sum.size(); ++k)
         density.nvPerRtHz[k] = std::sqrt(sum[k] * scale * OneSided(k, n)) * 1e9;
     return density;
+}
+
+}  // namespace
+
+std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVolts, double rateHz,
+                                    const WelchOptions& options, std::string& error) {
+    return Welch(codes, lsbVolts, rateHz, options, error);
+}
+
+std::optional<Density> WelchDensity(std::span<const int32_t> codes, double lsbVolts, double rateHz,
+                                    const WelchOptions& options, std::string& error) {
+    return Welch(codes, lsbVolts, rateHz, options, error);
 }
 
 std::vector<DensityRow> DensityRows(const Density& density) {
@@ -278,23 +334,55 @@ std::vector<Band> ToneBands(const ToneAnalysis& tone, const Density& density) {
     return bands;
 }
 
+// `tone` makes the tone figures of the run once its density is made.
+template <typename Code, typename ToneOf>
+std::optional<Spectrum> Analyse(std::span<const Code> codes, double lsbVolts, double rateHz,
+                                const WelchOptions& options, std::string& error,
+                                const ToneOf& toneOf) {
+    auto density = WelchDensity(codes, lsbVolts, rateHz, options, error);
+    if (!density) return std::nullopt;
+    Spectrum spectrum{std::move(*density), {}};
+    const auto tone = toneOf();
+    const auto bands = tone ? ToneBands(*tone, spectrum.density) : std::vector<Band>{};
+    Figures& f = spectrum.figures;
+    f.whiteNvPerRtHz = WhiteLevel(spectrum.density, bands);
+    // A tone whose leakage covers the whole density: the noise under it is the tone transform's.
+    if (std::isnan(f.whiteNvPerRtHz) && tone)
+        f.whiteNvPerRtHz = std::sqrt(tone->noiseDensity) * 1e9;
+    f.spurs = LargestSpurs(spectrum.density, 5, bands);
+    if (tone) f.tone = tone->tone;
+    return spectrum;
+}
+
 }  // namespace
 
 std::optional<Spectrum> AnalyseSpectrum(std::span<const double> codes, double lsbVolts,
                                         double rateHz, const WelchOptions& options,
                                         std::string& error) {
-    auto density = WelchDensity(codes, lsbVolts, rateHz, options, error);
-    if (!density) return std::nullopt;
-    Spectrum spectrum{std::move(*density), {}};
-    const auto tone = AnalyseTone(codes, lsbVolts, rateHz);
-    const auto bands = tone ? ToneBands(*tone, spectrum.density) : std::vector<Band>{};
-    Figures& f = spectrum.figures;
-    f.whiteNvPerRtHz = WhiteLevel(spectrum.density, bands);
-    // A tone whose leakage covers the whole density: the noise under it is the tone transform's.
-    if (std::isnan(f.whiteNvPerRtHz) && tone) f.whiteNvPerRtHz = std::sqrt(tone->noiseDensity) * 1e9;
-    f.spurs = LargestSpurs(spectrum.density, 5, bands);
-    if (tone) f.tone = tone->tone;
-    return spectrum;
+    return Analyse(codes, lsbVolts, rateHz, options, error,
+                   [&] { return AnalyseTone(codes, lsbVolts, rateHz); });
+}
+
+std::optional<Spectrum> AnalyseSpectrum(std::span<const int32_t> codes, double lsbVolts,
+                                        double rateHz, const WelchOptions& options,
+                                        std::string& error) {
+    return Analyse(codes, lsbVolts, rateHz, options, error,
+                   [&] { return AnalyseTone(codes, lsbVolts, rateHz); });
+}
+
+std::optional<Spectrum> AnalyseSpectrum(std::vector<int32_t>&& codes, double lsbVolts,
+                                        double rateHz, const WelchOptions& options,
+                                        std::string& error) {
+    const std::span<const int32_t> run(codes);
+    // A long run's transform is planned while its density is made.
+    std::future<std::unique_ptr<RealTransform>> planned;
+    if (run.size() >= ParallelFrom && std::thread::hardware_concurrency() > 1)
+        planned = std::async(std::launch::async, [n = run.size()] { return PlanRunTransform(n); });
+    return Analyse(run, lsbVolts, rateHz, options, error, [&] {
+        return AnalyseTone(
+            run, lsbVolts, rateHz, [&codes] { std::vector<int32_t>().swap(codes); },
+            planned.valid() ? planned.get() : nullptr);
+    });
 }
 
 }  // namespace kx::spectrum

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -51,6 +52,9 @@ struct Density {
 // codes, a segment outside MinSegment..count, a rate or LSB size that is not a positive number, or
 // a run holding the time-out marker (-2147483648).
 std::optional<Density> WelchDensity(std::span<const double> codes, double lsbVolts, double rateHz,
+                                    const WelchOptions& options, std::string& error);
+// The same of codes as a run holds them, without a copy in double precision.
+std::optional<Density> WelchDensity(std::span<const int32_t> codes, double lsbVolts, double rateHz,
                                     const WelchOptions& options, std::string& error);
 
 // The density as rows for a CSV file or a chart, DC included.
@@ -120,6 +124,7 @@ struct Tone {
 // with a chance above one in a thousand per run, or its power is less than ToneMarginDb above the
 // noise in one bin), or for a run the density refuses.
 std::optional<Tone> ToneFigures(std::span<const double> codes, double lsbVolts, double rateHz);
+std::optional<Tone> ToneFigures(std::span<const int32_t> codes, double lsbVolts, double rateHz);
 
 // Everything at once, as the command-line tool and the Spectrum window show it: the white level
 // and the spurs with the tone and its harmonics taken out of the noise, no spur in the tone's
@@ -134,6 +139,15 @@ struct Spectrum {
     Figures figures;
 };
 std::optional<Spectrum> AnalyseSpectrum(std::span<const double> codes, double lsbVolts,
+                                        double rateHz, const WelchOptions& options,
+                                        std::string& error);
+// The same of codes as a run holds them.
+std::optional<Spectrum> AnalyseSpectrum(std::span<const int32_t> codes, double lsbVolts,
+                                        double rateHz, const WelchOptions& options,
+                                        std::string& error);
+// The same, the codes freed once the whole run's transform holds them: 10^7 codes then need about
+// 180 MB at most (the transform in place and its plan), not the codes besides.
+std::optional<Spectrum> AnalyseSpectrum(std::vector<int32_t>&& codes, double lsbVolts,
                                         double rateHz, const WelchOptions& options,
                                         std::string& error);
 

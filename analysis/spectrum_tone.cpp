@@ -1,10 +1,13 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <numbers>
 #include <numeric>
 
 #include "analysis/spectrum_common.h"
+#include "core/large_pages.h"
 
 // The figures of a test tone from one transform of the whole run.
 
@@ -24,11 +27,19 @@ double Db(double ratio) {
 // few cosines of whole periods, so its transform is a sum of a few neighbouring bins of this one.
 class RunTransform {
 public:
-    explicit RunTransform(std::span<const double> codes) : n_(codes.size()), fft_(n_) {
-        const double mean = std::accumulate(codes.begin(), codes.end(), 0.0) / double(n_);
+    // `release` is told when the codes are held here, before the plan is made; `planned`, a
+    // transform of the run's length planned ahead, is used when given.
+    template <typename Code>
+    RunTransform(std::span<const Code> codes, const std::function<void()>& release,
+                 std::unique_ptr<RealTransform> planned)
+        : n_(codes.size()), fft_(planned ? std::move(planned) : PlanRunTransform(n_, false)) {
+        const double mean = SumOf(codes.data(), n_) / double(n_);
+        double* in = fft_->input();
         for (size_t i = 0; i < n_; ++i)
-            fft_.input()[i] = codes[i] - mean;
-        fft_.run();
+            in[i] = double(codes[i]) - mean;
+        if (release) release();
+        fft_->run();
+        fft_->forgetPlan();
     }
 
     size_t size() const { return n_; }
@@ -37,17 +48,34 @@ public:
     // and every bin holds the same share of white noise, whatever the window.
     void power(const CosineWindow& w, double lsbVolts, std::vector<double>& s) const {
         const size_t last = n_ / 2;
+        if (s.capacity() < last + 1) {
+            s.reserve(last + 1);
+            AdviseLargePages(s.data(), s.capacity() * sizeof(double));
+        }
         s.resize(last + 1);
         double square = w.a[0] * w.a[0];
         for (size_t m = 1; m < w.a.size(); ++m)
             square += w.a[m] * w.a[m] / 2;
         const double scale = lsbVolts * lsbVolts / (double(n_) * double(n_) * square);
-        for (size_t k = 0; k <= last; ++k) {
-            std::complex<double> y = w.a[0] * at(long(k));
-            for (size_t m = 1; m < w.a.size(); ++m)
-                y += (m % 2 ? -0.5 : 0.5) * w.a[m] * (at(long(k - m)) + at(long(k + m)));
-            s[k] = std::norm(y) * scale * OneSided(k, n_);
-        }
+        const size_t terms = w.a.size();
+        std::array<double, 8> c{};
+        for (size_t m = 0; m < terms; ++m)
+            c[m] = m == 0 ? w.a[0] : (m % 2 ? -0.5 : 0.5) * w.a[m];
+        InTwoHalves(last + 1, ParallelFrom / 2, [&](int, size_t from, size_t to) {
+            for (size_t k = from; k < to; ++k) {
+                std::complex<double> y = c[0] * fft_->bin(k);
+                if (k >= terms && k + terms <= last) {
+                    // Away from DC and Nyquist the neighbours are bins of the transform as they
+                    // are.
+                    for (size_t m = 1; m < terms; ++m)
+                        y += c[m] * (fft_->bin(k - m) + fft_->bin(k + m));
+                } else {
+                    for (size_t m = 1; m < terms; ++m)
+                        y += c[m] * (at(long(k) - long(m)) + at(long(k + m)));
+                }
+                s[k] = std::norm(y) * scale * OneSided(k, n_);
+            }
+        });
     }
 
 private:
@@ -56,11 +84,11 @@ private:
         const long n = long(n_);
         k %= n;
         if (k < 0) k += n;
-        return k <= n / 2 ? fft_.bin(size_t(k)) : std::conj(fft_.bin(size_t(n - k)));
+        return k <= n / 2 ? fft_->bin(size_t(k)) : std::conj(fft_->bin(size_t(n - k)));
     }
 
     size_t n_;
-    RealTransform fft_;
+    std::unique_ptr<RealTransform> fft_;
 };
 
 // The window a run's tone is measured with, and what it shows.
@@ -78,20 +106,20 @@ struct Pick {
 std::optional<Pick> PickWindow(const RunTransform& run, double lsbVolts) {
     const size_t last = run.size() / 2;
     std::optional<Pick> pick;
+    // One power per bin at a time: a wider window replaces the narrower one's.
     for (const CosineWindow* window : {&Hann(), &BlackmanHarris4(), &BlackmanHarris7()}) {
         const size_t lobe = window->lobeBins;
         if (last < 4 * lobe + 2) break;
-        Pick p;
+        if (!pick) pick.emplace();
+        Pick& p = *pick;
         p.window = window;
         run.power(*window, lsbVolts, p.s);
         // From two main lobes above DC, so that noise can be seen on both sides of the tone.
         const auto from = p.s.begin() + std::ptrdiff_t(2 * lobe + 2);
         p.peak = size_t(std::max_element(from, p.s.end()) - p.s.begin());
         // One transform: each noise bin's power is exponential, its median ln 2 times its mean.
-        p.noiseMean =
-            Median({p.s.begin() + std::ptrdiff_t(lobe + 1), p.s.end()}) / std::numbers::ln2;
+        p.noiseMean = MedianOfPositive(std::span(p.s).subspan(lobe + 1)) / std::numbers::ln2;
         const double peakOverNoise = p.s[p.peak] / p.noiseMean;
-        pick = std::move(p);
         if (peakOverNoise * window->sideLobe <= SkirtShare) break;
     }
     return pick;
@@ -110,18 +138,23 @@ bool StandsClear(const Pick& p) {
     return p.s[k0] > clear * std::max(p.noiseMean, localMean);
 }
 
-}  // namespace
-
-std::optional<ToneAnalysis> AnalyseTone(std::span<const double> codes, double lsbVolts,
-                                        double rateHz) {
+// The tone's window and bins, from the whole run's transform, which is gone when this returns.
+template <typename Code>
+std::optional<Pick> PickFor(std::span<const Code> codes, double lsbVolts, double rateHz,
+                            const std::function<void()>& release = {},
+                            std::unique_ptr<RealTransform> planned = {}) {
     std::string error;
     if (!CheckRun(codes, lsbVolts, rateHz, error)) return std::nullopt;
-    const RunTransform run(codes);
-    const auto pick = PickWindow(run, lsbVolts);
+    const RunTransform run(codes, release, std::move(planned));
+    return PickWindow(run, lsbVolts);
+}
+
+std::optional<ToneAnalysis> AnalysePick(const std::optional<Pick>& pick, size_t n, double lsbVolts,
+                                        double rateHz) {
     if (!pick || !StandsClear(*pick)) return std::nullopt;
     const std::vector<double>& s = pick->s;
     const CosineWindow& window = *pick->window;
-    const size_t n = codes.size(), last = n / 2, lobe = window.lobeBins, k0 = pick->peak;
+    const size_t last = n / 2, lobe = window.lobeBins, k0 = pick->peak;
     const double binHz = rateHz / double(n);
     // What a bin counts for in the band: DC and Nyquist are half a bin of noise.
     const auto weight = [n](size_t k) { return OneSided(k, n) / 2; };
@@ -214,9 +247,45 @@ std::optional<ToneAnalysis> AnalyseTone(std::span<const double> codes, double ls
     return result;
 }
 
+}  // namespace
+
+std::optional<ToneAnalysis> AnalyseTone(std::span<const double> codes, double lsbVolts,
+                                        double rateHz) {
+    return AnalysePick(PickFor(codes, lsbVolts, rateHz), codes.size(), lsbVolts, rateHz);
+}
+
+std::optional<ToneAnalysis> AnalyseTone(std::span<const int32_t> codes, double lsbVolts,
+                                        double rateHz) {
+    return AnalysePick(PickFor(codes, lsbVolts, rateHz), codes.size(), lsbVolts, rateHz);
+}
+
+std::optional<ToneAnalysis> AnalyseTone(std::span<const int32_t> codes, double lsbVolts,
+                                        double rateHz, const std::function<void()>& release,
+                                        std::unique_ptr<RealTransform> planned) {
+    const size_t n = codes.size();
+    return AnalysePick(PickFor(codes, lsbVolts, rateHz, release, std::move(planned)), n, lsbVolts,
+                       rateHz);
+}
+
+std::unique_ptr<RealTransform> PlanRunTransform(size_t n, bool planNow) {
+    // Millions of points: FFTW's threads, and the half-size complex transform, whose plan costs
+    // half the time and memory.
+    auto transform = std::make_unique<RealTransform>(
+        n, n >= ParallelFrom ? 2 : 1,
+        n >= LongTransformFrom ? RealTransform::Method::HalfComplex : RealTransform::Method::Real);
+    if (planNow) transform->plan();
+    return transform;
+}
+
 }  // namespace common
 
 std::optional<Tone> ToneFigures(std::span<const double> codes, double lsbVolts, double rateHz) {
+    auto analysis = common::AnalyseTone(codes, lsbVolts, rateHz);
+    if (!analysis) return std::nullopt;
+    return analysis->tone;
+}
+
+std::optional<Tone> ToneFigures(std::span<const int32_t> codes, double lsbVolts, double rateHz) {
     auto analysis = common::AnalyseTone(codes, lsbVolts, rateHz);
     if (!analysis) return std::nullopt;
     return analysis->tone;

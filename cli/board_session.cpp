@@ -1,15 +1,18 @@
 #include "cli/board_session.h"
 
-#include "acquisition/board.h"
 #include "cli/output.h"
 
 namespace kx::cli {
 
 int WithBoard(const GlobalOptions& global, const std::function<int()>& command) {
+    return WithBoard(global, [&command](const Board&) { return command(); });
+}
+
+int WithBoard(const GlobalOptions& global, const std::function<int(const Board&)>& command) {
     BoardSession session;
     std::string why;
     if (!session.Open(global.board, Note, why)) return Failure(why);
-    int status = command();
+    int status = command(session.board());
     if (!session.Close(why)) {
         Note(why);
         if (status == ExitOk) status = ExitFailure;

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "acquisition/board.h"
 #include "cli/tool.h"
 
 // The board a command works on, as the global options choose it (acquisition/board.h's
@@ -14,5 +15,7 @@ namespace kx::cli {
 // standard error. The exit status: the command's, or 1 when the board could not be used (the
 // command does not run then) or its state could not be saved.
 int WithBoard(const GlobalOptions& options, const std::function<int()>& command);
+// The same for a command that asks the board what it is (its clock).
+int WithBoard(const GlobalOptions& options, const std::function<int(const Board&)>& command);
 
 }  // namespace kx::cli

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 
 #include "acquisition/read_codes.h"
 #include "analysis/read_run.h"
@@ -32,6 +33,33 @@ struct CaptureOptions {
     std::string format = "dat";
     std::optional<std::string> ref;
     SettingOptions settings;
+};
+
+// Seconds from the first conversion to each code's: on the board's own converter clock where it
+// has one, in whole update periods (a conversion the read missed still counts); else the PC's
+// clock as each code became ready.
+class ConversionTimes {
+public:
+    ConversionTimes(const Board& board, std::optional<double> rateHz)
+        : board_(board), rateHz_(rateHz) {}
+
+    double next() {
+        if (const auto converter = board_.converterSeconds()) {
+            if (!first_) first_ = *converter;
+            const double seconds = *converter - *first_;
+            if (!rateHz_) return seconds;
+            return static_cast<double>(std::llround(seconds * *rateHz_)) / *rateHz_;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!wallFirst_) wallFirst_ = now;
+        return std::chrono::duration<double>(now - *wallFirst_).count();
+    }
+
+private:
+    const Board& board_;
+    std::optional<double> rateHz_;
+    std::optional<double> first_;
+    std::optional<std::chrono::steady_clock::time_point> wallFirst_;
 };
 
 std::function<void(int, int)> TerminalProgress() {
@@ -72,10 +100,12 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
     if (!toStdout && !file.Open(*o.output, files::Streams::Written))
         return Failure("Error Creating File: cannot create " + name + ": " + file.error());
 
-    return WithBoard(global, [&] {
-        if (!o.settings.Apply()) return ExitFailure;
+    return WithBoard(global, [&](const Board& board) {
+        if (const int status = o.settings.Write(); status != ExitOk) return status;
+        const Run setAs = RunAsSetNow(ref);
+        ConversionTimes times(board, setAs.rateHz);
         bool writeFailed = false;
-        files::RunWriter writer(format, o.hex, RunAsSetNow(ref), [&](std::string_view text) {
+        files::RunWriter writer(format, o.hex, setAs, [&](std::string_view text) {
             writeFailed = toStdout ? WriteStdout(text) != ExitOk : !file.Write(text);
             return !writeFailed;
         });
@@ -86,15 +116,13 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
                        : Failure("Error Creating File: cannot write " + name + ": " + file.error());
         };
         const auto progress = TerminalProgress();
-        std::chrono::steady_clock::time_point first;
         int read = 0;
         StopSignals signals;
         const ReadResult result =
             ReadCodes(count, {.continuous = true}, signals.flag(), [&](int32_t code) {
-                const auto now = std::chrono::steady_clock::now();
-                if (read++ == 0) first = now;
+                ++read;
                 if (progress) progress(read, count);
-                return writer.Add(code, std::chrono::duration<double>(now - first).count());
+                return writer.Add(code, format == files::RunFormat::Csv ? times.next() : 0.0);
             });
         signals.Release();
         if (writeFailed) return failedWrite();
@@ -138,7 +166,9 @@ void RegisterCapture(Tool& tool) {
          "                     more than the program's Read from File takes.\n"
          "                     csv: '# kx3105 capture: range=..., polarity=..., ref=...,\n"
          "                     rate_hz=..., filter=0x.., chop=on|off, channel=..., started=...',\n"
-         "                     then index,time_s,code,volts (time from the first conversion).\n"
+         "                     then index,time_s,code,volts (seconds from the first\n"
+         "                     conversion: on the simulated board its converter's clock, whole\n"
+         "                     update periods; on a board the PC's clock as each is ready).\n"
          "                     json: one object with those settings and the array codes.\n"
          "  --hex              write hexadecimal codes (dat)\n"
          "  -o FILE            write to FILE (replaced without asking; a FIFO or device is\n"
@@ -147,7 +177,8 @@ void RegisterCapture(Tool& tool) {
          "  --channel NAME     AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2 ... AIN7-AIN8, ...\n"
          "  --range RANGE      20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V\n"
          "  --polarity POL     bipolar or unipolar\n"
-         "  --rate HZ          the filter word nearest the rate, as the filter screen finds it\n"
+         "  --rate HZ          the filter word whose rate is nearest (said on standard error):\n"
+         "                     5.35 to 105.03 Hz with chopping on, 16.06 to 1365.33 Hz off\n"
          "  --filter HEX       the filter word\n"
          "  --chop on|off      chopping\n"},
         [&tool] { return RunCapture(tool.global(), o); });

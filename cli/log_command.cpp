@@ -234,7 +234,7 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
     if (!file.Open(*o.output, why)) return Failure(why);
 
     return WithBoard(global, [&] {
-        if (!o.settings.Apply()) return ExitFailure;
+        if (const int status = o.settings.Write(); status != ExitOk) return status;
         const double need = LineSeconds(global, o.average).value_or(0);
         if (every < need)
             throw UsageError{"--every takes at least " + SecondsUp(need) + " s for " +

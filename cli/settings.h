@@ -14,6 +14,10 @@ struct SettingOptions : Settings {
     void AddTo(CLI::App* command, bool withRange = true);
     // Throws UsageError for a value that names nothing.
     void Check() const;
+    // Writes the settings on the open board: the exit status (2 for a rate outside the limits of
+    // the board's chopping, 1 after a mismatch's message); a rate chosen is said with the rate
+    // it gives.
+    int Write() const;
 };
 
 }  // namespace kx::cli

@@ -100,7 +100,7 @@ SpectrumRequest CheckOptions(const SpectrumOptions& o) {
     if (o.rate) {
         const auto hz = ParseDecimal(*o.rate);
         // Far beyond any converter's rates the figures are only overflow and underflow.
-        if (!hz || !(*hz >= 1e-3 && *hz <= 1e6))
+        if (!hz || !(*hz >= files::MinRunRateHz && *hz <= files::MaxRunRateHz))
             throw UsageError{"--rate takes a number of hertz from 0.001 to 1000000, not '" +
                              *o.rate + "'"};
         r.rateHz = *hz;
@@ -171,7 +171,7 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
     *byte = given.ControlByte(*byte);
     const Scaling scaling = Scaling::Of(*byte, r.ref.value_or(run.referenceVolts));
     const auto s =
-        spectrum::AnalyseSpectrum(CodesAsDoubles(run.codes), scaling.lsbVolts, *rate, r.welch, why);
+        spectrum::AnalyseSpectrum(std::move(run.codes), scaling.lsbVolts, *rate, r.welch, why);
     if (!s) return Failure("no spectrum of " + name + ": " + why);
 
     // Standard output carries the curve when -o is -.

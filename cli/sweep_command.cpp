@@ -125,8 +125,8 @@ Format FormatFor(const SweepOptions& o) {
 
 struct SweepPlan {
     std::vector<int> rangeCodes;
-    std::vector<double> rates;  // hertz, or
-    std::vector<int> words;     // filter words
+    std::vector<std::string> rates;  // hertz as typed, or
+    std::vector<int> words;          // filter words
     float ref = DefaultReferenceVolts;
 };
 
@@ -155,10 +155,12 @@ SweepPlan CheckOptions(const SweepOptions& o) {
     if (o.rates && o.filters) throw UsageError{"--rates and --filters both set the filter words"};
     if (o.rates) {
         for (const auto& item : Items(*o.rates)) {
-            const auto hz = ParseDecimal(item);
-            if (!hz || !(*hz > 0) || *hz > 32767)
-                throw UsageError{"--rates takes a list of hertz, not '" + item + "'"};
-            plan.rates.push_back(*hz);
+            // Limits that --chop fixes are checked now, the board's chopping's once it is open.
+            const bool chopOn = !o.chop || *o.chop == "on";
+            if (auto why = RateRefusal("--rates", item, chopOn);
+                why && (o.chop || !ParseDecimal(item)))
+                throw UsageError{*why};
+            plan.rates.push_back(item);
         }
         if (plan.rates.empty()) throw UsageError{"--rates names no rate"};
     }
@@ -180,17 +182,16 @@ SweepPlan CheckOptions(const SweepOptions& o) {
     return plan;
 }
 
-// The filter words to sweep under a chop state, as the filter screen's entries find them. A rate
-// or word outside the screen's limits is a usage error (said here, exit 2 from the caller).
+// The filter words to sweep under a chop state: for a rate the word whose rate is nearest. A rate
+// outside the limits of the chopping, or a word below its least, is a usage error (said here,
+// exit 2 from the caller).
 bool WordsFor(SweepPlan& plan, bool chopOn) {
-    for (const double hz : plan.rates) {
-        const double whole = std::nearbyint(hz);  // halves to even, as the rate entry rounds
-        if (whole < MinRate(chopOn) || whole > MaxRate(chopOn)) {
-            Note(RangePrompt(chopOn) + " (chopping " + (chopOn ? "on" : "off") + "), not " +
-                 FormatPattern(hz, "#.##"));
+    for (const std::string& typed : plan.rates) {
+        if (auto why = RateRefusal("--rates", typed, chopOn)) {
+            Note(*why);
             return false;
         }
-        plan.words.push_back(FilterWordForRate(static_cast<int>(whole), chopOn));
+        plan.words.push_back(NearestFilterWord(*ParseDecimal(typed), chopOn));
     }
     for (const int word : plan.words)
         if (word < MinFilterWord(chopOn)) {
@@ -297,8 +298,8 @@ void RegisterSweep(Tool& tool) {
          "What is not given is the board's present setting.\n"
          "\n"
          "  --ranges LIST      all (the default, 2.56V down to 20mV) or a list: 2.56V,640mV\n"
-         "  --rates LIST       update rates in hertz, each the nearest filter word as the filter\n"
-         "                     screen finds it (within its limits for the chop state)\n"
+         "  --rates LIST       update rates in hertz, each the filter word whose rate is nearest:\n"
+         "                     5.35 to 105.03 Hz with chopping on, 16.06 to 1365.33 Hz off\n"
          "  --filters LIST     filter words in hexadecimal: 45,0x0D\n"
          "                     (neither: the board's present filter word)\n"
          "  --count N          codes per point (default 1000, at least 2)\n"

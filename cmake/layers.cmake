@@ -61,12 +61,20 @@ kx_check_layers()
 # folder it names is the includer's own layer or a lower one. An upward include fails here even
 # where no link says so.
 function(kx_check_includes)
-    file(GLOB_RECURSE sources RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS
-         ${PROJECT_SOURCE_DIR}/*.h ${PROJECT_SOURCE_DIR}/*.cpp)
-    foreach(source IN LISTS sources)
-        if(source MATCHES "^build")
+    # The source folders, not the build trees: a glob that reached into a build tree would find
+    # other generated files at each build and configure again every time.
+    file(GLOB folders LIST_DIRECTORIES true RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/*)
+    set(patterns)
+    foreach(folder IN LISTS folders)
+        set(dir ${PROJECT_SOURCE_DIR}/${folder})
+        if(NOT IS_DIRECTORY ${dir} OR folder MATCHES "^\\." OR EXISTS ${dir}/CMakeCache.txt
+           OR dir STREQUAL PROJECT_BINARY_DIR)
             continue()
         endif()
+        list(APPEND patterns ${dir}/*.h ${dir}/*.cpp)
+    endforeach()
+    file(GLOB_RECURSE sources RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS ${patterns})
+    foreach(source IN LISTS sources)
         file(STRINGS ${PROJECT_SOURCE_DIR}/${source} includes REGEX "^#include \"[^\"]+\"")
         list(FILTER includes EXCLUDE REGEX "\\.moc\"$")
         set(bare ${includes})

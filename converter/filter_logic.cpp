@@ -43,6 +43,29 @@ int FilterWordForRate(int rate, bool chopEnabled) {
     return static_cast<int>(sf);
 }
 
+double SlowestRate(bool chopEnabled) {
+    return UpdateRate(MaxFilterWord, chopEnabled);
+}
+
+double FastestRate(bool chopEnabled) {
+    return UpdateRate(MinFilterWord(chopEnabled), chopEnabled);
+}
+
+int NearestFilterWord(double hz, bool chopEnabled) {
+    const int lowest = MinFilterWord(chopEnabled);
+    if (!(hz > 0)) return MaxFilterWord;
+    // The rate falls as the word grows: the nearest is one of the two words around the exact one.
+    const double exact = 32768.0 / (8.0 * ChopDivisor(chopEnabled) * hz);
+    if (!(exact < MaxFilterWord)) return MaxFilterWord;
+    if (exact <= lowest) return lowest;
+    const int below = static_cast<int>(std::floor(exact));
+    const int above = below + 1;
+    return std::fabs(UpdateRate(below, chopEnabled) - hz) <=
+                   std::fabs(UpdateRate(above, chopEnabled) - hz)
+               ? below
+               : above;
+}
+
 std::optional<int> FilterWordFromEntry(std::string_view text, bool chopEnabled) {
     if (text.empty()) text = "0";
     const auto parsed = ParseHex(text);

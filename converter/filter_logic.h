@@ -40,6 +40,16 @@ double UpdateRate(int sf, bool chopEnabled);
 // rate must be at least 1.
 int FilterWordForRate(int rate, bool chopEnabled);
 
+// The rates of the slowest and the fastest filter word a chop state allows (255 and
+// MinFilterWord): 5.354 to 105.03 Hz enabled, 16.06 to 1365.33 Hz disabled.
+double SlowestRate(bool chopEnabled);
+double FastestRate(bool chopEnabled);
+
+// The filter word (MinFilterWord..255) whose update rate is nearest `hz`: 19.79 Hz is 0x45
+// (19.787 Hz) with chopping enabled, 100 Hz is 0x29 (99.90 Hz) with it disabled. Scripts ask
+// for rates this way; the filter screen keeps its whole-hertz entry.
+int NearestFilterWord(double hz, bool chopEnabled);
+
 // A filter-word entry: hexadecimal digits, empty meaning 0. Out-of-range words are clamped to
 // MinFilterWord..255 after their message. nullopt for text that is not hexadecimal or does not
 // fit a 32-bit signed number (nothing is shown then; the screen empties the field).

@@ -3,7 +3,9 @@
 #include "core/safe_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -162,8 +164,132 @@ ReadResult ReadRunFile(const std::filesystem::path& path, Form form) {
     return ParseRun(in, form);
 }
 
-ReadResult ParseLongRun(std::istream& in, Form form) {
-    return Parse(in, form, false);
+namespace {
+
+// A plain decimal line (blanks, a sign, up to ten digits, blanks), as nearly every data file is
+// written: nullopt for anything else, which the full reader then reads.
+std::optional<int32_t> PlainDecimal(const char* at, const char* end) {
+    while (at < end && (*at == ' ' || *at == '\t'))
+        ++at;
+    const bool negative = at < end && *at == '-';
+    if (at < end && (*at == '-' || *at == '+')) ++at;
+    const char* digits = at;
+    int64_t value = 0;
+    while (at < end && static_cast<unsigned char>(*at - '0') < 10 && at - digits < 10)
+        value = value * 10 + (*at++ - '0');
+    if (at == digits) return std::nullopt;
+    while (at < end && (*at == ' ' || *at == '\t'))
+        ++at;
+    if (at != end) return std::nullopt;
+    if (negative) value = -value;
+    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+// Whole plain decimal lines from `at` on, each ended by LF or CR LF, read in one sweep without
+// looking for the line end first: their codes go to `codes`. Returns where the first other line
+// (or an unfinished one) starts, for the full reader.
+const char* PlainDecimalLines(const char* at, const char* end, std::vector<int32_t>& codes,
+                              int64_t& lines) {
+    for (;;) {
+        const char* p = at;
+        while (p < end && (*p == ' ' || *p == '\t'))
+            ++p;
+        const bool negative = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+')) ++p;
+        const char* digits = p;
+        int64_t value = 0;
+        while (p < end && static_cast<unsigned char>(*p - '0') < 10 && p - digits < 10)
+            value = value * 10 + (*p++ - '0');
+        if (p == digits) return at;
+        while (p < end && (*p == ' ' || *p == '\t'))
+            ++p;
+        if (p < end && *p == '\r') ++p;
+        if (p >= end || *p != '\n' || size_t(p - at) > MaxLineLength) return at;
+        if (negative) value = -value;
+        if (value < std::numeric_limits<int32_t>::min() ||
+            value > std::numeric_limits<int32_t>::max())
+            return at;
+        codes.push_back(static_cast<int32_t>(value));
+        ++lines;
+        at = p + 1;
+    }
+}
+
+}  // namespace
+
+StreamResult StreamLongRun(const ByteSource& source, Form form, const CodeBatch& onCodes) {
+    // Large reads, and room for a whole line of MaxLineLength after any remainder.
+    constexpr size_t Chunk = size_t(1) << 20;
+    std::vector<char> buffer(Chunk + MaxLineLength + 2);
+    std::vector<int32_t> batch;
+    batch.reserve(Chunk / 4);
+    StreamResult result;
+    size_t kept = 0;  // bytes of an unfinished line at the buffer's start
+    bool atEnd = false;
+    const auto flush = [&] {
+        if (!batch.empty()) onCodes(batch);
+        batch.clear();
+    };
+    const auto finish = [&](ReadStatus status) {
+        flush();
+        result.status = status;
+        return result;
+    };
+    while (!atEnd) {
+        const std::ptrdiff_t got = source(buffer.data() + kept, buffer.size() - kept);
+        if (got < 0) {
+            result.error = errno;
+            return finish(ReadStatus::CannotOpen);
+        }
+        atEnd = got == 0;
+        const char* at = buffer.data();
+        const char* const end = buffer.data() + kept + static_cast<size_t>(got);
+        for (;;) {
+            if (form == Form::Decimal) {
+                at = PlainDecimalLines(at, end, batch, result.lineCount);
+                if (at == end) break;
+            }
+            const auto* newline = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
+            if (!newline && !(atEnd && at < end)) {
+                // An unfinished line: kept for the next read, unless it is already too long.
+                if (size_t(end - at) > MaxLineLength) {
+                    ++result.lineCount;
+                    result.badLine = result.lineCount;
+                    return finish(ReadStatus::BadLine);
+                }
+                break;
+            }
+            const char* const lineEnd = newline ? newline : end;
+            const char* stop = lineEnd;
+            if (stop > at && stop[-1] == '\r') --stop;
+            if (stop == at && result.lineCount > 0) return finish(ReadStatus::Loaded);
+            ++result.lineCount;
+            std::optional<int32_t> code;
+            if (size_t(lineEnd - at) > MaxLineLength) {
+                code = std::nullopt;  // the line reader stops in such a line
+            } else if (form == Form::Decimal) {
+                code = PlainDecimal(at, stop);
+                if (!code)
+                    if (const auto slow = DecimalCode({at, size_t(stop - at)}))
+                        code = static_cast<int32_t>(*slow);
+            } else if (const auto hex = HexCode({at, size_t(stop - at)})) {
+                code = static_cast<int32_t>(*hex);
+            }
+            if (!code) {
+                result.badLine = result.lineCount;
+                return finish(ReadStatus::BadLine);
+            }
+            batch.push_back(*code);
+            at = newline ? newline + 1 : end;
+            if (at == end) break;
+        }
+        kept = size_t(end - at);
+        std::memmove(buffer.data(), at, kept);
+        flush();
+    }
+    return finish(result.lineCount > 0 ? ReadStatus::Loaded : ReadStatus::Empty);
 }
 
 std::vector<int32_t> CodesOf(const Run& run) {

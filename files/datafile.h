@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <span>
 #include <string>
@@ -74,9 +76,20 @@ ReadResult ParseRun(std::string_view text, Form form);
 // Opens the file and parses it; CannotOpen when it cannot be opened or is no plain file.
 ReadResult ReadRunFile(const std::filesystem::path& path, Form form);
 
-// The same lines without the MaxCodes limit, for the command-line tool: codes in
-// run.buffer[1..], as many as the input holds; run.count is left 0 (it is 16 bits).
-ReadResult ParseLongRun(std::istream& in, Form form);
+// The same lines without the MaxCodes limit, for the command-line tool and runs of any length,
+// read as they come: neither the text nor the codes are kept. `source` fills up to `size` bytes
+// and returns how many (0 at the end; -1 on a read error, errno set); `onCodes` gets the codes in
+// order, a batch at a time. The first bad line ends the reading. A plain line (blanks, a sign,
+// up to ten digits) is read on a fast path; every other line as ParseRun reads it.
+using ByteSource = std::function<std::ptrdiff_t(char* into, size_t size)>;
+using CodeBatch = std::function<void(std::span<const int32_t> codes)>;
+struct StreamResult {
+    ReadStatus status = ReadStatus::Empty;  // Loaded, Empty, BadLine, or CannotOpen (read error)
+    int64_t lineCount = 0;
+    int64_t badLine = 0;
+    int error = 0;  // errno of a read error
+};
+StreamResult StreamLongRun(const ByteSource& source, Form form, const CodeBatch& onCodes);
 
 // The codes of a loaded run, in order.
 std::vector<int32_t> CodesOf(const Run& run);

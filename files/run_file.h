@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "acquisition/run.h"
+#include "files/datafile.h"
 
 // Runs of codes as files: the data file (the program's format), and the capture's CSV and JSON
 // forms, which carry the converter's settings (the run's ADC control, mode and filter registers,
@@ -57,13 +58,26 @@ std::string RunText(RunFormat format, bool hex, const Run& run, const std::vecto
 // file; a FIFO or device is refused, since it may never end.
 bool ReadInputText(const std::string& path, std::string& text, std::string& why);
 
+// The rates a run may be said to be taken at (--rate, a capture's rate_hz): beyond them the
+// figures are only overflow and underflow.
+inline constexpr double MinRunRateHz = 1e-3;
+inline constexpr double MaxRunRateHz = 1e6;
+
 // Reads a run from a file, "-" being standard input, in whichever format it is written: JSON when
 // it starts with '{', CSV when with "# kx3105 capture" or "index,", else the data file in the form
 // `hex` says. A capture gives its ADC control register, reference and rate as it names them; a
-// data file only its codes. False with the reason, naming the file.
+// data file only its codes. A capture's values are held to the bounds of the options of their
+// names, its codes to the converter's (0 to 2^24 - 1, and the time-out marker). False with the
+// reason, naming the file and, for a value refused, its line.
 bool LoadRun(const std::string& path, bool hex, Run& run, std::string& why);
 // The same from the text itself; `name` names it in the reason.
 bool RunFromText(const std::string& text, const std::string& name, bool hex, Run& run,
                  std::string& why);
+
+// The same, the codes handed to `onCodes` as they are read rather than kept in `run`: a data file
+// of any length is never held whole (a capture is read whole, then handed on). `sizeHint`, when
+// given, receives the file's size (0 for standard input).
+bool StreamRun(const std::string& path, bool hex, Run& run, const datafile::CodeBatch& onCodes,
+               std::string& why, uint64_t* sizeHint = nullptr);
 
 }  // namespace kx::files

@@ -306,7 +306,7 @@ void LiveForm::Start(const QString& why) {
     status_->setText(QStringLiteral("Starting..."));
     runner_->start(
         [this, queue, settings, reference, why, outcome](kx::BoardWork& work) {
-            if (!settings.Apply()) return;
+            if (!settings.Apply().ok) return;
             kx::EnsureContinuousConversion();
             kx::Run run = kx::RunAsSetNow(reference);
             outcome->started = true;

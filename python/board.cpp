@@ -287,11 +287,16 @@ public:
 
     py::object Configure(const Settings& settings) {
         nlohmann::json now;
+        std::optional<std::string> refusal;
         Work([&] {
-            if (!settings.Apply()) return false;
+            const Settings::Applied applied = settings.Apply();
+            refusal = applied.refusal;
+            if (refusal) return true;  // nothing written
+            if (!applied.ok) return false;
             now = SettingsNow();
             return true;
         });
+        if (refusal) throw py::value_error(InPythonTerms(*refusal));
         return ToPython(now);
     }
 
@@ -303,13 +308,16 @@ public:
         Run run;
         std::vector<double> times;
         bool applied = true;
+        std::optional<std::string> refusal;
         ReadResult read;
         std::vector<Message> messages;
-        const sim::SimulatedBoard* simulator = session_.board().simulator;
+        const Board& board = session_.board();
         const auto interruption = Busy([&](std::atomic<bool>& stop) {
             return Watched(stop, [&] {
                 MessageCapture capture;
-                applied = settings.Apply();
+                const Settings::Applied outcome = settings.Apply();
+                applied = outcome.ok;
+                refusal = outcome.refusal;
                 messages = std::move(capture.messages);
                 if (!applied) return;
                 run = RunAsSetNow(volts);
@@ -319,11 +327,9 @@ public:
                 // nothing to do with the wall clock), else on the machine's.
                 const auto start = std::chrono::steady_clock::now();
                 auto now = [&] {
-                    return simulator
-                               ? static_cast<double>(simulator->simulatedTimeNanoseconds()) * 1e-9
-                               : std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                                               start)
-                                     .count();
+                    if (const auto converter = board.converterSeconds()) return *converter;
+                    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+                        .count();
                 };
                 double first = 0;
                 read = ReadCodes(count, {.continuous = true}, stop, [&](int32_t code) {
@@ -337,6 +343,7 @@ public:
         });
         PyRun taken = PyRun::From(std::move(run), std::move(times));
         if (interruption) interruption->Raise(py::cast(std::move(taken)));
+        if (refusal) throw py::value_error(InPythonTerms(*refusal));
         if (!applied) RaiseBoardError(Said(messages, "Error Programming KX3105"));
         if (read.end == ReadEnd::TimedOut)
             RaiseBoardError(run::ReadErrorMessage, py::cast(std::move(taken)));

@@ -51,19 +51,6 @@ std::optional<int> RangeByVolts(double volts) {
     return std::nullopt;
 }
 
-// The filter word whose update rate is nearest `hz`: the filter screen's word for the rate (the
-// rate obtained at or above the one asked) or its neighbours, within the words the chopping
-// state takes.
-int NearestFilterWord(double hz, bool chop) {
-    const int screen = FilterWordForRate(static_cast<int>(std::nearbyint(hz)), chop);
-    int best = screen;
-    for (const int word : {screen - 1, screen + 1})
-        if (word >= MinFilterWord(chop) && word <= MaxFilterWord &&
-            std::fabs(UpdateRate(word, chop) - hz) < std::fabs(UpdateRate(best, chop) - hz))
-            best = word;
-    return best;
-}
-
 int32_t Read(Call& call, const RegisterInfo& info) {
     return call.board->ReadRegister(info);
 }
@@ -146,7 +133,7 @@ void AddConfigure(CommandSet& c) {
                                     const double whole = std::nearbyint(hz);
                                     if (!(whole >= MinRate(chop) && whole <= MaxRate(chop)))
                                         return call.Error(err::DataOutOfRange, RangePrompt(chop));
-                                    const int word = NearestFilterWord(hz, chop);
+                                    const int word = kx::NearestFilterWord(hz, chop);
                                     Apply(call, [&](SettingChange& s) { s.filterWord = word; });
                                 },
                                 1));

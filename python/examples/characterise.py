@@ -13,7 +13,7 @@ import matplotlib.pyplot as plt
 
 import kx3105
 
-RATES_HZ = (5, 20, 100)  # the board takes the filter word of the nearest rate it has
+RATES_HZ = (5.4, 20, 105)  # the board takes the filter word of the nearest rate it has
 
 
 def main():

@@ -175,6 +175,37 @@ private slots:
         const NoiseStatistics s = ComputeNoiseStatistics(Codes(buffer, count));
         QCOMPARE((QList<int>{s.rmsNoiseCodes, s.maxCode, s.minCode}), rmsMaxMin);
     }
+
+    // One pass over a long run: codes alternating between two values d apart have the sample
+    // deviation (d / 2) sqrt(n / (n - 1)), however far from zero they lie; a run read in pieces
+    // gives the same figures as the whole.
+    void sumsOfLongRuns_data() {
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::newRow("mid-scale, one code apart") << 8388608 << 8388609;
+        QTest::newRow("full scale of 24 bits") << 0 << 16777215;
+        QTest::newRow("the 32-bit ends") << int(INT32_MIN) << int(INT32_MAX);
+    }
+    void sumsOfLongRuns() {
+        QFETCH(int, low);
+        QFETCH(int, high);
+        const size_t n = 1'000'000;
+        std::vector<int32_t> codes(n);
+        for (size_t i = 0; i < n; ++i)
+            codes[i] = i % 2 ? high : low;
+        kx::noise::NoiseSums sums;
+        sums.Add(std::span(codes).first(333));
+        sums.Add(std::span(codes).subspan(333));
+        const NoiseStatistics s = sums.Statistics();
+        const double d = double(high) - double(low);
+        QCOMPARE(sums.count(), uint64_t(n));
+        QCOMPARE(s.averageCode, double(low) + d / 2);
+        QVERIFY(std::abs(s.rmsExactCodes / (d / 2 * std::sqrt(double(n) / double(n - 1))) - 1) <
+                1e-15);
+        QCOMPARE((QList<int>{s.minCode, s.maxCode}), (QList<int>{low, high}));
+        const NoiseStatistics whole = ComputeNoiseStatistics(codes);
+        QCOMPARE(whole.rmsExactCodes, s.rmsExactCodes);
+    }
 };
 
 QTEST_APPLESS_MAIN(NoiseStatsTest)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/spectrum.h"
+#include "analysis/spectrum_common.h"
 #include "tests/support/relative.h"
 
 using kx::spectrum::Window;
@@ -320,6 +321,51 @@ private slots:
             }
             KX_VERIFY_RELATIVE(d->nvPerRtHz[k], std::sqrt(sum / 7) * 1e9, 1e-9);
         }
+    }
+
+    // Long transforms are made as half-size complex ones, their bins then separated: the same
+    // bins as FFTW's real transform, on one thread and (past a million points) on two.
+    void halfComplexTransform_data() {
+        QTest::addColumn<int>("n");
+        QTest::newRow("65538 points") << 65538;
+        QTest::newRow("2^20 + 2 points, two threads") << (1 << 20) + 2;
+    }
+    void halfComplexTransform() {
+        QFETCH(int, n);
+        using kx::spectrum::common::RealTransform;
+        RealTransform real(size_t(n), 1, RealTransform::Method::Real);
+        RealTransform half(size_t(n), 2, RealTransform::Method::HalfComplex);
+        std::mt19937_64 engine(3);
+        std::normal_distribution<double> gauss(0.0, 100.0);
+        for (int i = 0; i < n; ++i)
+            real.input()[i] = half.input()[i] =
+                gauss(engine) + 1e3 * std::sin(2 * std::numbers::pi * 0.1234 * i);
+        real.run();
+        half.run();
+        double largest = 0, worst = 0;
+        for (size_t k = 0; k < real.bins(); ++k) {
+            largest = std::max(largest, std::abs(real.bin(k)));
+            worst = std::max(worst, std::abs(real.bin(k) - half.bin(k)));
+        }
+        QVERIFY2(worst < 1e-12 * largest, qPrintable(QString::number(worst / largest)));
+    }
+
+    // A long run gives the same figures whichever way it is handed over: with its codes freed as
+    // they are taken in and its transform planned ahead on another thread, or kept by the caller.
+    void longRunFiguresWhateverTheWay() {
+        const double rate = 4096.0 / 3;
+        const auto codes = Run((size_t(1) << 21) + 6, rate, 4, {{50, 20}});
+        std::string error;
+        const auto kept = kx::spectrum::AnalyseSpectrum(codes, Lsb, rate, {}, error);
+        QVERIFY2(kept && kept->figures.tone, error.c_str());
+        const auto given = kx::spectrum::AnalyseSpectrum(
+            std::vector<int32_t>(codes.begin(), codes.end()), Lsb, rate, {}, error);
+        QVERIFY2(given && given->figures.tone, error.c_str());
+        QCOMPARE(given->density.nvPerRtHz, kept->density.nvPerRtHz);
+        QCOMPARE(given->figures.whiteNvPerRtHz, kept->figures.whiteNvPerRtHz);
+        QCOMPARE(given->figures.tone->snrDb, kept->figures.tone->snrDb);
+        QCOMPARE(given->figures.tone->hz, kept->figures.tone->hz);
+        QVERIFY(std::abs(kept->figures.tone->uvRms / 20 - 1) < 0.01);
     }
 
     // The largest power of two not above a quarter of the run, at least 64.

@@ -133,8 +133,9 @@ private slots:
         r = onBoard("b4", {"--quiet", "analyse", "s.dat"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.err, QString());
-        // 32768 / (8 * 50) = 81.92: filter word 51 hex; chopping off sets mode bit 7.
-        QCOMPARE(onBoard("b4", {"read", "filter"}).out, QByteArray("51\n"));
+        // 32768 / (8 * 50) = 81.92: filter word 52 hex (49.95 Hz) is nearest; chopping off sets
+        // mode bit 7.
+        QCOMPARE(onBoard("b4", {"read", "filter"}).out, QByteArray("52\n"));
         QCOMPARE(onBoard("b4", {"read", "mode"}).out, QByteArray("83\n"));
 
         r = cli.run({"--sim-fault", "ignore-writes", "--no-board-check", "capture", "10", "--range",

@@ -39,10 +39,11 @@ private slots:
             cli.run({"--simulate", "--sim-input", "0=0,2", "sweep", "--ranges", "2.56V,640mV",
                      "--rates", "20,100", "--chop", "on", "--format", "json"});
         QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.err.contains("point 4 of 4: 640mV at 105.03 Hz"), qPrintable(r.err));
+        QVERIFY2(r.err.contains("point 4 of 4: 640mV at 97.52 Hz"), qPrintable(r.err));
         const QJsonArray rows = Object(r.out)["rows"].toArray();
         QCOMPARE(rows.size(), 4);
-        // Rates outer, ranges inner; 20 Hz is filter word 0x44 (20.08 Hz), 100 Hz is 0x0D.
+        // Rates outer, ranges inner; the nearest rates: 20 Hz is filter word 0x44 (20.08 Hz),
+        // 100 Hz is 0x0E (97.52 Hz).
         const struct {
             const char* filter;
             double rate;
@@ -50,8 +51,8 @@ private slots:
             double uvPerCode;
         } expected[] = {{"0x44", 20.078, "2.56V", 5.12 / 16777216 * 1e6},
                         {"0x44", 20.078, "640mV", 1.28 / 16777216 * 1e6},
-                        {"0x0D", 105.026, "2.56V", 5.12 / 16777216 * 1e6},
-                        {"0x0D", 105.026, "640mV", 1.28 / 16777216 * 1e6}};
+                        {"0x0E", 97.524, "2.56V", 5.12 / 16777216 * 1e6},
+                        {"0x0E", 97.524, "640mV", 1.28 / 16777216 * 1e6}};
         for (int i = 0; i < 4; ++i) {
             const QJsonObject row = rows[i].toObject();
             QCOMPARE(row["filter"].toString(), QString(expected[i].filter));

@@ -48,7 +48,9 @@ private slots:
         QCOMPARE(r.exitCode, status);
         const int codes = static_cast<int>(cli.bytes("run.dat").count("\r\n"));
         QVERIFY2(codes > 10 && codes < 200, qPrintable(QString::number(codes)));
-        QCOMPARE(r.err, QString("kx3105-cli: interrupted after %1 codes\n").arg(codes));
+        QCOMPARE(r.err, QString("kx3105-cli: update rate 97.52 Hz (filter word 0x0E)\n"
+                                "kx3105-cli: interrupted after %1 codes\n")
+                            .arg(codes));
     }
 
     // SIGKILL part way through a capture: no file beside the target, an earlier file as it was.

@@ -1,5 +1,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -142,6 +143,44 @@ private slots:
         if (status != ReadStatus::Loaded) return;
         QCOMPARE(result.run.count, int16_t(codes.size()));
         QCOMPARE(result.run.buffer, Buffer(codes));
+    }
+
+    // Runs of any length read as they come: the same codes and bad lines as the whole-text
+    // reader, whatever pieces the input arrives in, and no limit on the count.
+    void streamsRuns_data() {
+        parsesRuns_data();
+        QTest::newRow("5001 lines, no limit")
+            << Form::Decimal << QByteArray::fromStdString(Lines(5001, " 7")) << ReadStatus::Loaded
+            << Codes(5001, 7);
+        QTest::newRow("a line of 4096 characters") << Form::Decimal << QByteArray(4095, '0') + "7\n"
+                                                   << ReadStatus::Loaded << Codes{7};
+        QTest::newRow("4096 characters and CR") << Form::Decimal << QByteArray(4095, '0') + "7\r\n"
+                                                << ReadStatus::BadLine << Codes{1};
+    }
+    void streamsRuns() {
+        QFETCH(Form, form);
+        QFETCH(QByteArray, text);
+        QFETCH(ReadStatus, status);
+        QFETCH(Codes, codes);
+        if (status == ReadStatus::TooManyCodes) return;  // the 5000 limit is the screen's only
+        for (const size_t piece : {size_t(1), size_t(3), size_t(4097), size_t(1) << 30}) {
+            size_t at = 0;
+            Codes read;
+            const auto result = kx::datafile::StreamLongRun(
+                [&](char* into, size_t size) {
+                    const size_t n = std::min({size, piece, size_t(text.size()) - at});
+                    std::memcpy(into, text.data() + at, n);
+                    at += n;
+                    return std::ptrdiff_t(n);
+                },
+                form,
+                [&](std::span<const int32_t> batch) {
+                    read.insert(read.end(), batch.begin(), batch.end());
+                });
+            QCOMPARE(result.status, status);
+            if (status == ReadStatus::BadLine) QCOMPARE(result.badLine, int64_t(codes.at(0)));
+            if (status == ReadStatus::Loaded) QCOMPARE(read, codes);
+        }
     }
 };
 
