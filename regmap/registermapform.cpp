@@ -19,6 +19,15 @@
 
 namespace {
 
+// Hex as the register values beside it are written: upper case.
+class HexSpinBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QString textFromValue(int value) const override { return QString::number(value, 16).toUpper(); }
+};
+
 using kx::fields::Field;
 using kx::fields::Kind;
 using kx::fields::RegisterFields;
@@ -162,7 +171,7 @@ void RegisterMapForm::BuildFrame(const RegisterFields& reg, QGroupBox* frame) {
             row.name->setBuddy(row.choice);
             grid->addWidget(row.choice, line, 1, 1, 2);
         } else {
-            row.number = new QSpinBox(frame);
+            row.number = new HexSpinBox(frame);
             row.number->setObjectName(objectName);
             row.number->setDisplayIntegerBase(16);
             row.number->setRange(0, field.largest());
