@@ -38,6 +38,11 @@ public:
         return finish(p);
     }
 
+    // The tool on a simulated board whose state lives in the scratch file `state`.
+    CliResult onBoard(const QString& state, const QStringList& args) const {
+        return run(QStringList{"--sim-state", path(state)} + args);
+    }
+
     static CliResult finish(QProcess& p) {
         CliResult r;
         if (!p.waitForFinished(60000)) return r;

@@ -40,10 +40,6 @@ class CliTest : public QObject {
 
     CliRunner cli;
 
-    CliResult onBoard(const QString& state, const QStringList& args) {
-        return cli.run(QStringList{"--sim-state", cli.path(state)} + args);
-    }
-
 private slots:
     void initTestCase() {
         QVERIFY(cli.write("bad.dat", " 1\r\n x\r\n"));
@@ -73,24 +69,24 @@ private slots:
     }
 
     void registersAcrossCalls() {
-        QCOMPARE(onBoard("b1", {"write", "filter", "0x2A"}).exitCode, 0);
-        QCOMPARE(onBoard("b1", {"read", "filter"}).out, QByteArray("2A\n"));
+        QCOMPARE(cli.onBoard("b1", {"write", "filter", "0x2A"}).exitCode, 0);
+        QCOMPARE(cli.onBoard("b1", {"read", "filter"}).out, QByteArray("2A\n"));
         QCOMPARE(cli.run({"--simulate", "read", "filter"}).out, QByteArray("45\n"));
 
-        QCOMPARE(onBoard("b1", {"write", "io-control", "30"}).exitCode, 0);
-        QCOMPARE(onBoard("b1", {"reset", "software"}).exitCode, 0);
-        CliResult r = onBoard("b1", {"regs"});
+        QCOMPARE(cli.onBoard("b1", {"write", "io-control", "30"}).exitCode, 0);
+        QCOMPARE(cli.onBoard("b1", {"reset", "software"}).exitCode, 0);
+        CliResult r = cli.onBoard("b1", {"regs"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray("status      81\nmode        1\nadc-control 7\nfilter      45\n"
                                    "offset      800000\ngain        400000\nio-control  0\n"));
         QCOMPARE(r.err, QString());
 
         // Fields by the screens' names: chopping disabled, AIN5 unipolar 1.28 V, P2 out high.
-        QCOMPARE(onBoard("b1", {"write", "mode", "81"}).exitCode, 0);
-        QCOMPARE(onBoard("b1", {"write", "adc-control", "4E"}).exitCode, 0);
-        QCOMPARE(onBoard("b1", {"write", "filter", "3"}).exitCode, 0);
-        QCOMPARE(onBoard("b1", {"write", "io-control", "22"}).exitCode, 0);
-        const QJsonObject regs = JsonOf(onBoard("b1", {"regs", "--json"}).out);
+        QCOMPARE(cli.onBoard("b1", {"write", "mode", "81"}).exitCode, 0);
+        QCOMPARE(cli.onBoard("b1", {"write", "adc-control", "4E"}).exitCode, 0);
+        QCOMPARE(cli.onBoard("b1", {"write", "filter", "3"}).exitCode, 0);
+        QCOMPARE(cli.onBoard("b1", {"write", "io-control", "22"}).exitCode, 0);
+        const QJsonObject regs = JsonOf(cli.onBoard("b1", {"regs", "--json"}).out);
         const QJsonObject mode = regs["mode"]["fields"].toObject();
         QCOMPARE(regs["mode"]["value"].toInt(), 0x81);
         QCOMPARE(mode["mode_name"].toString(), QString("Idle Mode"));
@@ -107,9 +103,9 @@ private slots:
 
     void calibrationAndTrace() {
         // 10 mV on the 2.56 V range is 1/256 of full scale: the zero point moves by 2^23 / 256.
-        CliResult r = onBoard("b3", {"--sim-input", "0=0.01,0", "calibrate", "system-zero"});
+        CliResult r = cli.onBoard("b3", {"--sim-input", "0=0.01,0", "calibrate", "system-zero"});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(onBoard("b3", {"read", "offset"}).out, QByteArray("808000\n"));
+        QCOMPARE(cli.onBoard("b3", {"read", "offset"}).out, QByteArray("808000\n"));
 
         // Without the board check: start-up's control lines, then the reset pulse alone.
         const QString trace = cli.path("reset.trace");
@@ -120,23 +116,23 @@ private slots:
 
     // Settings by name are written before the capture, each read back.
     void settingsByName() {
-        CliResult r =
-            onBoard("b4", {"capture", "10", "-o", "s.dat", "--channel", "AIN3-AINCOM", "--range",
-                           "640mV", "--polarity", "unipolar", "--rate", "50", "--chop", "off"});
+        CliResult r = cli.onBoard(
+            "b4", {"capture", "10", "-o", "s.dat", "--channel", "AIN3-AINCOM", "--range", "640mV",
+                   "--polarity", "unipolar", "--rate", "50", "--chop", "off"});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(onBoard("b4", {"read", "adc-control"}).out, QByteArray("2D\n"));
+        QCOMPARE(cli.onBoard("b4", {"read", "adc-control"}).out, QByteArray("2D\n"));
         // A data file carries no range: the board's is taken and said, unless --quiet.
-        r = onBoard("b4", {"analyse", "s.dat"});
+        r = cli.onBoard("b4", {"analyse", "s.dat"});
         QCOMPARE(r.err,
                  QString("kx3105-cli: range and polarity from the board: 640 mV, unipolar\n"));
         QVERIFY(r.out.contains("Input Range: 640 mV\n"));
-        r = onBoard("b4", {"--quiet", "analyse", "s.dat"});
+        r = cli.onBoard("b4", {"--quiet", "analyse", "s.dat"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.err, QString());
         // 32768 / (8 * 50) = 81.92: filter word 52 hex (49.95 Hz) is nearest; chopping off sets
         // mode bit 7.
-        QCOMPARE(onBoard("b4", {"read", "filter"}).out, QByteArray("52\n"));
-        QCOMPARE(onBoard("b4", {"read", "mode"}).out, QByteArray("83\n"));
+        QCOMPARE(cli.onBoard("b4", {"read", "filter"}).out, QByteArray("52\n"));
+        QCOMPARE(cli.onBoard("b4", {"read", "mode"}).out, QByteArray("83\n"));
 
         r = cli.run({"--sim-fault", "ignore-writes", "--no-board-check", "capture", "10", "--range",
                      "20mV"});

@@ -30,21 +30,17 @@ class CliRunsInFilesTest : public QObject {
 
     CliRunner cli;
 
-    CliResult onBoard(const QString& state, const QStringList& args) {
-        return cli.run(QStringList{"--sim-state", cli.path(state)} + args);
-    }
-
 private slots:
     // The filter word whose rate is nearest, said with the rate it gives; sweep reaches the
     // power-on rate the same way.
     void nearestRates() {
-        CliResult r = onBoard("r1", {"capture", "3", "-o", "r.dat", "--rate", "19.79"});
+        CliResult r = cli.onBoard("r1", {"capture", "3", "-o", "r.dat", "--rate", "19.79"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.err, QString("kx3105-cli: update rate 19.79 Hz (filter word 0x45)\n"));
-        QCOMPARE(onBoard("r1", {"read", "filter"}).out, QByteArray("45\n"));
-        r = onBoard("r1", {"capture", "3", "-o", "r.dat", "--rate", "100", "--chop", "off"});
+        QCOMPARE(cli.onBoard("r1", {"read", "filter"}).out, QByteArray("45\n"));
+        r = cli.onBoard("r1", {"capture", "3", "-o", "r.dat", "--rate", "100", "--chop", "off"});
         QCOMPARE(r.err, QString("kx3105-cli: update rate 99.90 Hz (filter word 0x29)\n"));
-        QCOMPARE(onBoard("r1", {"read", "filter"}).out, QByteArray("29\n"));
+        QCOMPARE(cli.onBoard("r1", {"read", "filter"}).out, QByteArray("29\n"));
 
         r = cli.run({"--simulate", "--quiet", "sweep", "--ranges", "2.56V", "--rates", "19.79",
                      "--count", "2", "--format", "csv"});
@@ -73,11 +69,11 @@ private slots:
     void rateLimits() {
         QFETCH(QStringList, args);
         QFETCH(QString, error);
-        const CliResult r = onBoard("limits", args);
+        const CliResult r = cli.onBoard("limits", args);
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(r.err, "kx3105-cli: " + error + "\n");
         QCOMPARE(r.out, QByteArray());
-        QCOMPARE(onBoard("limits", {"regs"}).out.split('\n').mid(1, 3),
+        QCOMPARE(cli.onBoard("limits", {"regs"}).out.split('\n').mid(1, 3),
                  (QList<QByteArray>{"mode        1", "adc-control 7", "filter      45"}));
     }
 
