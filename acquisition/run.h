@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "maths/statistics.h"
+
 // A run of conversion codes as a value, and the one scaling of its codes to volts. Every face
 // hands these on: the screens, the charts, the files, kx3105-cli and what is built on them next.
 // Plain C++.
@@ -17,8 +19,7 @@ namespace kx {
 // The reference voltage until one is given: the program's at start-up, every command's default.
 inline constexpr float DefaultReferenceVolts = 2.5f;
 
-// Codes in the converter's full scale (2^24), and the code of 0 V in bipolar coding (2^23).
-inline constexpr double CodesInFullScale = 16777216.0;
+// The code of 0 V in bipolar coding (2^23).
 inline constexpr double BipolarZeroCode = 8388608.0;
 // The largest code the converter gives.
 inline constexpr int32_t MaxConverterCode = 0xFFFFFF;

@@ -5,7 +5,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "analysis/noise_stats.h"
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 
 // The figures of an analysis as named values: what kx3105-cli prints with --json and the Python
 // module returns, built in one place so that both faces give the same keys and the same numbers.

@@ -15,7 +15,7 @@
 
 #include "acquisition/shared_run.h"
 #include "analysis/noiseform.h"
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 #include "board/port.h"
 #include "core/globals.h"
 #include "core/hex.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 #include "board/registers.h"
 #include "converter/filter_logic.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analysis/noise_stats.h"
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 
 // What the Spectrum window shows of a run: the noise spectral density and the figures read from
 // it. Plain data and texts, so the window can be shown (and tested) with any spectrum.

@@ -12,7 +12,7 @@
 #include <QShortcutEvent>
 #include <QVBoxLayout>
 
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 #include "app/shell_logic.h"
 #include "board/windows_version.h"
 #include "converter/mode_gates.h"

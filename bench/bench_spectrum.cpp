@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 
 namespace {
 

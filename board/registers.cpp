@@ -4,6 +4,7 @@
 
 #include "board/serial.h"
 #include "core/globals.h"
+#include "core/numtext.h"
 
 namespace RegisterMap {
 const RegisterInfo* Find(int address) {
@@ -12,15 +13,6 @@ const RegisterInfo* Find(int address) {
     return nullptr;
 }
 }  // namespace RegisterMap
-
-int32_t RoundHalfEven(double value) {
-    if (std::isnan(value)) return 0;
-    // nearbyint rounds halves to even under the default rounding mode.
-    const double r = std::nearbyint(value);
-    if (r >= 2147483647.0) return INT32_MAX;
-    if (r <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(r);
-}
 
 double Register::ReadReg() {
     WriteSerial(ReadAddress, PortAddress, 8);

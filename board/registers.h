@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "core/numtext.h"
+
 // The converter's register map and the two one-transaction classes every screen uses.
 //
 // A communications byte, clocked out first as an 8-bit word, names the register (bits 3..0) and
@@ -75,5 +77,3 @@ public:
     static ReadData ForDataRegister();
 };
 
-// A double as the nearest 32-bit integer, halves to even; out-of-range values are clamped.
-int32_t RoundHalfEven(double value);

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "acquisition/run.h"
-#include "analysis/histogram.h"
+#include "maths/histogram.h"
 
 class QCPAxis;
 class QCustomPlot;

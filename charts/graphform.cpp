@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "analysis/histogram.h"
+#include "maths/histogram.h"
 #include "charts/chart_interaction.h"
 #include "charts/chart_setup.h"
 #include "core/numtext.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/histogram.h"
+#include "maths/histogram.h"
 #include "analysis/noise_stats.h"
 #include "charts/chart_screen.h"
 #include "charts/chart_setup.h"

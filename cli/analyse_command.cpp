@@ -5,7 +5,7 @@
 
 #include "analysis/figures.h"
 #include "analysis/noise_stats.h"
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 #include "board/ppdev_port.h"
 #include "board/registers.h"
 #include "board/serial.h"

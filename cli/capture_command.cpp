@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "acquisition/read_codes.h"
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"

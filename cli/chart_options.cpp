@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "analysis/histogram.h"
+#include "maths/histogram.h"
 #include "cli/chart_request.h"
 #include "cli/commands.h"
 #include "cli/output.h"

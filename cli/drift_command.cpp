@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "analysis/allan.h"
+#include "maths/allan.h"
 #include "cli/commands.h"
 #include "cli/curve_output.h"
 #include "cli/output.h"

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "acquisition/read_codes.h"
-#include "analysis/allan.h"
-#include "analysis/characterise.h"
+#include "maths/allan.h"
+#include "acquisition/characterise.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"

@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "analysis/characterise.h"
+#include "acquisition/characterise.h"
 #include "analysis/chart_caption.h"
 #include "analysis/figures.h"
 #include "analysis/noise_stats.h"
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"

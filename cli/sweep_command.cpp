@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "analysis/characterise.h"
+#include "acquisition/characterise.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"

@@ -1,7 +1,7 @@
 # Folders form layers: a target may link targets of its own folder or of a lower one, and a file
 # include headers of its own folder or a lower one, never of a higher one. Checked at configure
 # time, so an upward link or include fails the build at once.
-set(KX_LAYERS core board "converter sim" acquisition ui "registers files" analysis charts multichannel
+set(KX_LAYERS core maths board "converter sim" acquisition ui "registers files" analysis charts multichannel
               "regmap live" app "cli python server" "tests bench fuzz")
 
 function(kx_layer_of dir out)

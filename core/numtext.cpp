@@ -5,6 +5,15 @@
 #include <cstdlib>
 #include <system_error>
 
+int32_t RoundHalfEven(double value) {
+    if (std::isnan(value)) return 0;
+    // nearbyint rounds halves to even under the default rounding mode.
+    const double r = std::nearbyint(value);
+    if (r >= 2147483647.0) return INT32_MAX;
+    if (r <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(r);
+}
+
 namespace kx {
 
 namespace {

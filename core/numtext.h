@@ -14,6 +14,10 @@
 // Rounding is to the nearest, halves away from zero, on the value's 15-significant-digit
 // decimal form (so 2.675 with "0.00" shows 2.68, as an engineer reading it expects).
 
+// A double as the nearest 32-bit integer, halves to even (as registers and counts are rounded);
+// out-of-range values are clamped, NaN is 0.
+int32_t RoundHalfEven(double value);
+
 namespace kx {
 
 // "0.###", "#.##", "00.00", "#.##00", "####.##", "#.00", "##.00", "0.00", "00.000", "0".

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/allan.h"
+#include "maths/allan.h"
 
 using namespace kx::allan;
 

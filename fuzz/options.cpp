@@ -13,7 +13,7 @@
 
 #include "acquisition/board_options.h"
 #include "acquisition/settings.h"
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 #include "core/numtext.h"
 
 using namespace kx;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "acquisition/run.h"
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 #include "live/live_feed.h"
 
 class QCustomPlot;

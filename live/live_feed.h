@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "analysis/noise_stats.h"
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 
 // What the live view keeps of a continuous read, in plain C++: the codes handed from the board's
 // worker to the window's thread, the last ten minutes of them, and for each window of the strip

@@ -6,7 +6,7 @@
 
 #include "acquisition/run.h"
 #include "analysis/noise_stats.h"
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 
 // The running figures of the live view's window, as text: mean, RMS and peak-to-peak noise in
 // codes and volts, effective resolution and noise-free bits, the white level of the density, and

@@ -16,7 +16,7 @@
 #include "acquisition/read_codes.h"
 #include "acquisition/settings.h"
 #include "acquisition/shared_run.h"
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 #include "converter/adc_control_fields.h"
 #include "converter/control_logic.h"
 #include "converter/filter_logic.h"

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "acquisition/settings.h"
-#include "analysis/allan.h"
+#include "maths/allan.h"
 #include "analysis/figures.h"
 #include "analysis/noise_stats.h"
-#include "analysis/read_run.h"
-#include "analysis/spectrum.h"
+#include "acquisition/read_run.h"
+#include "maths/spectrum.h"
 #include "files/run_file.h"
 #include "python/arrays.h"
 #include "python/module.h"

@@ -17,7 +17,7 @@
 #include "acquisition/named_registers.h"
 #include "acquisition/read_codes.h"
 #include "acquisition/settings.h"
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 #include "board/port.h"
 #include "board/port_trace.h"
 #include "board/registers.h"

@@ -3,7 +3,7 @@
 #include "acquisition/board.h"
 #include "acquisition/named_registers.h"
 #include "acquisition/settings.h"
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 #include "board/resets.h"
 #include "converter/register_update.h"
 #include "core/hex.h"

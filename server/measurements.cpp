@@ -4,9 +4,9 @@
 #include <limits>
 
 #include "acquisition/run.h"
-#include "analysis/characterise.h"
+#include "acquisition/characterise.h"
 #include "analysis/noise_stats.h"
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 #include "server/scpi_values.h"
 
 namespace kx::server {

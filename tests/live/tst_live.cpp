@@ -10,8 +10,8 @@
 
 #include "acquisition/shared_run.h"
 #include "analysis/noiseform.h"
-#include "analysis/read_run.h"
-#include "analysis/spectrum.h"
+#include "acquisition/read_run.h"
+#include "maths/spectrum.h"
 #include "converter/register_update.h"
 #include "core/globals.h"
 #include "files/datafile.h"

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <numeric>
 
-#include "analysis/spectrum_common.h"
+#include "maths/spectrum_common.h"
 #include "core/large_pages.h"
 
 // The figures of a test tone from one transform of the whole run.

@@ -1,4 +1,4 @@
-#include "analysis/allan.h"
+#include "maths/allan.h"
 
 #include <algorithm>
 #include <charconv>

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "analysis/spectrum.h"
-#include "analysis/spectrum_common.h"
+#include "maths/spectrum.h"
+#include "maths/spectrum_common.h"
 #include "tests/support/relative.h"
 
 using kx::spectrum::Window;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "analysis/histogram.h"
+#include "maths/histogram.h"
 
 namespace {
 

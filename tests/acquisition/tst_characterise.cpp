@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis/characterise.h"
-#include "analysis/spectrum.h"
+#include "acquisition/characterise.h"
+#include "maths/spectrum.h"
 #include "tests/support/relative.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"

@@ -1,4 +1,4 @@
-#include "analysis/spectrum_common.h"
+#include "maths/spectrum_common.h"
 
 #include "core/large_pages.h"
 

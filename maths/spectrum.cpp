@@ -1,6 +1,6 @@
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 
-#include "analysis/spectrum_common.h"
+#include "maths/spectrum_common.h"
 
 #include <algorithm>
 #include <cmath>

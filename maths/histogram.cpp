@@ -1,4 +1,4 @@
-#include "analysis/histogram.h"
+#include "maths/histogram.h"
 
 #include <algorithm>
 #include <cctype>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/spectrum.h"
+#include "maths/spectrum.h"
 
 // What the density and the tone figures share inside the spectrum library: the windows, one
 // real transform, and the statistics of noise bins. Not for callers outside it.

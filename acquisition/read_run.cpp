@@ -1,4 +1,4 @@
-#include "analysis/read_run.h"
+#include "acquisition/read_run.h"
 
 #include <algorithm>
 #include <cmath>

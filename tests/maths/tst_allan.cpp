@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/allan.h"
+#include "maths/allan.h"
 #include "tests/support/relative.h"
 
 using namespace std::chrono;

@@ -1,11 +1,11 @@
-#include "analysis/characterise.h"
+#include "acquisition/characterise.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "acquisition/read_codes.h"
-#include "analysis/noise_stats.h"
-#include "analysis/read_run.h"
+#include "maths/statistics.h"
+#include "acquisition/read_run.h"
 #include "converter/filter_logic.h"
 #include "core/messages.h"
 

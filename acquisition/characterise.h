@@ -11,7 +11,7 @@
 
 #include "acquisition/run.h"
 #include "acquisition/sweep_point.h"
-#include "analysis/allan.h"
+#include "maths/allan.h"
 
 // The figures of a data-sheet noise sweep and of a drift log, and the steps that take them on
 // the board: the point programmed by the acquisition layer (ProgramSweepPoint), the codes read
