@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "acquisition/read_codes.h"
-#include "maths/statistics.h"
 #include "acquisition/read_run.h"
 #include "converter/filter_logic.h"
 #include "core/messages.h"
+#include "maths/statistics.h"
 
 namespace kx::characterise {
 

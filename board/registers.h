@@ -76,4 +76,3 @@ public:
     // Set up for the data register: 0x44, 24 bits.
     static ReadData ForDataRegister();
 };
-

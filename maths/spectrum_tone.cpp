@@ -6,8 +6,8 @@
 #include <numbers>
 #include <numeric>
 
-#include "maths/spectrum_common.h"
 #include "core/large_pages.h"
+#include "maths/spectrum_common.h"
 
 // The figures of a test tone from one transform of the whole run.
 
