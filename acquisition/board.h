@@ -4,92 +4,106 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <string>
 
 #include "acquisition/board_options.h"
 #include "acquisition/sim_state.h"
+#include "board/board_link.h"
 #include "board/port.h"
+#include "board/port_trace.h"
 #include "board/ppdev_port.h"
 #include "sim/simulated_board.h"
 
-// The board a program talks to: chosen and opened from the board options, started as the program
-// starts its link, checked to answer, and (for kx3105-cli and the faces after it) opened for one
-// piece of work with the simulated board's saved state around it. Plain C++.
+// The board a face talks to: chosen and opened from the board options, held as an object that
+// owns its port (a printer port or a simulated board), its link, its trace and the simulated
+// board's saved state, and passed to every register, settings and capture function. Several are
+// held at once in one process (two printer ports, any number of simulated boards); a printer port
+// this process holds already is refused. Plain C++.
 
 namespace kx {
 
-// The board, owned for as long as it is used.
-struct Board {
+// The port behind a board: the printer port through ppdev, or the simulated board.
+struct BoardPort {
     std::unique_ptr<PpdevSystem> kernel;
     std::unique_ptr<PortBackend> backend;
     bool simulated = false;
     sim::SimulatedBoard* simulator = nullptr;  // the backend, when it is the simulated board
     std::string device;                        // the printer-port device, when not simulated
-
-    // The board's own clock, in seconds, where it has one: the simulated board's converter time,
-    // on which its results come exactly one update period apart. nullopt for a board behind a
-    // printer port, whose conversions the PC times as each becomes ready.
-    std::optional<double> converterSeconds() const;
 };
 
-// The simulated board with --simulate (or any --sim- option); the named device with --port;
-// otherwise the first printer port, or the simulated board where the machine has none (said on
-// diagnostics). kernel is how the machine's ports are found; nullptr asks the real kernel. The
-// port's own notes go to diagnostics after `prefix`.
-Board OpenBoard(const BoardOptions& options, std::ostream& diagnostics,
-                std::unique_ptr<PpdevSystem> kernel = nullptr,
-                const std::string& prefix = "kx3105: ");
+// The port the options name, as the desktop program chooses it: the simulated board with
+// --simulate (or any --sim- option); the named device with --port; otherwise the first printer
+// port, or the simulated board where the machine has none (said on diagnostics). kernel is how
+// the machine's ports are found; nullptr asks the real kernel. The port's own notes go to
+// diagnostics after `prefix`.
+BoardPort OpenBoardPort(const BoardOptions& options, std::ostream& diagnostics,
+                        std::unique_ptr<PpdevSystem> kernel = nullptr,
+                        const std::string& prefix = "kx3105: ");
 
-// The start of the link, as the program starts: the command line searched for the status
-// switch, InitPort, then the reference voltage of start-up. The board must be installed with
-// SetPortBackend first.
-void StartBoard(const std::string& commandLine);
+// One line naming the port in use (`inUse`, 0 for none) and the board behind it: the desktop
+// program's printer-port menu may move it to an address where no board answers.
+std::string BoardLineFor(const PortBackend& backend, bool simulated, uint16_t inUse);
 
-// One line naming the port in use (PortAddress) and the board behind it: the printer-port menu
-// may move the program to an address where no board answers.
-std::string BoardLine(const Board& board);
-
-// Whether a board answers: a floating bus reads all ones, so status, mode and ADC control all FF
-// is no board.
-bool BoardAnswers();
+// Whether a board answers on the link: a floating bus reads all ones, so status, mode and ADC
+// control all FF is no board.
+bool BoardAnswers(BoardLink& link);
 
 // The line when no board answers on `device`.
 std::string NoBoardLine(const std::string& device);
 
-// A board opened for one piece of work and closed after it, as kx3105-cli uses it: the named
-// port, the first printer port (/dev/parport0), or the simulated board with its --sim-state file
-// locked, loaded and saved; never the simulated board unless asked for, since a script must never
-// get invented codes. The trace runs while it is open.
-class BoardSession {
+// A board held for a piece of work, as kx3105-cli, the Python module and the instrument server
+// hold it: the named port, the first printer port (/dev/parport0), or the simulated board with its
+// --sim-state file locked, loaded and saved; never the simulated board unless asked for, since a
+// script must never get invented codes. The trace runs while it is open. The thread that opens
+// it owns its link until it hands it on (BoardLink::HandTo).
+class Board {
 public:
     using Notes = std::function<void(const std::string& line)>;
 
-    BoardSession() = default;
-    ~BoardSession();
-    BoardSession(const BoardSession&) = delete;
-    BoardSession& operator=(const BoardSession&) = delete;
+    ~Board();
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
 
-    // Opens and installs the board, starts the link, and checks that a board answers (unless
-    // options.noBoardCheck). False with the reason in one line, the board closed again. The
-    // port's own notes (why it cannot be claimed) go to `notes` as they come.
-    bool Open(const BoardOptions& options, const Notes& notes, std::string& why);
-    // Saves the simulated board's registers to its --sim-state file, then closes the board and
-    // the trace. False with the reason when the state could not be saved.
+    // Opens the board, starts its link, and checks that a board answers (unless
+    // options.noBoardCheck). nullptr with the reason in one line when it cannot. The port's own
+    // notes (why it cannot be claimed) go to `notes` as they come.
+    static std::unique_ptr<Board> Open(const BoardOptions& options, const Notes& notes,
+                                       std::string& why);
+
+    // Saves the simulated board's registers to its --sim-state file, then releases the port, the
+    // trace and the state file. False with the reason when the state could not be saved. Closing
+    // again does nothing; the destructor closes without saving.
     bool Close(std::string& why);
-    // The board while the session is open: its line (BoardLine), the simulated board's clock.
-    const Board& board() const { return board_; }
+    bool open() const { return open_; }
+
+    BoardLink& link() { return link_; }
+    bool simulated() const { return port_.simulated; }
+    sim::SimulatedBoard* simulator() const { return port_.simulator; }
+    // The printer-port device, or empty for the simulated board.
+    const std::string& device() const { return port_.device; }
+    // "Board: simulated KX3105 board at 0x378", "Board: printer port /dev/parport1 at 0x278".
+    std::string Line() const;
+    // The board's own clock, where it has one (the simulated board's).
+    std::optional<double> converterSeconds() const;
+
+    // The trace is written by the thread that owns the link: flushed when its work ends; a trace
+    // that failed leaves a warning here, handed out once.
+    void FlushTrace();
+    std::string TakeTraceWarning();
+    // Where a failed trace says so at once (standard error unless set).
+    void SetTraceDiagnostics(std::ostream* diagnostics) { trace_.SetDiagnostics(diagnostics); }
 
 private:
+    Board() = default;
     void Shut();
-    void PassNotes();
 
-    Board board_;
+    BoardPort port_;
+    BoardLink link_;
+    PortTrace trace_;
     SimStateFile state_;
+    std::string held_;  // the device this board holds in the process's register of ports
     bool saveState_ = false;
     bool open_ = false;
-    Notes notes_;
-    std::ostringstream diagnostics_;
 };
 
 }  // namespace kx

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "acquisition/read_codes.h"
+#include "acquisition/capture.h"
 #include "acquisition/read_run.h"
 #include "converter/filter_logic.h"
+#include "converter/register_update.h"
 #include "core/messages.h"
 #include "maths/statistics.h"
 
@@ -16,21 +17,24 @@ std::optional<double> UpdateRateOf(int32_t modeValue, int32_t filterWord) {
     return UpdateRate(filterWord, ChopEnabledIn(modeValue));
 }
 
-SweepOutcome SweepPoint(const SweepSetting& setting, const std::atomic<bool>& stop,
+SweepOutcome SweepPoint(BoardLink& link, const SweepSetting& setting, const std::atomic<bool>& stop,
                         const std::function<void(int read, int count)>& progress,
                         std::vector<int32_t>* buffer) {
-    if (const auto failure = ProgramSweepPoint(setting))
-        return {StepResult::ProgrammingFailed, *failure, std::nullopt};
     std::vector<int32_t> own;
     std::vector<int32_t>& codes = buffer ? *buffer : own;
     codes.clear();
     codes.reserve(static_cast<size_t>(std::max(setting.count, 0)));
-    const ReadResult read =
-        ReadCodes(setting.count, {.settle = setting.settle}, stop, [&](int32_t code) {
-            codes.push_back(code);
-            if (progress) progress(static_cast<int>(codes.size()), setting.count);
-            return true;
-        });
+    CaptureRequest request;
+    request.count = setting.count;
+    request.settings = setting.settings();
+    request.settle = setting.settle;
+    const CaptureOutcome read = Capture(link, request, stop, {}, [&](int32_t code, double) {
+        codes.push_back(code);
+        if (progress) progress(static_cast<int>(codes.size()), setting.count);
+        return true;
+    });
+    if (read.refusal) return {StepResult::ProgrammingFailed, read.refusal->Words(), std::nullopt};
+    if (!read.programmed) return {StepResult::ProgrammingFailed, ProgrammingError, std::nullopt};
     if (read.end == ReadEnd::Stopped) return {StepResult::Stopped, {}, std::nullopt};
     if (read.end == ReadEnd::TimedOut) {
         ShowMessage(run::ReadErrorMessage);
@@ -59,7 +63,7 @@ SweepRow SweepFigures(std::span<const int32_t> codes, const SweepSetting& settin
     return row;
 }
 
-std::optional<LogLine> TakeLogLine(int average, const Scaling& scaling,
+std::optional<LogLine> TakeLogLine(BoardLink& link, int average, const Scaling& scaling,
                                    const std::atomic<bool>& stop, const LineLimits& limits) {
     LogLine line;
     line.time = allan::Clock::now();
@@ -67,11 +71,13 @@ std::optional<LogLine> TakeLogLine(int average, const Scaling& scaling,
     std::vector<int32_t> own;
     std::vector<int32_t>& codes = limits.codes ? *limits.codes : own;
     codes.clear();
-    const ReadResult read = ReadCodes(std::max(average, 1), {}, stop, [&](int32_t code) {
-        codes.push_back(code);
-        return !limits.until || std::chrono::steady_clock::now() < *limits.until ||
-               codes.size() >= static_cast<size_t>(std::max(average, 1));
-    });
+    // The log's settings were written at its start: a line only reads.
+    const CaptureOutcome read =
+        Capture(link, DataOnly(std::max(average, 1)), stop, {}, [&](int32_t code, double) {
+            codes.push_back(code);
+            return !limits.until || std::chrono::steady_clock::now() < *limits.until ||
+                   codes.size() >= static_cast<size_t>(std::max(average, 1));
+        });
     if (read.end == ReadEnd::Stopped) return std::nullopt;
     if (read.end == ReadEnd::TimedOut) line.status = run::ReadErrorMessage;
     line.codes = static_cast<int>(codes.size());

@@ -11,6 +11,7 @@
 
 #include "acquisition/run.h"
 #include "acquisition/sweep_point.h"
+#include "board/board_link.h"
 #include "maths/allan.h"
 
 // The figures of a data-sheet noise sweep and of a drift log, and the steps that take them on
@@ -50,13 +51,14 @@ struct SweepOutcome {
     std::optional<SweepRow> row;  // with Done
 };
 
-// Programs the point (ProgramSweepPoint: a mismatch shown in the register screen's words and the
-// point abandoned), then discards `settle` results and captures `count` codes. A time-out shows
+// Captures the point: its settings written (a mismatch shown in the register screen's words and
+// the point abandoned; settings the converter refuses are a failure named by their refusal),
+// continuous conversion, `settle` results discarded, then `count` codes. A time-out shows
 // "Error Reading Data from KX3105". `stop` is looked at before every code; `progress` (may be
 // empty) is called after every captured code. `codes` (may be null) is a buffer the caller has
 // reserved for setting.count codes, so that a sweep asks for its memory once, before the first
 // point; without it the point reserves its own.
-SweepOutcome SweepPoint(const SweepSetting& setting, const std::atomic<bool>& stop,
+SweepOutcome SweepPoint(BoardLink& link, const SweepSetting& setting, const std::atomic<bool>& stop,
                         const std::function<void(int read, int count)>& progress = {},
                         std::vector<int32_t>* codes = nullptr);
 
@@ -85,7 +87,7 @@ struct LineLimits {
 // Reads `average` codes (at least 1) and averages them; volts from the scaling (the noise
 // analysis's, Scaling::Shown): bipolar code 0x800000 is 0 V. nullopt when `stop` was set, or the
 // time `limits.until` passed, before the line was complete.
-std::optional<LogLine> TakeLogLine(int average, const Scaling& scaling,
+std::optional<LogLine> TakeLogLine(BoardLink& link, int average, const Scaling& scaling,
                                    const std::atomic<bool>& stop, const LineLimits& limits = {});
 
 }  // namespace kx::characterise

@@ -1,5 +1,7 @@
 #include "acquisition/named_registers.h"
 
+#include <cctype>
+
 #include "board/calibration.h"
 #include "converter/mode_logic.h"
 #include "converter/register_update.h"
@@ -8,8 +10,12 @@
 namespace kx {
 
 const RegisterInfo* FindRegister(const std::string& name) {
+    // Any case, and '_' for '-' as Python writes names ("MODE", "adc_control").
+    std::string key = name;
+    for (char& c : key)
+        c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const auto& r : NamedRegisters)
-        if (name == r.name) return r.info;
+        if (key == r.name) return r.info;
     return nullptr;
 }
 
@@ -20,8 +26,8 @@ std::string UnknownRegister(const std::string& name) {
     return "unknown register '" + name + "' (" + names + ")";
 }
 
-bool WriteAndCheck(const RegisterInfo& info, uint32_t value) {
-    Register reg = Register::For(info);
+bool WriteAndCheck(BoardLink& link, const RegisterInfo& info, uint32_t value) {
+    Register reg = Register::For(link, info);
     const int32_t readBack = WriteAndReadBack(reg, static_cast<int32_t>(value));
     if (readBack == static_cast<int32_t>(value)) return true;
     // The register screens' wording of a failed write.
@@ -37,11 +43,11 @@ int CalibrationCode(const std::string& name) {
     return 0;
 }
 
-bool Calibrate(int modeCode) {
-    Register mode = Register::For(RegisterMap::Mode);
+bool Calibrate(BoardLink& link, int modeCode) {
+    Register mode = Register::For(link, RegisterMap::Mode);
     mode.RegValue = mode::WithCode(ReadValue(mode), modeCode);
     mode.WriteReg();
-    if (WaitForCalibration()) return true;
+    if (WaitForCalibration(link)) return true;
     ShowMessage(mode::CalibrationError, Icon::Warning);
     return false;
 }

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "board/port.h"
 #include "board/registers.h"
 #include "board/serial.h"
 #include "converter/filter_logic.h"
@@ -11,8 +10,8 @@
 
 namespace kx {
 
-bool EnsureContinuousConversion() {
-    Register mode = Register::For(RegisterMap::Mode);
+bool EnsureContinuousConversion(BoardLink& link) {
+    Register mode = Register::For(link, RegisterMap::Mode);
     const int32_t value = ReadValue(mode);
     if (IsContinuousConversion(value)) return false;
     mode.RegValue = WithContinuousConversion(value);
@@ -20,25 +19,25 @@ bool EnsureContinuousConversion() {
     return true;
 }
 
-Run RunAsSetNow(float referenceVolts) {
+Run RunAsSetNow(BoardLink& link, float referenceVolts) {
     Run run;
     for (auto [info, slot] : {std::pair{&RegisterMap::Mode, &run.mode},
                               std::pair{&RegisterMap::AdcControl, &run.adcControl},
                               std::pair{&RegisterMap::Filter, &run.filter}}) {
-        Register reg = Register::For(*info);
+        Register reg = Register::For(link, *info);
         *slot = ReadValue(reg);
     }
     run.referenceVolts = referenceVolts;
     if (*run.filter > 0) run.rateHz = UpdateRate(*run.filter, ChopEnabledIn(*run.mode));
     run.taken = std::chrono::system_clock::now();
-    run.board = CurrentPortBackend().describe();
+    run.board = link.backend().describe();
     return run;
 }
 
-ReadResult ReadCodes(int64_t count, const ReadSettings& settings, const std::atomic<bool>& stop,
-                     const CodeSink& onCode) {
-    if (settings.continuous) EnsureContinuousConversion();
-    ReadData reader = ReadData::ForDataRegister();
+ReadResult ReadCodes(BoardLink& link, int64_t count, const ReadSettings& settings,
+                     const std::atomic<bool>& stop, const CodeSink& onCode) {
+    if (settings.continuous) EnsureContinuousConversion(link);
+    ReadData reader = ReadData::ForDataRegister(link);
     ReadResult result;
     for (int64_t i = 0; count == UntilStopped || i < settings.settle + count; ++i) {
         if (stop.load(std::memory_order_relaxed)) {

@@ -5,10 +5,12 @@
 #include <functional>
 
 #include "acquisition/run.h"
+#include "board/board_link.h"
 
-// The one capture loop: conversion results read from the data register through ReadData, one
-// after the other, each handed on as it comes. The read screen's worker, kx3105-cli's capture,
-// sweep, log and scan, and the multi-channel pass all read through it. It shows and prints
+// The loop under every capture: conversion results read from the data register through ReadData
+// on a board's link, one after the other, each handed on as it comes. Faces capture through
+// acquisition/capture.h, which writes the settings first; the read screen and the multi-channel
+// pass, whose board traffic is the program's own, read through it directly. It shows and prints
 // nothing: how a read ended is its result, and each caller words it.
 
 namespace kx {
@@ -43,16 +45,16 @@ using CodeSink = std::function<bool(int32_t code)>;
 
 // Reads `count` codes (or UntilStopped), looking at `stop` before each one. A code whose wait on
 // the ready line a stop ended (StoppedMarker) is no code and is not handed on.
-ReadResult ReadCodes(int64_t count, const ReadSettings& settings, const std::atomic<bool>& stop,
-                     const CodeSink& onCode);
+ReadResult ReadCodes(BoardLink& link, int64_t count, const ReadSettings& settings,
+                     const std::atomic<bool>& stop, const CodeSink& onCode);
 
 // An empty run as the board is set to take it: its mode, ADC control and filter registers read
-// from the board, the update rate they set, the reference given, and now. A capture fills in the
-// codes.
-Run RunAsSetNow(float referenceVolts);
+// from the board, the update rate they set, the reference given, the board and now. A capture
+// fills in the codes.
+Run RunAsSetNow(BoardLink& link, float referenceVolts);
 
 // Writes mode field 3 when the mode register holds another mode (no read-back). True when it
 // had to.
-bool EnsureContinuousConversion();
+bool EnsureContinuousConversion(BoardLink& link);
 
 }  // namespace kx

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "acquisition/read_codes.h"
+#include "acquisition/capture.h"
 #include "board/registers.h"
 #include "core/messages.h"
 #include "core/numtext.h"
@@ -35,18 +35,19 @@ std::optional<int32_t> ParseDelay(std::string_view text) {
     return std::max(0, RoundHalfEven(*value));
 }
 
-AnalysisReadEnd ReadForAnalysis(int requested, const std::atomic<bool>& stop,
+AnalysisReadEnd ReadForAnalysis(BoardLink& link, int requested, const std::atomic<bool>& stop,
                                 std::vector<int32_t>& codes,
                                 const std::function<void(int stored)>& progress) {
     codes.clear();
     if (requested < 1) return AnalysisReadEnd::Done;
     codes.reserve(static_cast<size_t>(requested));
-    const ReadResult read = ReadCodes(requested, {}, stop, [&](int32_t code) {
-        codes.push_back(code);
-        progress(static_cast<int>(codes.size()));
-        // A stop that came while the word was clocked in keeps that code.
-        return !stop.load(std::memory_order_relaxed);
-    });
+    const CaptureOutcome read =
+        Capture(link, DataOnly(requested), stop, {}, [&](int32_t code, double) {
+            codes.push_back(code);
+            progress(static_cast<int>(codes.size()));
+            // A stop that came while the word was clocked in keeps that code.
+            return !stop.load(std::memory_order_relaxed);
+        });
     switch (read.end) {
         case ReadEnd::Done:
             return AnalysisReadEnd::Done;
@@ -91,8 +92,10 @@ std::string TimeLeftText(double elapsedSeconds, int stored, int requested) {
            " min left";
 }
 
-void ReadForDisplay(const std::atomic<bool>& stop, const std::function<bool(int32_t code)>& show) {
-    if (ReadCodes(UntilStopped, {}, stop, show).end == ReadEnd::TimedOut)
+void ReadForDisplay(BoardLink& link, const std::atomic<bool>& stop,
+                    const std::function<bool(int32_t code)>& show) {
+    const auto each = [&show](int32_t code, double) { return show(code); };
+    if (Capture(link, DataOnly(UntilStopped), stop, {}, each).end == ReadEnd::TimedOut)
         ShowMessage(ReadErrorMessage);
 }
 

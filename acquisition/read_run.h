@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "board/board_link.h"
+
 // The data-reading screen's logic: its entry fields, the read for analysis and the read for
 // display (both through the one capture loop, ReadCodes), and the run-length gate of "Noise
 // Analysis". Plain C++; the screen runs the reads on its worker.
@@ -33,7 +35,7 @@ std::optional<int32_t> ParseDelay(std::string_view text);
 // while it was awaited or clocked in, shows "User Interruption of Reading" (the code clocked in
 // is kept). The caller makes the codes the program's run.
 enum class AnalysisReadEnd { Done, TimedOut, Interrupted };
-AnalysisReadEnd ReadForAnalysis(int requested, const std::atomic<bool>& stop,
+AnalysisReadEnd ReadForAnalysis(BoardLink& link, int requested, const std::atomic<bool>& stop,
                                 std::vector<int32_t>& codes,
                                 const std::function<void(int stored)>& progress);
 
@@ -48,7 +50,8 @@ std::string TimeLeftText(double elapsedSeconds, int stored, int requested);
 
 // The read for display: code after code until a stop or a time-out ("Error Reading Data from
 // KX3105"), each handed to `show`, which may end the read by returning false.
-void ReadForDisplay(const std::atomic<bool>& stop, const std::function<bool(int32_t code)>& show);
+void ReadForDisplay(BoardLink& link, const std::atomic<bool>& stop,
+                    const std::function<bool(int32_t code)>& show);
 
 // The texts the read shows.
 inline constexpr const char* ReadingNotice = "Press any key to stop reading";

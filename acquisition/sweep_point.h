@@ -1,14 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string>
 
 #include "acquisition/run.h"
+#include "acquisition/settings.h"
 
-// One point of a data-sheet noise sweep as programmed on the board: channel, range, coding,
-// filter word, chopping and continuous conversion, each read back with the register screens'
-// message on a mismatch. The codes are then read with ReadCodes. Plain C++.
+// One point of a data-sheet noise sweep: channel, range, coding, filter word and chopping, and
+// how many codes it takes after how many settling results. Captured through the one capture
+// procedure (acquisition/capture.h). Plain C++.
 
 namespace kx {
 
@@ -24,11 +23,8 @@ struct SweepSetting {
 
     // The ADC control byte the point programs.
     int32_t adcControl() const;
+    // The point as settings to write.
+    ConverterSettings settings() const;
 };
-
-// Programs the ADC control register, the filter word and the mode register (chopping, then
-// continuous conversion), each read back. nullopt when all took; else the message shown ("Error
-// Programming KX3105", spelt one way whichever register differed), and nothing more is written.
-std::optional<std::string> ProgramSweepPoint(const SweepSetting& setting);
 
 }  // namespace kx

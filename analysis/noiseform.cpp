@@ -7,8 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "acquisition/shared_run.h"
+#include "board/program_port.h"
 #include "converter/control_logic.h"
+#include "ui/shared_run.h"
 
 namespace {
 
@@ -112,9 +113,13 @@ NoiseForm::NoiseForm(kx::Run run, kx::NoiseOpeners openers, QWidget* parent)
 
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
 
-    // Range and polarity as the converter holds them now, whatever they were when the codes
-    // were taken; the reference as last stored.
-    const kx::Scaling scaling = kx::Scaling::Shown(kx::control::ReadDirect(), run.referenceVolts);
+    // The ADC control register is read on opening, as ever. A run that knows the range and
+    // polarity it was taken with (a capture loaded, the Live View's Keep) is scaled by its own:
+    // the register may have changed since. Others (a read for analysis, a data file) take the
+    // register as it is now. The reference is the run's, as last stored.
+    const int32_t now = kx::control::ReadDirect(kx::ProgramLink());
+    const kx::Scaling scaling =
+        kx::Scaling::Shown(run.adcControl.value_or(now), run.referenceVolts);
     analysis_ = kx::noise::AnalyseRun(run.codes, scaling);
     kx::PublishScaling(scaling);
     kx::PublishExtremes(analysis_.stats.minCode, analysis_.stats.maxCode);

@@ -13,14 +13,14 @@
 #include <QVBoxLayout>
 #include <chrono>
 
-#include "acquisition/shared_run.h"
-#include "analysis/noiseform.h"
 #include "acquisition/read_run.h"
-#include "board/port.h"
+#include "analysis/noiseform.h"
+#include "board/program_port.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "ui/board_runner.h"
+#include "ui/shared_run.h"
 
 namespace kx {
 
@@ -226,7 +226,7 @@ void ReadDataForm::Command1_Click() {
     runner_->start(
         [this, read, requested](kx::BoardWork& work) {
             read->end = kx::run::ReadForAnalysis(
-                requested, work.stopFlag(), read->run.codes,
+                kx::ProgramLink(), requested, work.stopFlag(), read->run.codes,
                 [this, &work](int stored) { work.report([this, stored] { CodeStored(stored); }); });
         },
         [this, read, requested](std::vector<kx::Message> messages, bool closing) {
@@ -262,12 +262,14 @@ void ReadDataForm::Command2_Click() {
     SetReading(true);
     runner_->start(
         [this, delay = *delay](kx::BoardWork& work) {
-            kx::run::ReadForDisplay(work.stopFlag(), [this, &work, delay](int32_t code) {
-                work.report(
-                    [this, code] { currentCode_->setText(QString::fromStdString(kx::Hex(code))); });
-                // The wait is real time, and a stop ends it at once.
-                return delay <= 0 || work.pause(delay);
-            });
+            kx::run::ReadForDisplay(
+                kx::ProgramLink(), work.stopFlag(), [this, &work, delay](int32_t code) {
+                    work.report([this, code] {
+                        currentCode_->setText(QString::fromStdString(kx::Hex(code)));
+                    });
+                    // The wait is real time, and a stop ends it at once.
+                    return delay <= 0 || work.pause(delay);
+                });
         },
         [this](std::vector<kx::Message> messages, bool closing) {
             SetReading(false);

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "maths/spectrum.h"
 #include "board/registers.h"
 #include "converter/filter_logic.h"
+#include "maths/spectrum.h"
 
 namespace kx {
 namespace {
@@ -25,9 +25,9 @@ std::string DisplayWindowName(const std::string& window) {
 
 }  // namespace
 
-std::optional<double> BoardUpdateRate() {
-    Register mode = Register::For(RegisterMap::Mode);
-    Register filter = Register::For(RegisterMap::Filter);
+std::optional<double> BoardUpdateRate(BoardLink& link) {
+    Register mode = Register::For(link, RegisterMap::Mode);
+    Register filter = Register::For(link, RegisterMap::Filter);
     const auto modeValue = static_cast<int32_t>(mode.ReadReg());
     const int word = static_cast<int>(filter.ReadReg());
     if (word <= 0) return std::nullopt;
@@ -54,15 +54,18 @@ std::optional<SpectrumView> ComputeRunSpectrum(std::span<const int32_t> codes, d
     return view;
 }
 
-std::optional<SpectrumView> AnalysedRunSpectrum(const AnalysedRun& run, std::string& error) {
-    const std::optional<double> rate = BoardUpdateRate();
+std::optional<SpectrumView> AnalysedRunSpectrum(const AnalysedRun& run, BoardLink& board,
+                                                std::string& error) {
+    const std::optional<double> rate = run.run.rateHz ? run.run.rateHz : BoardUpdateRate(board);
     if (!rate) {
         error = "Error Reading from KX3105";
         return std::nullopt;
     }
     std::optional<Scaling> scaling = run.scaling;
+    if (!scaling && run.run.adcControl)
+        scaling = Scaling::Shown(*run.run.adcControl, run.run.referenceVolts);
     if (!scaling) {
-        Register control = Register::For(RegisterMap::AdcControl);
+        Register control = Register::For(board, RegisterMap::AdcControl);
         const auto value = static_cast<int32_t>(control.ReadReg());
         scaling = Scaling::Shown(value, run.run.referenceVolts);
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/noise_stats.h"
+#include "board/board_link.h"
 #include "maths/spectrum.h"
 
 // What the Spectrum window shows of a run: the noise spectral density and the figures read from
@@ -28,10 +29,10 @@ struct SpectrumView {
     std::optional<SpectrumTone> tone;  // nullopt: no tone stands clear
 };
 
-// The update rate the converter is set to: the filter word under the chop state of the mode
-// register, both read through Register, as the filter screen computes it. nullopt when the filter
-// register reads 0 (no rate; the filter screen reports that as a failed read).
-std::optional<double> BoardUpdateRate();
+// The update rate the converter on the link is set to: the filter word under the chop state of the
+// mode register, both read through Register, as the filter screen computes it. nullopt when the
+// filter register reads 0 (no rate; the filter screen reports that as a failed read).
+std::optional<double> BoardUpdateRate(BoardLink& link);
 
 // The spectrum of a run of codes taken at rateHz, in volts by the scaling: the density with the
 // default segment and the Hann window, and its figures. nullopt, with a one-line reason in error,
@@ -39,10 +40,12 @@ std::optional<double> BoardUpdateRate();
 std::optional<SpectrumView> ComputeRunSpectrum(std::span<const int32_t> codes, double rateHz,
                                                const Scaling& scaling, std::string& error);
 
-// The spectrum of an analysed run at the board's update rate, scaled as the noise analysis
-// scaled it (the ADC control register read when it was not). nullopt, with the message for the
-// user in error, when the board gives no update rate or the run is refused.
-std::optional<SpectrumView> AnalysedRunSpectrum(const AnalysedRun& run, std::string& error);
+// The spectrum of an analysed run at its own update rate, scaled as the noise analysis scaled it
+// (else by its own ADC control register). What the run does not know of itself is asked of the
+// board on the link: the rate it is set to, its ADC control register. nullopt, with the message for
+// the user in error, when no rate is known or the run is refused.
+std::optional<SpectrumView> AnalysedRunSpectrum(const AnalysedRun& run, BoardLink& board,
+                                                std::string& error);
 
 // One figure beside the chart: the value label's object name, its caption and its text.
 struct SpectrumFigure {

@@ -10,9 +10,10 @@
 #include "app/openers.h"
 #include "app/startup.h"
 #include "app/x_display.h"
-#include "board/port_trace.h"
+#include "board/program_port.h"
 #include "core/messages.h"
 #include "core/version.h"
+#include "ui/program_board.h"
 #include "ui/qt_message_service.h"
 
 namespace {
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
                 QTimer::singleShot(0, [warning] { kx::ShowMessage(warning, kx::Icon::Warning); });
         });
 
-    kx::Board board = kx::OpenBoard(options, std::cerr);
+    kx::BoardPort board = kx::OpenBoardPort(options, std::cerr);
     SetPortBackend(board.backend.get());
     kx::InstallQtMessageService();
     kx::RunStartup(options);

@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "ui/screen_util.h"
 
@@ -52,7 +53,7 @@ private:
 
     kx::MainMenuOpeners openers_;
     std::function<QString()> boardLine_;
-    Register modeRegister_;
+    Register modeRegister_{kx::ProgramLink()};
     QMenuBar* menuBar_ = nullptr;
     QPushButton* program_ = nullptr;
     QLabel* boardLabel_ = nullptr;

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include "acquisition/shared_run.h"
 #include "analysis/noiseform.h"
 #include "analysis/readdataform.h"
 #include "app/aboutform.h"
@@ -24,6 +23,7 @@
 #include "registers/statusform.h"
 #include "regmap/registermapform.h"
 #include "ui/qt_message_service.h"
+#include "ui/shared_run.h"
 
 namespace kx {
 

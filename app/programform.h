@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "ui/screen_util.h"
 
@@ -27,5 +28,5 @@ private:
     void Command2_Click();
 
     kx::ProgramMenuOpeners openers_;
-    Register modeRegister_;
+    Register modeRegister_{kx::ProgramLink()};
 };

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "board/resets.h"
+#include "board/program_port.h"
 
 ResetForm::ResetForm(QWidget* parent) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("ResetForm"));

@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "ui/program_board.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

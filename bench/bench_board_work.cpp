@@ -16,7 +16,7 @@
 
 #include "analysis/readdataform.h"
 #include "bench/bench_support.h"
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "core/globals.h"
 #include "core/messages.h"

@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "acquisition/board.h"
-#include "acquisition/read_codes.h"
-#include "acquisition/settings.h"
+#include "acquisition/capture.h"
 
 // The simulated board's own time for a capture, as kx3105-cli capture and the Python module take
-// it (filter word 3, chopping off, continuous conversion), with nothing around the capture loop
-// but a vector: the base bench/python_module.py measures the module's capture against.
+// it (the one capture procedure: filter word 3, chopping off, continuous conversion), with nothing
+// around it but a vector: the base bench/python_module.py measures the module's capture against.
 // Usage: kx3105_capture_loop_bench [COUNT [RUNS]]; prints the best run in seconds, wall and
 // processor (the processor time is what a loaded machine leaves alone).
 
@@ -27,23 +26,28 @@ int main(int argc, char** argv) {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
     };
     for (int i = 0; i < runs; ++i) {
-        kx::BoardSession session;
         kx::BoardOptions options;
         options.simulate = true;
         std::string why;
-        if (!session.Open(options, {}, why)) {
+        const auto board = kx::Board::Open(options, {}, why);
+        if (!board) {
             std::fprintf(stderr, "%s\n", why.c_str());
             return 1;
         }
-        kx::Settings settings;
-        settings.filter = "3";
-        settings.chop = "off";
-        settings.Apply();
-        kx::Run run = kx::RunAsSetNow(kx::DefaultReferenceVolts);
-        run.codes.reserve(static_cast<size_t>(count));
-        const auto start = std::chrono::steady_clock::now();
-        const double startCpu = cpu();
-        kx::ReadCodes(count, {.continuous = true}, kx::NeverStopped, [&](int32_t code) {
+        kx::CaptureRequest request;
+        request.count = count;
+        request.settings.filter = 3;
+        request.settings.chop = false;
+        kx::Run run;
+        double startCpu = 0;
+        std::chrono::steady_clock::time_point start;
+        const auto begin = [&](const kx::Run& setAs) {
+            run = setAs;
+            run.codes.reserve(static_cast<size_t>(count));
+            start = std::chrono::steady_clock::now();
+            startCpu = cpu();
+        };
+        kx::Capture(board->link(), request, kx::NeverStopped, begin, [&](int32_t code, double) {
             run.codes.push_back(code);
             return true;
         });
@@ -51,7 +55,7 @@ int main(int argc, char** argv) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (seconds < best) best = seconds;
         if (cpu() - startCpu < bestCpu) bestCpu = cpu() - startCpu;
-        session.Close(why);
+        board->Close(why);
     }
     std::printf("%.6f %.6f\n", best, bestCpu);
     return 0;

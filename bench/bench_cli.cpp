@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "acquisition/read_codes.h"
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "board/serial.h"
 #include "core/globals.h"
@@ -148,12 +148,13 @@ void BM_CaptureRealTimeInProcess(benchmark::State& state) {
         const uint64_t replacedBefore = board.resultsReplaced();
         const auto start = std::chrono::steady_clock::now();
         std::vector<int32_t> codes;
-        const auto end = kx::ReadCodes(CaptureCount, {.continuous = true}, kx::NeverStopped,
-                                       [&codes](int32_t code) {
-                                           codes.push_back(code);
-                                           return true;
-                                       })
-                             .end;
+        const auto end =
+            kx::ReadCodes(kx::ProgramLink(), CaptureCount, {.continuous = true}, kx::NeverStopped,
+                          [&codes](int32_t code) {
+                              codes.push_back(code);
+                              return true;
+                          })
+                .end;
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
         state.SetIterationTime(elapsed.count());

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "core/globals.h"
 #include "core/messages.h"

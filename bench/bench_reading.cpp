@@ -11,7 +11,7 @@
 #include <chrono>
 
 #include "analysis/readdataform.h"
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "core/globals.h"
 #include "sim/simulated_board.h"

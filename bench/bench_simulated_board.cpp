@@ -3,7 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "board/serial.h"
 #include "core/globals.h"

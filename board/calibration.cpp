@@ -1,17 +1,14 @@
 #include "board/calibration.h"
 
-#include "board/port.h"
-#include "core/globals.h"
-
-bool WaitForCalibration(int32_t* pollsUsed) {
-    const int32_t status = static_cast<uint16_t>(PortAddress) + 1;
+bool WaitForCalibration(kx::BoardLink& link, int32_t* pollsUsed) {
+    const int32_t status = link.base() + 1;
     int32_t counted = 0;
     int32_t reads = 0;
     bool ready = false;
-    const std::atomic<bool>* stop = WaitStopFlag();
+    const std::atomic<bool>* stop = link.stopFlag();
     for (;;) {
         ++reads;
-        if ((PortIn(status) & 0x40) == 0) {
+        if ((link.In(status) & 0x40) == 0) {
             ready = true;
             break;
         }

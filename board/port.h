@@ -1,14 +1,12 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <thread>
 
-// Byte access to the printer port. Everything the program says to the board passes through
-// PortIn and PortOut, which hand each access to the port backend chosen at start-up: the Linux
-// printer port, the simulated board, or a recording port in tests.
+// The operations of a printer-port library, behind which a board answers: the Linux printer port,
+// the simulated board, or a recording port in tests. A board's link (board/board_link.h) talks
+// through one of them.
 
 // Filled by GetParallelPortInfo: the caller sets size to 12; baseAddress is the field used.
 struct PortInfo {
@@ -17,7 +15,7 @@ struct PortInfo {
     int32_t reserved = 0;
 };
 
-// The operations of the port library that start-up and PortIn/PortOut rely on.
+// The operations of the port library that start-up and the byte access rely on.
 class PortBackend {
 public:
     virtual ~PortBackend() = default;
@@ -38,32 +36,11 @@ public:
     // The base address at which a board can answer through this backend, if any: the claimed
     // printer port's, the simulated board's.
     virtual std::optional<int32_t> boardAddress() const = 0;
+    // The board's own clock in seconds, where it has one: the simulated board's converter time, on
+    // which its results come exactly one update period apart. nullopt for a board behind a printer
+    // port, whose conversions the PC times as each becomes ready.
+    virtual std::optional<double> converterSeconds() const { return std::nullopt; }
 };
 
-// Installs the backend that PortIn and PortOut use; nullptr installs one with no port at all.
-// The caller keeps ownership.
-void SetPortBackend(PortBackend* backend);
-PortBackend& CurrentPortBackend();
-
-// Reads one byte from an I/O address; only the low 8 bits of the backend's answer are kept.
-// While PortAddress is 0 no port is known and nothing is accessed: the result is 0xFF.
-int16_t PortIn(int32_t address);
-
-// Writes the low 8 bits of value to an I/O address; nothing happens while PortAddress is 0.
-void PortOut(int16_t address, int16_t value);
-
-// One thread at a time owns the port: the program's first thread, until it hands the port to a
-// worker for a piece of board work and takes it back when the work has ended. The hand-over is
-// explicit, never a lock around each access; debug builds check each access against it.
-std::thread::id PortOwner();
-// An empty id leaves the port with no owner while it passes from one thread to another.
-void HandPortTo(std::thread::id owner);
-bool PortOwnedHere();
-
-// A stop request for the board work of the calling thread: a wait on the ready line that finds
-// it set ends at its next poll. nullptr: nothing stops the waits.
-void SetWaitStopFlag(const std::atomic<bool>* flag);
-bool WaitStopRequested();
-// The calling thread's flag, for a wait to look up once: a thread-local costs a call per look in
-// a shared object (the Python module), which a poll loop would pay on every status read.
-const std::atomic<bool>* WaitStopFlag();
+// A backend with no port at all: nothing claimed, every read 0xFF.
+PortBackend& NoPortBackend();

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "board/board_link.h"
 #include "core/numtext.h"
 
 // The converter's register map and the two one-transaction classes every screen uses.
@@ -42,13 +43,17 @@ inline constexpr std::array<RegisterInfo, 10> All{Status,     Mode,      AdcCont
 const RegisterInfo* Find(int address);
 }  // namespace RegisterMap
 
-// One read/write register. The fields are plain properties: set them from the map, then
-// ReadReg or WriteReg. Nothing is cached: every ReadReg goes to the converter.
+// One read/write register of the board on a link. The fields are plain properties: set them from
+// the map, then ReadReg or WriteReg. Nothing is cached: every ReadReg goes to the converter.
 class Register {
 public:
+    explicit Register(kx::BoardLink& link) : link_(&link) {}
+    // Set up with For before its first transaction (a screen's member, made before its link is).
+    Register() = default;
+
     int16_t WordLength = 0;
 
-    // Sends ReadAddress, then clocks in WordLength bits. RegValue is left alone.
+    // Sends ReadAddress, then clocks in WordLength bits at the link's port. RegValue is left alone.
     double ReadReg();
 
     // Sends WriteAddress, then RegValue as a WordLength-bit word, rounded to the nearest
@@ -60,12 +65,21 @@ public:
     int16_t WriteAddress = 0;
 
     // A register set up from its map entry (bytes and width); a missing byte stays 0.
+    static Register For(kx::BoardLink& link, const RegisterInfo& info);
+    // The same on the desktop program's port (board/program_port.h; its screens only).
     static Register For(const RegisterInfo& info);
+
+    kx::BoardLink& link() const { return *link_; }
+
+private:
+    kx::BoardLink* link_ = nullptr;
 };
 
 // The data register reader: sends ReadAddress, waits for data ready, clocks in the result.
 class ReadData {
 public:
+    explicit ReadData(kx::BoardLink& link) : link_(&link) {}
+
     // Returns the conversion result, or TimeoutMarker when data ready never came. (Named Read:
     // a member cannot share the class's name.)
     int32_t Read();
@@ -74,5 +88,10 @@ public:
     int16_t ReadAddress = 0;
 
     // Set up for the data register: 0x44, 24 bits.
+    static ReadData ForDataRegister(kx::BoardLink& link);
+    // The same on the desktop program's port (board/program_port.h; its screens only).
     static ReadData ForDataRegister();
+
+private:
+    kx::BoardLink* link_;
 };

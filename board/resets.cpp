@@ -1,9 +1,7 @@
 #include "board/resets.h"
 
-#include "board/port.h"
 #include "board/registers.h"
 #include "board/serial.h"
-#include "core/globals.h"
 
 namespace kx {
 
@@ -18,20 +16,22 @@ constexpr int SoftwareResetPulses = 32;
 
 }  // namespace
 
-void HardwareReset() {
-    PortOut(PortAddress, ResetPulse);
-    PortOut(PortAddress, Idle);
+void HardwareReset(BoardLink& link) {
+    const int32_t port = link.base();
+    link.Out(port, ResetPulse);
+    link.Out(port, Idle);
 }
 
-void SoftwareReset() {
+void SoftwareReset(BoardLink& link) {
+    const int32_t port = link.base();
     for (int i = 0; i < SoftwareResetPulses; ++i) {
-        PortOut(PortAddress, ResetClockLow);
-        PortOut(PortAddress, ResetClockHigh);
+        link.Out(port, ResetClockLow);
+        link.Out(port, ResetClockHigh);
     }
-    PortOut(PortAddress, Idle);
+    link.Out(port, Idle);
     for (const RegisterInfo& reg : {RegisterMap::Register12, RegisterMap::Register13}) {
-        WriteSerial(reg.writeByte, PortAddress, 8);
-        WriteSerial(0, PortAddress, reg.width);
+        WriteSerial(link, reg.writeByte, static_cast<int16_t>(port), 8);
+        WriteSerial(link, 0, static_cast<int16_t>(port), reg.width);
     }
 }
 

@@ -1,7 +1,5 @@
 #include "board/serial.h"
 
-#include "board/port.h"
-
 namespace {
 
 // Data-register bytes: clock is bit 3, data in bit 0, reset line bit 1 (held high), bit 4 high.
@@ -14,12 +12,12 @@ constexpr int16_t DataOutBit = 0x10;
 constexpr int16_t NotReadyBit = 0x40;
 
 // Steps 2 to 4 of a read: one falling edge, one status read, one rising edge per bit.
-int32_t ClockBitsIn(int16_t bits, int16_t port) {
+int32_t ClockBitsIn(kx::BoardLink& link, int16_t bits, int16_t port) {
     uint32_t result = 0;
     for (int k = bits - 1; k >= 0; --k) {
-        PortOut(port, ClockLow0);
-        const int16_t status = PortIn(port + 1);
-        PortOut(port, Idle);
+        link.Out(port, ClockLow0);
+        const int16_t status = link.In(port + 1);
+        link.Out(port, Idle);
         if ((status & DataOutBit) && k < 32) result |= 1u << k;
     }
     return static_cast<int32_t>(result);
@@ -27,40 +25,40 @@ int32_t ClockBitsIn(int16_t bits, int16_t port) {
 
 }  // namespace
 
-void WriteSerial(int32_t value, int16_t port, int16_t bits) {
+void WriteSerial(kx::BoardLink& link, int32_t value, int16_t port, int16_t bits) {
     for (int k = bits - 1; k >= 0; --k) {
-        PortOut(port, Idle);
+        link.Out(port, Idle);
         // Bit 31 and above count as 0: "value AND 2^k greater than zero" is false for them.
         const bool one = k < 31 && (value & (int32_t{1} << k)) > 0;
         if (one) {
-            PortOut(port, ClockLow1);
-            PortOut(port, ClockHigh1);
+            link.Out(port, ClockLow1);
+            link.Out(port, ClockHigh1);
         } else {
-            PortOut(port, ClockLow0);
-            PortOut(port, Idle);
+            link.Out(port, ClockLow0);
+            link.Out(port, Idle);
         }
     }
-    PortOut(port, Idle);
+    link.Out(port, Idle);
 }
 
-int32_t ReadSerial(int16_t bits, int16_t port) {
-    PortOut(port, Idle);
-    return ClockBitsIn(bits, port);
+int32_t ReadSerial(kx::BoardLink& link, int16_t bits, int16_t port) {
+    link.Out(port, Idle);
+    return ClockBitsIn(link, bits, port);
 }
 
-int32_t ReadSerialWhenReady(int16_t bits, int16_t port) {
-    PortOut(port, Idle);
-    const std::atomic<bool>* stop = WaitStopFlag();
+int32_t ReadSerialWhenReady(kx::BoardLink& link, int16_t bits, int16_t port) {
+    link.Out(port, Idle);
+    const std::atomic<bool>* stop = link.stopFlag();
     int32_t count = 0;
     int16_t notReady;
     do {
         ++count;
-        notReady = PortIn(port + 1) & NotReadyBit;
+        notReady = link.In(port + 1) & NotReadyBit;
         if (count == ReadyPollLimit) return TimeoutMarker;
         if (notReady != 0 && stop && stop->load(std::memory_order_relaxed)) [[unlikely]] {
-            ClockBitsIn(bits, port);
+            ClockBitsIn(link, bits, port);
             return StoppedMarker;
         }
     } while (notReady != 0);
-    return ClockBitsIn(bits, port);
+    return ClockBitsIn(link, bits, port);
 }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "board/port.h"
 #include "board/port_addresses.h"
+#include "board/program_port.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "core/messages.h"

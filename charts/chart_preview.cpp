@@ -17,6 +17,7 @@
 #include <random>
 
 #include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "board/serial.h"
 #include "charts/graphform.h"
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<QDialog> form;
     std::string error;
     if (spectrum) {
-        auto view = kx::AnalysedRunSpectrum(run, error);
+        auto view = kx::AnalysedRunSpectrum(run, kx::ProgramLink(), error);
         if (!view) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
         form = std::make_unique<SpectrumForm>(std::move(*view));
     } else if (hist)

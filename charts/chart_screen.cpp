@@ -17,7 +17,7 @@
 
 #include "analysis/chart_caption.h"
 #include "analysis/spectrum_view.h"
-#include "board/port.h"
+#include "board/program_port.h"
 #include "charts/chart_setup.h"
 #include "core/globals.h"
 #include "core/messages.h"
@@ -49,7 +49,8 @@ QString RunConditions(const AnalysedRun& analysed) {
     Run run = analysed.run;
     PortBackend& backend = CurrentPortBackend();
     // A board that answers gives the rate it is set to; a floating bus would give a false one.
-    if (!run.rateHz && backend.boardAddress() && PortAddress != 0) run.rateHz = BoardUpdateRate();
+    if (!run.rateHz && backend.boardAddress() && PortAddress != 0)
+        run.rateHz = BoardUpdateRate(ProgramLink());
     return QString::fromStdString(
         ConditionsCaption(ConditionsOf(run, analysed.scaling, backend.describe())));
 }

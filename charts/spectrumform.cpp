@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "board/program_port.h"
 #include "charts/chart_interaction.h"
 #include "charts/chart_setup.h"
 #include "charts/spectrum_chart.h"
@@ -105,7 +106,7 @@ void OpenSpectrum(QWidget* parent, const AnalysedRun& run) {
     std::string error;
     {
         kx::BusyPointer busy;
-        view = AnalysedRunSpectrum(run, error);
+        view = AnalysedRunSpectrum(run, ProgramLink(), error);
     }
     if (!view) {
         ShowMessage(error, Icon::Warning);

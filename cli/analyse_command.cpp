@@ -3,9 +3,9 @@
 #include <nlohmann/json.hpp>
 #include <span>
 
+#include "acquisition/read_run.h"
 #include "analysis/figures.h"
 #include "analysis/noise_stats.h"
-#include "acquisition/read_run.h"
 #include "board/ppdev_port.h"
 #include "board/registers.h"
 #include "board/serial.h"
@@ -55,8 +55,8 @@ std::string AnalysisText(const noise::NoiseAnalysis& a) {
 }
 
 // The byte read from the board, as the noise analysis screen reads it.
-int32_t BoardAdcControl() {
-    Register control = Register::For(RegisterMap::AdcControl);
+int32_t BoardAdcControl(BoardLink& link) {
+    Register control = Register::For(link, RegisterMap::AdcControl);
     return ReadValue(control) & 0xFF;
 }
 
@@ -83,7 +83,7 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
     SettingOptions named;
     named.range = o.range;
     named.polarity = o.polarity;
-    named.Check();
+    named.Read();
     std::optional<float> ref;
     if (o.ref) ref = ParseReferenceOption(*o.ref);
 
@@ -129,8 +129,8 @@ int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
         Remark("no board: " + PowerOnNote(o));
         return analyse(PowerOnAdcControl);
     }
-    return WithBoard(global, [&] {
-        const int32_t byte = BoardAdcControl();
+    return WithBoard(global, [&](Board& board) {
+        const int32_t byte = BoardAdcControl(board.link());
         Remark("range and polarity from the board: " +
                noise::RangeText(adc::RangeVolts(adc::RangeCode(byte)), adc::PolarityOf(byte)) +
                ", " + (adc::IsUnipolar(byte) ? "unipolar" : "bipolar"));

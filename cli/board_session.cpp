@@ -4,16 +4,12 @@
 
 namespace kx::cli {
 
-int WithBoard(const GlobalOptions& global, const std::function<int()>& command) {
-    return WithBoard(global, [&command](const Board&) { return command(); });
-}
-
-int WithBoard(const GlobalOptions& global, const std::function<int(const Board&)>& command) {
-    BoardSession session;
+int WithBoard(const GlobalOptions& global, const std::function<int(Board&)>& command) {
     std::string why;
-    if (!session.Open(global.board, Note, why)) return Failure(why);
-    int status = command(session.board());
-    if (!session.Close(why)) {
+    const std::unique_ptr<Board> board = Board::Open(global.board, Note, why);
+    if (!board) return Failure(why);
+    int status = command(*board);
+    if (!board->Close(why)) {
         Note(why);
         if (status == ExitOk) status = ExitFailure;
     }

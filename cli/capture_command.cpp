@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "acquisition/read_codes.h"
+#include "acquisition/capture.h"
 #include "acquisition/read_run.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
@@ -24,8 +24,6 @@ namespace kx::cli {
 
 namespace {
 
-constexpr int MaxCaptureCount = 10'000'000;
-
 struct CaptureOptions {
     std::string count;
     bool hex = false;
@@ -33,33 +31,6 @@ struct CaptureOptions {
     std::string format = "dat";
     std::optional<std::string> ref;
     SettingOptions settings;
-};
-
-// Seconds from the first conversion to each code's: on the board's own converter clock where it
-// has one, in whole update periods (a conversion the read missed still counts); else the PC's
-// clock as each code became ready.
-class ConversionTimes {
-public:
-    ConversionTimes(const Board& board, std::optional<double> rateHz)
-        : board_(board), rateHz_(rateHz) {}
-
-    double next() {
-        if (const auto converter = board_.converterSeconds()) {
-            if (!first_) first_ = *converter;
-            const double seconds = *converter - *first_;
-            if (!rateHz_) return seconds;
-            return static_cast<double>(std::llround(seconds * *rateHz_)) / *rateHz_;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (!wallFirst_) wallFirst_ = now;
-        return std::chrono::duration<double>(now - *wallFirst_).count();
-    }
-
-private:
-    const Board& board_;
-    std::optional<double> rateHz_;
-    std::optional<double> first_;
-    std::optional<std::chrono::steady_clock::time_point> wallFirst_;
 };
 
 std::function<void(int, int)> TerminalProgress() {
@@ -82,14 +53,17 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
         count = 0;
     }
     if (count < 1 || count > MaxCaptureCount)
-        throw UsageError{"COUNT must be a whole number from 1 to 10000000, not '" + o.count + "'"};
+        throw UsageError{"COUNT must be a whole number from 1 to " +
+                         std::to_string(MaxCaptureCount) + ", not '" + o.count + "'"};
     const files::RunFormat format = o.format == "csv"    ? files::RunFormat::Csv
                                     : o.format == "json" ? files::RunFormat::Json
                                                          : files::RunFormat::Dat;
     if (o.hex && format != files::RunFormat::Dat)
         throw UsageError{"--hex is for the dat format only"};
-    const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
-    o.settings.Check();
+    CaptureRequest request;
+    request.count = count;
+    request.settings = o.settings.Read();
+    request.settings.referenceVolts = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
 
     // The output is created before the first conversion, so a bad name fails at once; it takes
     // the name only when the capture is whole (or ended by a signal). The codes go into it as
@@ -100,15 +74,17 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
     if (!toStdout && !file.Open(*o.output, files::Streams::Written))
         return Failure("Error Creating File: cannot create " + name + ": " + file.error());
 
-    return WithBoard(global, [&](const Board& board) {
-        if (const int status = o.settings.Write(); status != ExitOk) return status;
-        const Run setAs = RunAsSetNow(ref);
-        ConversionTimes times(board, setAs.rateHz);
+    return WithBoard(global, [&](Board& board) {
         bool writeFailed = false;
-        files::RunWriter writer(format, o.hex, setAs, [&](std::string_view text) {
-            writeFailed = toStdout ? WriteStdout(text) != ExitOk : !file.Write(text);
-            return !writeFailed;
-        });
+        std::optional<files::RunWriter> writer;
+        const auto begin = [&](const Run& setAs) {
+            if (request.settings.rateHz && setAs.filter && setAs.rateHz)
+                RateRemark(*setAs.filter, *setAs.rateHz);
+            writer.emplace(format, o.hex, setAs, [&](std::string_view text) {
+                writeFailed = toStdout ? WriteStdout(text) != ExitOk : !file.Write(text);
+                return !writeFailed;
+            });
+        };
         auto failedWrite = [&] {
             // Standard output has said why already.
             return toStdout
@@ -118,20 +94,23 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
         const auto progress = TerminalProgress();
         int read = 0;
         StopSignals signals;
-        const ReadResult result =
-            ReadCodes(count, {.continuous = true}, signals.flag(), [&](int32_t code) {
+        const CaptureOutcome result =
+            Capture(board.link(), request, signals.flag(), begin, [&](int32_t code, double t) {
                 ++read;
                 if (progress) progress(read, count);
-                return writer.Add(code, format == files::RunFormat::Csv ? times.next() : 0.0);
+                return writer->Add(code, t);
             });
         signals.Release();
+        if (const int status = SettingsOutcome(result.refusal, result.programmed, &o.settings);
+            status != ExitOk)
+            return status;
         if (writeFailed) return failedWrite();
         // A failed capture leaves an existing output as it was.
         if (result.end == ReadEnd::TimedOut) {
             ShowMessage(run::ReadErrorMessage, Icon::Warning);
             return ExitFailure;
         }
-        if (!writer.Finish() || (!toStdout && !file.Commit())) return failedWrite();
+        if (!writer->Finish() || (!toStdout && !file.Commit())) return failedWrite();
         if (format == files::RunFormat::Dat && read > datafile::MaxCodes)
             Remark(std::to_string(read) +
                    " codes written; the program's Read from File "

@@ -11,6 +11,7 @@
 #include "charts/chart_setup.h"
 #include "cli/output.h"
 #include "cli/tool.h"
+#include "converter/adc_control_fields.h"
 #include "core/safe_file.h"
 #include "files/run_file.h"
 
@@ -35,19 +36,18 @@ void Retitle(QCustomPlot& plot, const QString& from, const QString& to) {
             text->setText(to);
 }
 
-// The power-on ADC control byte: bipolar, 2.56 V.
-constexpr int32_t PowerOnAdcControl = 0x07;
-
 // The volts axis's scaling: the options, else the capture's, else the power-on settings (said).
 ChartConditions Conditions(const ChartRequest& request, const Run& run) {
-    Settings given;
-    given.range = request.range;
-    given.polarity = request.polarity;
+    // Checked when the options were read.
+    ConverterSettings given;
+    if (request.range) given.range = RangeCodeByName(*request.range);
+    if (request.polarity) given.unipolar = UnipolarByName(*request.polarity);
     ChartConditions c = ConditionsOf(run, std::nullopt, run.board);
     int32_t byte = run.adcControl.value_or(PowerOnAdcControl);
     c.scalingAssumed = !run.adcControl && !(request.range && request.polarity);
     if (c.scalingAssumed)
-        Remark("the volts axis takes the power-on settings, bipolar 2.56V, where " +
+        Remark("the volts axis takes the power-on settings, " + PolarityName(false) + " " +
+               RangeName(adc::RangeCode(PowerOnAdcControl)) + ", where " +
                (request.input == "-" ? std::string("standard input") : request.input) +
                " does not say (--range and --polarity set them)");
     byte = given.ControlByte(byte);

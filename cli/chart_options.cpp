@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "maths/histogram.h"
 #include "cli/chart_request.h"
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/settings.h"
 #include "core/safe_file.h"
 #include "files/run_file.h"
+#include "maths/histogram.h"
 
 // `plot` and `histogram`: their options, checked here; the picture is drawn by the chart
 // renderer, the plotted data as CSV written here (no Qt needed for it).
@@ -87,7 +87,7 @@ int RunChart(Chart chart, const ChartOptions& o, const ChartRunner& charts) {
     SettingOptions named;
     named.range = request.range = o.range;
     named.polarity = request.polarity = o.polarity;
-    named.Check();
+    named.Read();
     if (o.ref) request.ref = ParseReferenceOption(*o.ref);
     if (o.size) {
         int w = 0;

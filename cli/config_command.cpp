@@ -17,23 +17,23 @@ struct ConfigOptions {
     bool dryRun = false;
 };
 
-int Save(const std::string& file) {
+int Save(BoardLink& link, const std::string& file) {
     // The tool keeps no multi-channel screen: a file it saves holds that screen's settings as a
     // fresh program shows them.
     const multi::MultiChannelState fresh;
-    const std::string why = config::SaveFile(file, config::FromBoard(fresh));
+    const std::string why = config::SaveFile(file, config::FromBoard(link, fresh));
     return why.empty() ? ExitOk : Failure(why);
 }
 
-int Load(const config::Configuration& c, bool dryRun) {
+int Load(BoardLink& link, const config::Configuration& c, bool dryRun) {
     if (dryRun) {
         std::string text;
-        for (const fields::PlannedWrite& w : config::PlanFor(c, fields::ReadAll()))
+        for (const fields::PlannedWrite& w : config::PlanFor(c, fields::ReadAll(link)))
             if (w.from != w.expected) text += fields::Describe(w) + "\n";
         if (text.empty()) Remark("every register is as the file has it: nothing to write");
         return WriteStdout(text);
     }
-    return config::Apply(c, nullptr) ? ExitOk : ExitFailure;
+    return config::Apply(link, c, nullptr) ? ExitOk : ExitFailure;
 }
 
 }  // namespace
@@ -58,11 +58,14 @@ void RegisterConfig(Tool& tool) {
             if (o.action != "save" && o.action != "load")
                 throw UsageError{"config takes save or load, not '" + o.action + "'"};
             if (o.dryRun && o.action == "save") throw UsageError{"--dry-run belongs to load"};
-            if (o.action == "save") return WithBoard(tool.global(), [] { return Save(o.file); });
+            if (o.action == "save")
+                return WithBoard(tool.global(),
+                                 [](Board& board) { return Save(board.link(), o.file); });
             std::string why;
             const auto loaded = config::LoadFile(o.file, why);
             if (!loaded) return Failure(why);
-            return WithBoard(tool.global(), [&] { return Load(*loaded, o.dryRun); });
+            return WithBoard(tool.global(),
+                             [&](Board& board) { return Load(board.link(), *loaded, o.dryRun); });
         });
     c->add_option("ACTION", o.action)->required();
     c->add_option("FILE", o.file)->required();

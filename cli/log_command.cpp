@@ -9,8 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "acquisition/read_codes.h"
-#include "maths/allan.h"
+#include "acquisition/capture.h"
 #include "acquisition/characterise.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
@@ -23,6 +22,7 @@
 #include "converter/register_update.h"
 #include "core/numtext.h"
 #include "core/safe_file.h"
+#include "maths/allan.h"
 
 // `log`: a drift log, one averaged reading per interval, each line on disk before the next is
 // taken. The one output not saved through a temporary file: it grows line by line.
@@ -192,11 +192,9 @@ constexpr double ShortestInterval = 0.001;
 // The seconds one line takes on a board that converts in real time: `average` update periods
 // (the first result comes within one). None on the fast simulated board, whose converter runs
 // on a clock of its own.
-std::optional<double> LineSeconds(const GlobalOptions& global, int average) {
+std::optional<double> LineSeconds(const GlobalOptions& global, std::optional<double> rate,
+                                  int average) {
     if (global.board.simulate && global.board.sim.speed == sim::Speed::Fast) return std::nullopt;
-    Register mode = Register::For(RegisterMap::Mode);
-    Register filter = Register::For(RegisterMap::Filter);
-    const auto rate = characterise::UpdateRateOf(ReadValue(mode), ReadValue(filter));
     if (!rate) return std::nullopt;
     return average / *rate;
 }
@@ -217,13 +215,18 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
             "--every takes at least 0.001 seconds (the log's times are in "
             "milliseconds), not '" +
             *o.every + "'"};
-    if (o.average < 1 || o.average > 10'000'000)
-        throw UsageError{"log needs --average N, 1 to 10000000 codes a line"};
+    if (o.average < 1 || o.average > MaxCaptureCount)
+        throw UsageError{"log needs --average N, 1 to " + std::to_string(MaxCaptureCount) +
+                         " codes a line"};
     std::optional<double> duration;
     if (o.duration) duration = PositiveSeconds(o.duration, "--duration");
     if (!o.output) throw UsageError{"log needs -o FILE.csv"};
-    const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
-    o.settings.Check();
+    // The log's start: its settings written, continuous conversion, the filter settled; its
+    // lines then read the data register alone.
+    CaptureRequest start;
+    start.count = 0;
+    start.settings = o.settings.Read();
+    start.settings.referenceVolts = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
 
     // Asked for before anything starts: a line's codes are held until it is written.
     std::vector<int32_t> codes;
@@ -233,18 +236,21 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
     std::string why;
     if (!file.Open(*o.output, why)) return Failure(why);
 
-    return WithBoard(global, [&] {
-        if (const int status = o.settings.Write(); status != ExitOk) return status;
-        const double need = LineSeconds(global, o.average).value_or(0);
+    return WithBoard(global, [&](Board& board) {
+        const CaptureOutcome started = Capture(board.link(), start, NeverStopped, {}, {});
+        if (const int status = SettingsOutcome(started.refusal, started.programmed, &o.settings);
+            status != ExitOk)
+            return status;
+        if (started.rateHz) RateRemark(*started.filterWord, *started.rateHz);
+        const double need = LineSeconds(global, started.setAs.rateHz, o.average).value_or(0);
         if (every < need)
             throw UsageError{"--every takes at least " + SecondsUp(need) + " s for " +
                              std::to_string(o.average) + (o.average == 1 ? " code" : " codes") +
                              " a line at " + FormatPattern(o.average / need, "#.##") +
                              " Hz, not '" + *o.every + "'"};
-        Register control = Register::For(RegisterMap::AdcControl);
         // Volts as the noise analysis scales them.
-        const Scaling scaling = Scaling::Shown(ReadValue(control), ref);
-        EnsureContinuousConversion();
+        const Scaling scaling = Scaling::Shown(started.setAs.adcControl.value_or(PowerOnAdcControl),
+                                               *start.settings.referenceVolts);
         if (!file.Start(why)) return Failure(why);
         Remark(std::string(file.continued() ? "continuing " : "logging to ") + file.name() +
                ": every " + FormatGeneral(every) + " s, " + std::to_string(o.average) +
@@ -286,7 +292,8 @@ int RunLog(const GlobalOptions& global, const LogOptions& o) {
             }
             if (!within(k)) break;
             if (!WaitUntil(tick(k), signals.flag())) break;
-            auto line = characterise::TakeLogLine(o.average, scaling, signals.flag(), limits);
+            auto line =
+                characterise::TakeLogLine(board.link(), o.average, scaling, signals.flag(), limits);
             if (!line) {
                 cut = !signals.stopped();  // the duration ended it part way
                 break;

@@ -1,6 +1,7 @@
 #include <nlohmann/json.hpp>
 
 #include "acquisition/named_registers.h"
+#include "acquisition/settings.h"
 #include "board/registers.h"
 #include "board/resets.h"
 #include "cli/board_session.h"
@@ -19,8 +20,8 @@ namespace kx::cli {
 
 namespace {
 
-int32_t ReadNamed(const RegisterInfo& info) {
-    Register reg = Register::For(info);
+int32_t ReadNamed(BoardLink& link, const RegisterInfo& info) {
+    Register reg = Register::For(link, info);
     return ReadValue(reg);
 }
 
@@ -56,7 +57,7 @@ nlohmann::json Fields(const RegisterInfo* info, int32_t v, int32_t modeValue) {
                     {"polarity", adc::IsUnipolar(v) ? "unipolar" : "bipolar"},
                     {"range", adc::RangeCode(v)},
                     {"range_name", adc::RangeCaption(adc::RangeCode(v), adc::IsUnipolar(v))},
-                    {"range_volts", 0.02 * (1 << adc::RangeCode(v))}};
+                    {"range_volts", RangeVolts(adc::RangeCode(v))}};
     if (info == &RegisterMap::Filter) {
         json j{{"filter_word", v}};
         j["update_rate_hz"] = v > 0 ? json(UpdateRate(v, ChopEnabledIn(modeValue))) : json(nullptr);
@@ -70,22 +71,22 @@ nlohmann::json Fields(const RegisterInfo* info, int32_t v, int32_t modeValue) {
     return json::object();
 }
 
-int PrintRegisters(bool withData, bool asJson) {
+int PrintRegisters(BoardLink& link, bool withData, bool asJson) {
     if (!asJson) {
         std::string text;
         for (const auto& r : NamedRegisters) {
             if (r.info == &RegisterMap::Data && !withData) continue;
             std::string name = r.name;
             name.resize(12, ' ');
-            text += name + Hex(ReadNamed(*r.info)) + "\n";
+            text += name + Hex(ReadNamed(link, *r.info)) + "\n";
         }
         return WriteStdout(text);
     }
     nlohmann::json all = nlohmann::json::object();
-    const int32_t modeValue = ReadNamed(RegisterMap::Mode);
+    const int32_t modeValue = ReadNamed(link, RegisterMap::Mode);
     for (const auto& r : NamedRegisters) {
         if (r.info == &RegisterMap::Data && !withData) continue;
-        const int32_t value = ReadNamed(*r.info);
+        const int32_t value = ReadNamed(link, *r.info);
         all[r.name] = {
             {"value", value}, {"hex", Hex(value)}, {"fields", Fields(r.info, value, modeValue)}};
     }
@@ -111,7 +112,10 @@ void RegisterRegisterCommands(Tool& tool) {
          "  --json   one JSON object: each register's value and its fields, named as on the\n"
          "           register screens (mode, chopping, range, polarity, channel, filter word\n"
          "           and update rate, pin directions and levels, status bits)\n"},
-        [&tool] { return WithBoard(tool.global(), [] { return PrintRegisters(data, json); }); });
+        [&tool] {
+            return WithBoard(tool.global(),
+                             [](Board& board) { return PrintRegisters(board.link(), data, json); });
+        });
     regs->add_flag("--data", data);
     regs->add_flag("--json", json);
 
@@ -122,8 +126,9 @@ void RegisterRegisterCommands(Tool& tool) {
                   "REGISTER: status, mode, adc-control, filter, data, offset, gain, io-control.\n"},
                  [&tool] {
                      const RegisterInfo& info = RegisterNamed(readName);
-                     return WithBoard(tool.global(),
-                                      [&] { return WriteStdout(Hex(ReadNamed(info)) + "\n"); });
+                     return WithBoard(tool.global(), [&](Board& board) {
+                         return WriteStdout(Hex(ReadNamed(board.link(), info)) + "\n");
+                     });
                  });
     read->add_option("REGISTER", readName)->required();
 
@@ -147,8 +152,9 @@ void RegisterRegisterCommands(Tool& tool) {
                                      " register"};
                 throw UsageError{"'" + writeValue + "' is not a hexadecimal value"};
             }
-            return WithBoard(tool.global(),
-                             [&] { return WriteAndCheck(info, *value) ? ExitOk : ExitFailure; });
+            return WithBoard(tool.global(), [&](Board& board) {
+                return WriteAndCheck(board.link(), info, *value) ? ExitOk : ExitFailure;
+            });
         });
     write->add_option("REGISTER", writeName)->required();
     write->add_option("HEX", writeValue)->required();
@@ -161,11 +167,11 @@ void RegisterRegisterCommands(Tool& tool) {
         [&tool] {
             if (resetKind != "hardware" && resetKind != "software")
                 throw UsageError{"reset takes hardware or software, not '" + resetKind + "'"};
-            return WithBoard(tool.global(), [] {
+            return WithBoard(tool.global(), [](Board& board) {
                 if (resetKind == "hardware")
-                    HardwareReset();
+                    HardwareReset(board.link());
                 else
-                    SoftwareReset();
+                    SoftwareReset(board.link());
                 return ExitOk;
             });
         });
@@ -186,8 +192,9 @@ void RegisterRegisterCommands(Tool& tool) {
                     "calibrate takes internal-zero, internal-full, system-zero or "
                     "system-full, not '" +
                     calibration + "'"};
-            return WithBoard(tool.global(),
-                             [code] { return Calibrate(code) ? ExitOk : ExitFailure; });
+            return WithBoard(tool.global(), [code](Board& board) {
+                return Calibrate(board.link(), code) ? ExitOk : ExitFailure;
+            });
         });
     calibrate->add_option("KIND", calibration)->required();
 }

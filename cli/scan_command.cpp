@@ -79,7 +79,7 @@ void ParseChannel(const std::string& text, std::array<RowSetting, multi::Channel
 
     s.checked = true;
     s.controls.checked = true;
-    for (const auto& item : multi::RangeItems)
+    for (const auto& item : multi::RangeItems())
         if (item.code == rangeCode) s.controls.range = item.text;
     s.controls.polarity = *unipolar ? multi::UnipolarItem : multi::BipolarItem;
     s.controls.filter = filter;
@@ -194,9 +194,9 @@ int RunScan(const GlobalOptions& global, const ScanOptions& o) {
         std::to_string(passes) != o.passes)
         throw UsageError{"--passes takes a whole number from 1 to 1000000, not '" + o.passes + "'"};
     const float ref = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
-    return WithBoard(global, [&] {
+    return WithBoard(global, [&](Board& board) {
         multi::MultiChannelState state;
-        state.Open();
+        state.Open(board.link());
         ScanOutput output(rows, ref, o.format);
         StopSignals signals;
         ScanView view(rows, passes, output, signals.flag());

@@ -6,7 +6,6 @@
 #include "analysis/chart_caption.h"
 #include "analysis/figures.h"
 #include "analysis/noise_stats.h"
-#include "maths/spectrum.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
@@ -19,6 +18,7 @@
 #include "core/hex.h"
 #include "core/numtext.h"
 #include "files/run_file.h"
+#include "maths/spectrum.h"
 
 // `spectrum`: the noise spectral density of a run and the figures read from it, as text or JSON;
 // the density as a chart or CSV.
@@ -95,7 +95,7 @@ SpectrumRequest CheckOptions(const SpectrumOptions& o) {
     SettingOptions named;
     named.range = o.range;
     named.polarity = o.polarity;
-    named.Check();
+    named.Read();
     if (o.ref) r.ref = ParseReferenceOption(*o.ref);
     if (o.rate) {
         const auto hz = ParseDecimal(*o.rate);
@@ -141,9 +141,9 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
     std::optional<int32_t> byte = OwnByte(o, r, run);
     std::optional<double> rate = r.rateHz ? r.rateHz : run.rateHz;
     if (!byte || !rate) {
-        const int status = WithBoard(global, [&] {
+        const int status = WithBoard(global, [&](Board& board) {
             if (!byte) {
-                Register control = Register::For(RegisterMap::AdcControl);
+                Register control = Register::For(board.link(), RegisterMap::AdcControl);
                 byte = ReadValue(control) & 0xFF;
                 Remark("range and polarity from the board: " +
                        noise::RangeText(adc::RangeVolts(adc::RangeCode(*byte)),
@@ -151,8 +151,8 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
                        ", " + (adc::IsUnipolar(*byte) ? "unipolar" : "bipolar"));
             }
             if (!rate) {
-                Register mode = Register::For(RegisterMap::Mode);
-                Register filter = Register::For(RegisterMap::Filter);
+                Register mode = Register::For(board.link(), RegisterMap::Mode);
+                Register filter = Register::For(board.link(), RegisterMap::Filter);
                 const int32_t modeValue = ReadValue(mode);
                 const int32_t word = ReadValue(filter);
                 rate = characterise::UpdateRateOf(modeValue, word);
@@ -165,7 +165,7 @@ int Analyse(const GlobalOptions& global, const SpectrumOptions& o, const Spectru
         });
         if (status != ExitOk) return status;
     }
-    Settings given;
+    SettingOptions given;
     given.range = o.range;
     given.polarity = o.polarity;
     *byte = given.ControlByte(*byte);

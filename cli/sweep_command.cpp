@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "acquisition/capture.h"
 #include "acquisition/characterise.h"
 #include "board/registers.h"
 #include "cli/board_session.h"
@@ -14,6 +15,7 @@
 #include "cli/stop_signals.h"
 #include "converter/adc_control_fields.h"
 #include "converter/filter_logic.h"
+#include "converter/mode_logic.h"
 #include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/numtext.h"
@@ -135,7 +137,7 @@ SweepPlan CheckOptions(const SweepOptions& o) {
     named.channel = o.channel;
     named.polarity = o.polarity;
     named.chop = o.chop;
-    named.Check();
+    named.Read();
     SweepPlan plan;
     if (o.ranges == "all") {
         for (int code = 7; code >= 0; --code)
@@ -144,10 +146,8 @@ SweepPlan CheckOptions(const SweepOptions& o) {
         for (const auto& name : Items(o.ranges)) {
             const auto code = RangeCodeByName(name);
             if (!code)
-                throw UsageError{
-                    "--ranges takes all or a list of 20mV, 40mV, 80mV, 160mV, 320mV, "
-                    "640mV, 1.28V, 2.56V, not '" +
-                    name + "'"};
+                throw UsageError{"--ranges takes all or a list of " +
+                                 AllowedText(SettingId::Range) + ", not '" + name + "'"};
             plan.rangeCodes.push_back(*code);
         }
     }
@@ -155,11 +155,18 @@ SweepPlan CheckOptions(const SweepOptions& o) {
     if (o.rates && o.filters) throw UsageError{"--rates and --filters both set the filter words"};
     if (o.rates) {
         for (const auto& item : Items(*o.rates)) {
+            const auto hz = ReadRate(item);
+            if (!hz) throw UsageError{hz.refusal->Words("--rates")};
             // Limits that --chop fixes are checked now, the board's chopping's once it is open.
-            const bool chopOn = !o.chop || *o.chop == "on";
-            if (auto why = RateRefusal("--rates", item, chopOn);
-                why && (o.chop || !ParseDecimal(item)))
-                throw UsageError{*why};
+            if (o.chop) {
+                ConverterSettings s;
+                s.rateHz = hz.value;
+                s.chop = *o.chop == "on";
+                if (auto refusal = CheckSettings(s, 0, 0xFF)) {
+                    refusal->given = item;
+                    throw UsageError{refusal->Words("--rates")};
+                }
+            }
             plan.rates.push_back(item);
         }
         if (plan.rates.empty()) throw UsageError{"--rates names no rate"};
@@ -174,8 +181,9 @@ SweepPlan CheckOptions(const SweepOptions& o) {
         }
         if (plan.words.empty()) throw UsageError{"--filters names no filter word"};
     }
-    if (o.count < 2 || o.count > 10'000'000)
-        throw UsageError{"--count takes 2 to 10000000 codes, not " + std::to_string(o.count)};
+    if (o.count < 2 || o.count > MaxCaptureCount)
+        throw UsageError{"--count takes 2 to " + std::to_string(MaxCaptureCount) + " codes, not " +
+                         std::to_string(o.count)};
     if (o.settle < 0 || o.settle > 1'000'000)
         throw UsageError{"--settle takes 0 to 1000000 results, not " + std::to_string(o.settle)};
     if (o.ref) plan.ref = ParseReferenceOption(*o.ref);
@@ -186,17 +194,20 @@ SweepPlan CheckOptions(const SweepOptions& o) {
 // outside the limits of the chopping, or a word below its least, is a usage error (said here,
 // exit 2 from the caller).
 bool WordsFor(SweepPlan& plan, bool chopOn) {
+    const int32_t mode = chopOn ? 0 : mode::ChopBit;
     for (const std::string& typed : plan.rates) {
-        if (auto why = RateRefusal("--rates", typed, chopOn)) {
-            Note(*why);
+        ConverterSettings s;
+        s.rateHz = ReadRate(typed).value;
+        if (auto refusal = CheckSettings(s, mode, 0xFF)) {
+            refusal->given = typed;
+            Note(refusal->Words("--rates"));
             return false;
         }
-        plan.words.push_back(NearestFilterWord(*ParseDecimal(typed), chopOn));
+        plan.words.push_back(NearestFilterWord(*s.rateHz, chopOn));
     }
     for (const int word : plan.words)
-        if (word < MinFilterWord(chopOn)) {
-            Note("The minimum Filter Word is " + Hex(MinFilterWord(chopOn)) + " Hex (chopping " +
-                 (chopOn ? "on" : "off") + "), not " + Hex(word));
+        if (ConverterSettings s{.filter = word}; auto refusal = CheckSettings(s, mode, 0xFF)) {
+            Note(refusal->Words("--filters"));
             return false;
         }
     return true;
@@ -215,14 +226,14 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
     std::vector<int32_t> codes;
     if (!ReserveCodes(codes, o.count)) return ExitFailure;
 
-    return WithBoard(global, [&] {
-        Register mode = Register::For(RegisterMap::Mode);
-        Register control = Register::For(RegisterMap::AdcControl);
+    return WithBoard(global, [&](Board& board) {
+        Register mode = Register::For(board.link(), RegisterMap::Mode);
+        Register control = Register::For(board.link(), RegisterMap::AdcControl);
         const int32_t modeValue = ReadValue(mode);
         const int32_t controlValue = ReadValue(control);
         const bool chopOn = o.chop ? *o.chop == "on" : ChopEnabledIn(modeValue);
         if (plan.rates.empty() && plan.words.empty()) {
-            Register filter = Register::For(RegisterMap::Filter);
+            Register filter = Register::For(board.link(), RegisterMap::Filter);
             plan.words.push_back(ReadValue(filter));
         }
         if (!WordsFor(plan, chopOn)) return ExitUsage;
@@ -248,7 +259,8 @@ int RunSweep(const GlobalOptions& global, const SweepOptions& o) {
                 Remark("point " + std::to_string(rows.size() + 1) + " of " +
                        std::to_string(points) + ": " + RangeName(range) + " at " +
                        FormatPattern(UpdateRate(word, chopOn), "#.##") + " Hz");
-                const auto outcome = characterise::SweepPoint(setting, signals.flag(), {}, &codes);
+                const auto outcome =
+                    characterise::SweepPoint(board.link(), setting, signals.flag(), {}, &codes);
                 if (outcome.result == characterise::StepResult::Done) {
                     rows.push_back(*outcome.row);
                     continue;

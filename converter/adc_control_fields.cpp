@@ -1,10 +1,10 @@
 #include "converter/adc_control_fields.h"
 
+#include "core/numtext.h"
+
 namespace kx::adc {
 
 namespace {
-constexpr std::array<const char*, 8> Spans{"20 mV",  "40 mV",  "80 mV",  "160 mV",
-                                           "320 mV", "640 mV", "1.28 V", "2.56 V"};
 constexpr std::array<const char*, 16> Channels{
     "AIN1 - AINCOM", "AIN2 - AINCOM",   "AIN3 - AINCOM",       "AIN4 - AINCOM",
     "AIN5 - AINCOM", "AIN6 - AINCOM",   "AIN7 - AINCOM",       "AIN8 - AINCOM",
@@ -12,8 +12,16 @@ constexpr std::array<const char*, 16> Channels{
     "AIN2 - AIN2",   "AINCOM - AINCOM", "REFIN(+) - REFIN(-)", "OPEN - OPEN"};
 }  // namespace
 
+// The one place the ranges are written: 20 mV at code 0, doubling with each code (the gain
+// halving) to code 7.
 double NominalRangeVolts(int rangeCode) {
     return 0.02 * (1 << (rangeCode & RangeMask));
+}
+
+std::string RangeSpan(int rangeCode) {
+    const double volts = NominalRangeVolts(rangeCode);
+    if (volts < 1) return ShortestFloat(static_cast<float>(volts * 1000)) + " mV";
+    return FormatPattern(volts, "0.00") + " V";
 }
 
 float RangeVolts(int rangeCode) {
@@ -25,8 +33,7 @@ int RangeGain(int rangeCode) {
 }
 
 std::string RangeCaption(int rangeCode, bool unipolar) {
-    return std::string(unipolar ? "0 - " : "\u00B1 ") +
-           Spans[static_cast<size_t>(rangeCode & RangeMask)];
+    return std::string(unipolar ? "0 - " : "\u00B1 ") + RangeSpan(rangeCode);
 }
 
 std::string ChannelCaption(int channelCode, bool chcon) {

@@ -35,6 +35,9 @@ double NominalRangeVolts(int rangeCode);
 float RangeVolts(int rangeCode);
 int RangeGain(int rangeCode);
 
+// A range's span as the screens write it: "20 mV" ... "640 mV", "1.28 V", "2.56 V".
+std::string RangeSpan(int rangeCode);
+
 // Range captions: "± 20 mV", "± 1.28 V" (bipolar) or "0 - 20 mV", "0 - 1.28 V" (unipolar).
 // "±" is U+00B1, returned in UTF-8.
 std::string RangeCaption(int rangeCode, bool unipolar);

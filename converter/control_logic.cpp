@@ -2,13 +2,13 @@
 
 #include "board/registers.h"
 #include "board/serial.h"
-#include "core/globals.h"
 
 namespace kx::control {
 
-int32_t ReadDirect() {
-    WriteSerial(RegisterMap::AdcControl.readByte, PortAddress, 8);
-    return ReadSerial(8, PortAddress) & 0xFF;
+int32_t ReadDirect(BoardLink& link) {
+    const auto port = static_cast<int16_t>(link.base());
+    WriteSerial(link, RegisterMap::AdcControl.readByte, port, 8);
+    return ReadSerial(link, 8, port) & 0xFF;
 }
 
 }  // namespace kx::control

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "board/board_link.h"
+
 #include "converter/adc_control_fields.h"
 #include "converter/mode_logic.h"
 
@@ -14,7 +16,7 @@ inline constexpr const char* ProgramError = ProgrammingErrorLower;
 
 // The ADC control register read straight over the serial link (0x42, then 8 bits), as the noise
 // analysis reads it on opening: the byte taken as it comes.
-int32_t ReadDirect();
+int32_t ReadDirect(BoardLink& link);
 
 inline bool ChconSet(int32_t modeValue) {
     return (modeValue & mode::ChconBit) != 0;

@@ -1,6 +1,5 @@
 #include "converter/mode_gates.h"
 
-#include "core/globals.h"
 #include "core/messages.h"
 
 namespace kx {
@@ -40,7 +39,7 @@ int32_t WithContinuousConversion(int32_t modeRegister) {
 }
 
 bool ContinuousConversionGate(Register& mode) {
-    mode = Register::For(RegisterMap::Mode);
+    mode = Register::For(mode.link(), RegisterMap::Mode);
     const int32_t value = AsByte(mode.ReadReg());
     if (IsContinuousConversion(value)) return true;
     if (ShowMessage(ContinuousConversionQuestion, Icon::None, Buttons::YesNo) != Answer::Yes)

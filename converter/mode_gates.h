@@ -14,9 +14,9 @@ bool IsPowerDown(int32_t modeRegister);
 // The Mode register value that selects continuous conversion and keeps the upper five bits.
 int32_t WithContinuousConversion(int32_t modeRegister);
 
-// "Read Data": reads the Mode register through `mode` (set up afresh for it); when the converter
-// is not converting continuously, asks whether to make it so and, on Yes, writes the mode field
-// without a read-back. True when the data-reading screen may open.
+// "Read Data": reads the Mode register through `mode` (set up afresh for it, on its link); when the
+// converter is not converting continuously, asks whether to make it so and, on Yes, writes the mode
+// field without a read-back. True when the data-reading screen may open.
 bool ContinuousConversionGate(Register& mode);
 
 // "Program Filter Register": the filter screen opens only while the converter is powered down.

@@ -1,16 +1,15 @@
 #include "converter/mode_logic.h"
 
 #include "board/calibration.h"
-#include "board/port.h"
 #include "board/serial.h"
-#include "core/globals.h"
 #include "core/messages.h"
 
 namespace kx::mode {
 
-int32_t ReadModeDirect() {
-    WriteSerial(RegisterMap::Mode.readByte, PortAddress, 8);
-    return ReadSerial(8, PortAddress);
+int32_t ReadModeDirect(BoardLink& link) {
+    const auto port = static_cast<int16_t>(link.base());
+    WriteSerial(link, RegisterMap::Mode.readByte, port, 8);
+    return ReadSerial(link, 8, port);
 }
 
 RegisterUpdate ProgramBit(Register& mode, int32_t bit, bool set) {
@@ -35,7 +34,8 @@ int32_t Calibrate(Register& mode, int code, const std::function<void()>& calibra
     mode.WriteReg();
 
     if (calibrating) calibrating();
-    if (!WaitForCalibration() && !WaitStopRequested()) ShowMessage(CalibrationError, Icon::Warning);
+    if (!WaitForCalibration(mode.link()) && !mode.link().StopRequested())
+        ShowMessage(CalibrationError, Icon::Warning);
     return ReadValue(mode);
 }
 

@@ -33,7 +33,7 @@ inline constexpr const char* FullScalePrompt =
 
 // The mode register read straight over the serial link (0x41, then 8 bits), as the control and
 // filter screens do once at opening.
-int32_t ReadModeDirect();
+int32_t ReadModeDirect(BoardLink& link);
 
 inline int Code(int32_t value) {
     return value & CodeMask;
@@ -58,7 +58,8 @@ void ConnectPrompt(int code);
 // Runs calibration mode 4 to 7 once its prompt was answered: the mode write (no read-back: the
 // converter leaves the mode by itself when done), `calibrating` so the screen can say so, the
 // bounded wait on the ready line with CalibrationError when it runs out (not when a stop request
-// ended it). Returns the mode register as read afterwards.
+// ended it). The wait and its stop request are the mode register's link's. Returns the mode
+// register as read afterwards.
 int32_t Calibrate(Register& mode, int code, const std::function<void()>& calibrating);
 
 }  // namespace kx::mode

@@ -50,10 +50,10 @@ size_t IndexOf(const RegisterFields& reg) {
     return static_cast<size_t>(&reg - Registers().data());
 }
 
-Values ReadAll() {
+Values ReadAll(BoardLink& link) {
     Values values{};
     for (const RegisterFields& reg : Registers()) {
-        Register r = Register::For(*reg.info);
+        Register r = Register::For(link, *reg.info);
         values[IndexOf(reg)] = ReadValue(r);
     }
     return values;
@@ -128,10 +128,10 @@ std::string Describe(const PlannedWrite& w) {
     return text;
 }
 
-std::vector<WriteResult> MakeWrites(const std::vector<PlannedWrite>& plan) {
+std::vector<WriteResult> MakeWrites(BoardLink& link, const std::vector<PlannedWrite>& plan) {
     std::vector<WriteResult> results;
     for (const PlannedWrite& w : plan) {
-        Register reg = Register::For(*w.reg->info);
+        Register reg = Register::For(link, *w.reg->info);
         if (w.why == PlannedWrite::Why::PowerDown) {
             // As the filter screen's gate and the calibration screen check it: the mode read, and
             // written only when the converter is not powered down already.

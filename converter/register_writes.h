@@ -13,7 +13,7 @@
 // is programmed there too, so power-down comes first when either is written; the mode register,
 // which may start conversions, comes last, after the filter and the channel. Each write is made as
 // the register's own screen makes it, read-back and mismatch message included, so the port sees
-// the same traffic. Plain C++, on the board behind PortIn/PortOut.
+// the same traffic. Plain C++, on a board's link.
 
 namespace kx::fields {
 
@@ -25,7 +25,7 @@ static_assert(std::tuple_size_v<Values> == 7);
 size_t IndexOf(const RegisterFields& reg);
 
 // Every register of the map, read in address order.
-Values ReadAll();
+Values ReadAll(BoardLink& link);
 
 // The power-on values.
 Values PowerOnValues();
@@ -64,6 +64,6 @@ struct WriteResult {
 
 // Makes the writes in order, each read back; a difference shows the register screen's message and
 // ends the writes there. Returns what was written and read back, the failed one last.
-std::vector<WriteResult> MakeWrites(const std::vector<PlannedWrite>& plan);
+std::vector<WriteResult> MakeWrites(BoardLink& link, const std::vector<PlannedWrite>& plan);
 
 }  // namespace kx::fields

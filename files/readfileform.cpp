@@ -11,12 +11,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "acquisition/shared_run.h"
 #include "core/globals.h"
 #include "core/messages.h"
 #include "files/datafile.h"
 #include "files/file_lists.h"
 #include "ui/file_chooser.h"
+#include "ui/shared_run.h"
 
 ReadFileForm::ReadFileForm(QWidget* parent, const QString& startDirectory) : ScreenDialog(parent) {
     setObjectName(QStringLiteral("ReadFileForm"));

@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "acquisition/board_options.h"
-#include "acquisition/settings.h"
 #include "acquisition/read_run.h"
+#include "acquisition/settings.h"
 #include "core/numtext.h"
 
 using namespace kx;
@@ -24,10 +24,57 @@ void Check(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-void Setting(Settings& settings, unsigned which, const std::string& value) {
-    std::optional<std::string>* slots[] = {&settings.channel, &settings.range,  &settings.polarity,
-                                           &settings.rate,    &settings.filter, &settings.chop};
-    *slots[which % 6] = value;
+// A refusal names the setting and repeats what was given; a value taken lies within its bounds.
+template <class T>
+bool Taken(const SettingValue<T>& read, SettingId id) {
+    Check(read.value.has_value() != read.refusal.has_value());
+    if (read.refusal) Check(read.refusal->setting == id && !read.refusal->allowed.empty());
+    return read.value.has_value();
+}
+
+void Setting(ConverterSettings& s, unsigned which, const std::string& value) {
+    switch (which % 8) {
+        case 0:
+            if (const auto r = ReadChannel(value); Taken(r, SettingId::Channel)) {
+                Check(*r.value >= 0 && *r.value < ChannelCount);
+                s.channel = r.value;
+            }
+            break;
+        case 1:
+            if (const auto r = ReadRange(value); Taken(r, SettingId::Range)) {
+                Check(*r.value >= 0 && *r.value < RangeCount);
+                s.range = r.value;
+            }
+            break;
+        case 2:
+            if (const auto r = ReadPolarity(value); Taken(r, SettingId::Polarity))
+                s.unipolar = r.value;
+            break;
+        case 3:
+            if (const auto r = ReadRate(value); Taken(r, SettingId::Rate)) {
+                Check(std::isfinite(*r.value) && *r.value > 0);
+                s.rateHz = r.value;
+            }
+            break;
+        case 4:
+            if (const auto r = ReadFilter(value); Taken(r, SettingId::Filter)) {
+                Check(*r.value >= 0 && *r.value <= 0xFF);
+                s.filter = r.value;
+            }
+            break;
+        case 5:
+            if (const auto r = ReadSwitch(SettingId::Chop, value); Taken(r, SettingId::Chop))
+                s.chop = r.value;
+            break;
+        case 6:
+            if (const auto r = ReadSwitch(SettingId::Buffer, value); Taken(r, SettingId::Buffer))
+                s.buffer = r.value;
+            break;
+        default:
+            if (const auto r = ReadReference(value); Taken(r, SettingId::Reference))
+                Check(std::isfinite(*r.value) && *r.value > 0);
+            break;
+    }
 }
 
 void Value(unsigned which, const std::string& value) {
@@ -64,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const auto table = BoardOptionTable();
     BoardOptions board;
-    Settings settings;
+    ConverterSettings settings;
     for (size_t at = 0; at < input.size();) {
         size_t end = input.find('\n', at);
         if (end == std::string_view::npos) end = input.size();
@@ -84,11 +131,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     if (const auto why = CheckBoardOptions(board)) Check(!why->empty());
-    if (!settings.Refusal()) {
-        for (const int32_t control : {0x00, 0x07, 0x5F, 0xFF}) {
-            const int32_t byte = settings.ControlByte(control);
-            Check(byte >= 0 && byte <= 0xFF);
-        }
+    for (const int32_t control : {0x00, 0x07, 0x5F, 0xFF}) {
+        const int32_t byte = settings.ControlByte(control);
+        Check(byte >= 0 && byte <= 0xFF);
     }
+    // The whole check decides over any board state, and a word it lets through is one the
+    // chopping allows.
+    for (const int32_t mode : {0x01, 0x81})
+        for (const int32_t filter : {0x03, 0x45})
+            if (const auto refusal = CheckSettings(settings, mode, filter)) {
+                Check(!refusal->allowed.empty());
+            } else {
+                const bool chop = settings.chop.value_or((mode & 0x80) == 0);
+                if (const auto word = FilterWordOf(settings, chop))
+                    Check(*word >= (chop ? 0x0D : 0x03) && *word <= 0xFF);
+            }
     return 0;
 }

@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 #include <tuple>
 
-#include "acquisition/read_codes.h"
-#include "acquisition/settings.h"
-#include "acquisition/shared_run.h"
+#include "acquisition/capture.h"
 #include "acquisition/read_run.h"
+#include "acquisition/settings.h"
+#include "board/program_port.h"
 #include "converter/adc_control_fields.h"
 #include "converter/control_logic.h"
 #include "converter/filter_logic.h"
@@ -27,6 +27,7 @@
 #include "live/live_charts.h"
 #include "live/live_figures.h"
 #include "ui/board_runner.h"
+#include "ui/shared_run.h"
 
 namespace {
 
@@ -288,12 +289,15 @@ void LiveForm::SettingChanged(const QString& what) {
 }
 
 void LiveForm::Start(const QString& why) {
-    kx::Settings settings;
-    settings.channel = kx::ChannelName(channel_->currentData().toInt());
-    settings.range = kx::RangeName(range_->currentData().toInt());
-    settings.polarity = polarity_->currentData().toBool() ? "unipolar" : "bipolar";
-    settings.filter = kx::Hex(rate_->currentData().toInt());
-    const float reference = ReferenceVoltage;
+    kx::CaptureRequest request;
+    request.count = kx::UntilStopped;
+    request.settings.channel = channel_->currentData().toInt();
+    request.settings.range = range_->currentData().toInt();
+    request.settings.unipolar = polarity_->currentData().toBool();
+    request.settings.filter = rate_->currentData().toInt();
+    request.settings.referenceVolts = ReferenceVoltage;
+    // The filter settles after every start, written or not: the view shows a steady run.
+    request.settle = SettleResults;
     auto queue = std::make_shared<kx::live::CodeQueue>();
     queue_ = queue;
     history_.reset();
@@ -305,29 +309,27 @@ void LiveForm::Start(const QString& why) {
     SetRunning(true);
     status_->setText(QStringLiteral("Starting..."));
     runner_->start(
-        [this, queue, settings, reference, why, outcome](kx::BoardWork& work) {
-            if (!settings.Apply().ok) return;
-            kx::EnsureContinuousConversion();
-            kx::Run run = kx::RunAsSetNow(reference);
-            outcome->started = true;
-            work.report([this, run, why] {
-                setAs_ = run;
-                scaling_ = kx::Scaling::Of(run.adcControl.value_or(0x07), run.referenceVolts);
-                history_ = std::make_unique<kx::live::LiveHistory>(run.rateHz.value_or(1.0),
-                                                                   scaling_.lsbVolts);
-                kx::live::SetChartScaling(strip_, histogram_, scaling_);
-                since_ = QStringLiteral("since %1").arg(Now());
-                if (!why.isEmpty()) since_ += QStringLiteral(" (") + why + QStringLiteral(")");
-                status_->setText(QStringLiteral("Reading %1").arg(since_));
-                dirty_ = true;
-            });
-            kx::ReadSettings read;
-            read.settle = SettleResults;
+        [this, queue, request, why, outcome](kx::BoardWork& work) {
+            const auto started = [&](const kx::Run& run) {
+                outcome->started = true;
+                work.report([this, run, why] {
+                    setAs_ = run;
+                    scaling_ = kx::Scaling::Of(run.adcControl.value_or(0x07), run.referenceVolts);
+                    history_ = std::make_unique<kx::live::LiveHistory>(run.rateHz.value_or(1.0),
+                                                                       scaling_.lsbVolts);
+                    kx::live::SetChartScaling(strip_, histogram_, scaling_);
+                    since_ = QStringLiteral("since %1").arg(Now());
+                    if (!why.isEmpty()) since_ += QStringLiteral(" (") + why + QStringLiteral(")");
+                    status_->setText(QStringLiteral("Reading %1").arg(since_));
+                    dirty_ = true;
+                });
+            };
+            const auto take = [&queue](int32_t code, double) {
+                queue->push(code);
+                return true;
+            };
             outcome->end =
-                kx::ReadCodes(kx::UntilStopped, read, work.stopFlag(), [&queue](int32_t c) {
-                    queue->push(c);
-                    return true;
-                }).end;
+                kx::Capture(kx::ProgramLink(), request, work.stopFlag(), started, take).end;
         },
         [this, outcome](std::vector<kx::Message> messages, bool closing) {
             Redraw();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "acquisition/capture.h"
 #include "acquisition/run.h"
 #include "live/live_feed.h"
 #include "ui/screen_util.h"
@@ -40,7 +41,7 @@ public:
     // How often the window draws what came in.
     static constexpr int RedrawMs = 66;
     // Results dropped at each start: the filter settling after the settings were written.
-    static constexpr int SettleResults = 3;
+    static constexpr int SettleResults = kx::SettleResults;
 
 signals:
     // After each redraw, with the codes the read holds then.

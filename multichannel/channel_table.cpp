@@ -27,15 +27,25 @@ int OtherHalf(int row) {
     return row ^ 1;  // rows 0..7 pair up as (0,1), (2,3), (4,5), (6,7)
 }
 
+const std::array<RangeItem, 8>& RangeItems() {
+    static const std::array<RangeItem, 8> items = [] {
+        std::array<RangeItem, 8> list;
+        for (int i = 0; i < 8; ++i)
+            list[static_cast<size_t>(i)] = {adc::RangeSpan(7 - i), 7 - i};
+        return list;
+    }();
+    return items;
+}
+
 std::optional<int> RangePosition(std::string_view text) {
-    for (size_t i = 0; i < RangeItems.size(); ++i)
-        if (text == RangeItems[i].text) return static_cast<int>(i) + 1;
+    for (size_t i = 0; i < RangeItems().size(); ++i)
+        if (text == RangeItems()[i].text) return static_cast<int>(i) + 1;
     return std::nullopt;
 }
 
 std::optional<int> RangeCodeOf(std::string_view text) {
     if (auto position = RangePosition(text))
-        return RangeItems[static_cast<size_t>(*position - 1)].code;
+        return RangeItems()[static_cast<size_t>(*position - 1)].code;
     return std::nullopt;
 }
 
@@ -43,7 +53,7 @@ std::optional<int> TypedRangeCode(std::string_view text) {
     std::string typed;
     for (char c : text)
         if (c != ' ' && c != '\t') typed += c;
-    for (const RangeItem& item : RangeItems) {
+    for (const RangeItem& item : RangeItems()) {
         const std::string_view full(item.text);
         const size_t space = full.find(' ');
         const std::string number(full.substr(0, space));
@@ -55,7 +65,7 @@ std::optional<int> TypedRangeCode(std::string_view text) {
 
 std::string RangeRefusal(int row, std::string_view text) {
     std::string allowed;
-    for (const RangeItem& item : RangeItems)
+    for (const RangeItem& item : RangeItems())
         allowed += std::string(allowed.empty() ? "" : ", ") + item.text;
     return "Range of " + RowCaption(row) + ": \"" + std::string(text) +
            "\" is not an input range. Choose one of " + allowed + ".";

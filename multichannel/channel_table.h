@@ -32,19 +32,13 @@ std::string RowCaption(int row);
 // The other pseudo-differential half of a pseudo-differential row's pair (row 1 <-> row 2).
 int OtherHalf(int row);
 
-// Range list items in list order, with the range code each stands for.
+// Range list items in list order, widest first, with the range code each stands for: the
+// converter's spans as the screens write them ("2.56 V" ... "20 mV").
 struct RangeItem {
-    const char* text;
+    std::string text;
     int code;
 };
-inline constexpr std::array<RangeItem, 8> RangeItems{{{"2.56 V", 7},
-                                                      {"1.28 V", 6},
-                                                      {"640 mV", 5},
-                                                      {"320 mV", 4},
-                                                      {"160 mV", 3},
-                                                      {"80 mV", 2},
-                                                      {"40 mV", 1},
-                                                      {"20 mV", 0}}};
+const std::array<RangeItem, 8>& RangeItems();
 
 // Position (1..8) of an item text in the range list; nullopt for any other text. Exact and
 // case-sensitive, as is the match the read makes.

@@ -24,13 +24,13 @@ void SelectChannel(MultiChannelState& s, int row) {
 
 // One calibration step; a wait that runs out is reported and the sequence goes on.
 void CalibrationStep(MultiChannelState& s, int modeField, CalibrationView& view) {
-    if (WaitStopRequested()) return;
+    if (s.modeRegister.link().StopRequested()) return;
     s.ModeValue = ReadValue(s.modeRegister);
     s.modeRegister.RegValue = mode::WithCode(s.ModeValue, modeField);
     s.modeRegister.WriteReg();
     view.ShowCalCaption(CalibratingText);
     // Each wait is given the full limit of its own.
-    if (!WaitForCalibration() && !WaitStopRequested())
+    if (!WaitForCalibration(s.modeRegister.link()) && !s.modeRegister.link().StopRequested())
         kx::ShowMessage(mode::CalibrationError, kx::Icon::Warning);
     view.ShowCalCaption("");
 }
@@ -43,7 +43,7 @@ void RunCalibration(MultiChannelState& s, CalibrationView& view) {
         if (!view.Checked(row)) continue;
         anyChecked = true;
         // A stop (the screen is going) ends the sequence after the step it cut short.
-        if (WaitStopRequested()) return;
+        if (s.modeRegister.link().StopRequested()) return;
         SelectChannel(s, row);
         CalibrationStep(s, ZeroScaleMode, view);
         CalibrationStep(s, FullScaleMode, view);

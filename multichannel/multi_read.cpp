@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "acquisition/read_codes.h"
+#include "acquisition/capture.h"
 #include "converter/control_logic.h"
 #include "converter/filter_logic.h"
 #include "converter/mode_logic.h"
@@ -113,11 +113,13 @@ void RunRead(MultiChannelState& s, ReadView& view) {
                     return;
                 }
                 // The view was asked just now; a stop during the wait ends that wait.
-                const ReadResult read = ReadCodes(1, {}, NeverStopped, [&](int32_t code) {
+                const auto show = [&](int32_t code, double) {
                     view.ShowCode(row, kx::Hex(code));
                     view.ShowConversion(row, code, s.ControlValue);
                     return true;
-                });
+                };
+                const CaptureOutcome read =
+                    Capture(s.modeRegister.link(), DataOnly(1), NeverStopped, {}, show);
                 if (read.end == ReadEnd::TimedOut) return Fail(view, ReadDataMessage);
                 if (read.end == ReadEnd::Stopped) {
                     FinishSlot(s);

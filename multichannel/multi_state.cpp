@@ -12,10 +12,10 @@ size_t At(int row) {
 }
 }  // namespace
 
-void MultiChannelState::Open() {
-    modeRegister = Register::For(RegisterMap::Mode);
-    controlRegister = Register::For(RegisterMap::AdcControl);
-    filterRegister = Register::For(RegisterMap::Filter);
+void MultiChannelState::Open(BoardLink& link) {
+    modeRegister = Register::For(link, RegisterMap::Mode);
+    controlRegister = Register::For(link, RegisterMap::AdcControl);
+    filterRegister = Register::For(link, RegisterMap::Filter);
 
     // Power-down keeps the converter quiet until a read or calibration picks a channel; CHCON
     // cleared makes the channel codes mean what the table says.
@@ -45,7 +45,7 @@ void MultiChannelState::FilterConfirmed(int row, std::string text) {
 
 int MultiChannelState::RestoredRangePosition(int row) const {
     const int saved = settings[At(row)].SavedRange;
-    return saved >= 1 && saved <= static_cast<int>(RangeItems.size()) ? saved : 1;
+    return saved >= 1 && saved <= static_cast<int>(RangeItems().size()) ? saved : 1;
 }
 
 bool MultiChannelState::RestoredUnipolar(int row) const {

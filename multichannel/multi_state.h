@@ -41,7 +41,7 @@ struct MultiChannelState {
     // The converter side of an opening: sets the three register objects up, reads the mode
     // register, writes it back in power-down with CHCON cleared (no read-back) and takes the
     // smallest filter word from its chop bit.
-    void Open();
+    void Open(BoardLink& link);
 
     void CheckClicked(int row, bool checked);
     // Items chosen from a list; a text that is no item of the list changes nothing.

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "board/program_port.h"
 #include "core/globals.h"
 #include "core/messages.h"
 #include "ui/board_runner.h"
@@ -178,7 +179,7 @@ MultiForm::MultiForm(kx::multi::MultiChannelState& state, QWidget* parent)
     connect(back, &QPushButton::clicked, this, &MultiForm::reject);
 
     // Opening: the captions are already empty and the window centres itself when shown.
-    state_.Open();
+    state_.Open(kx::ProgramLink());
     for (Row& r : rows_)
         r.filter->setText(QString::fromLatin1(kx::multi::DefaultFilterText));
     RestoreChannelSettings();
@@ -313,7 +314,7 @@ QComboBox* MultiForm::ChoiceList(const QString& name, const QString& accessibleN
 void MultiForm::RestoreChannelSettings() {
     for (int i = 0; i < ChannelCount; ++i) {
         QComboBox* range = rows_[At(i)].range;
-        for (const auto& item : kx::multi::RangeItems)
+        for (const auto& item : kx::multi::RangeItems())
             range->addItem(QString::fromLatin1(item.text));
         range->setCurrentIndex(state_.RestoredRangePosition(i) - 1);
     }

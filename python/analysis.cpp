@@ -6,16 +6,17 @@
 #include <optional>
 #include <string>
 
+#include "acquisition/read_run.h"
 #include "acquisition/settings.h"
-#include "maths/allan.h"
 #include "analysis/figures.h"
 #include "analysis/noise_stats.h"
-#include "acquisition/read_run.h"
-#include "maths/spectrum.h"
 #include "files/run_file.h"
+#include "maths/allan.h"
+#include "maths/spectrum.h"
 #include "python/arrays.h"
 #include "python/module.h"
 #include "python/run.h"
+#include "python/settings_args.h"
 
 // kx3105.analyse, kx3105.spectrum and kx3105.allan: the tool's analyses of a run or of any array
 // of codes, with the tool's figures under the tool's names.
@@ -35,37 +36,29 @@ struct Scaled {
     std::optional<double> rateHz;  // the run's
 };
 
-Scaled ScaledCodes(const std::string& what, const py::handle& source,
-                   const std::optional<std::string>& range,
-                   const std::optional<std::string>& polarity, const std::optional<double>& ref,
+Scaled ScaledCodes(const std::string& what, const py::handle& source, const py::object& range,
+                   const py::object& polarity, const py::object& ref,
                    const std::optional<int>& adcControl) {
     Scaled s;
     const PyRun* run = AsRun(source);
     s.codes = run ? run->codes : CodesArray(source);
     s.span = SpanOf(s.codes);
-    Settings given;
-    given.range = range;
-    given.polarity = polarity;
-    if (const auto refusal = given.Refusal()) throw py::value_error(InPythonTerms(*refusal));
+    SettingArgs args;
+    args.range = range;
+    args.polarity = polarity;
+    const ConverterSettings given = SettingsOf(args);
     if (adcControl && (*adcControl < 0 || *adcControl > 0xFF))
         throw py::value_error("adc_control takes a byte, 0 to 255, not " +
                               std::to_string(*adcControl));
     std::optional<int32_t> byte = adcControl;
     if (!byte && run) byte = run->taken.adcControl;
-    if (!byte && range && polarity) byte = 0;
+    if (!byte && given.range && given.unipolar) byte = 0;
     if (!byte)
         throw py::value_error(what + " needs the range and polarity of codes that do not carry " +
                               "them: give range= and polarity= (or adc_control=)");
     s.adcControl = given.ControlByte(*byte);
     s.ref = run ? run->taken.referenceVolts : DefaultReferenceVolts;
-    if (ref) {
-        // As the tool reads --ref: the number's shortest text, rounded to two decimals.
-        const std::string text = py::repr(py::float_(*ref));
-        const auto volts = run::ParseReference(text);
-        if (!volts || !(*volts > 0))
-            throw py::value_error("ref takes a positive number of volts, not " + text);
-        s.ref = *volts;
-    }
+    if (!ref.is_none()) s.ref = ReferenceOf(ref);
     if (run) s.rateHz = run->taken.rateHz;
     return s;
 }
@@ -74,9 +67,8 @@ std::string Holds(size_t count) {
     return "the run holds " + std::to_string(count);
 }
 
-py::object Analyse(const py::handle& source, const std::optional<std::string>& range,
-                   const std::optional<std::string>& polarity, const std::optional<double>& ref,
-                   const std::optional<int>& adcControl) {
+py::object Analyse(const py::handle& source, const py::object& range, const py::object& polarity,
+                   const py::object& ref, const std::optional<int>& adcControl) {
     const Scaled s = ScaledCodes("analyse", source, range, polarity, ref, adcControl);
     if (s.span.size() < 10)
         throw py::value_error("analyse needs at least 10 codes, " + Holds(s.span.size()));
@@ -90,8 +82,7 @@ py::object Analyse(const py::handle& source, const std::optional<std::string>& r
 }
 
 py::object Spectrum(const py::handle& source, const std::optional<double>& rate,
-                    const std::optional<std::string>& range,
-                    const std::optional<std::string>& polarity, const std::optional<double>& ref,
+                    const py::object& range, const py::object& polarity, const py::object& ref,
                     const std::optional<int>& adcControl, const std::string& window,
                     const std::optional<int>& segment) {
     const Scaled s = ScaledCodes("spectrum", source, range, polarity, ref, adcControl);
@@ -204,9 +195,10 @@ void AddAnalysis(py::module_& m) {
           "rms_codes, rms_codes_whole, peak_to_peak_codes, min_code, max_code, lsb_volts,\n"
           "rms_volts, peak_to_peak_volts, mean_volts, range_volts, bipolar, ref_volts,\n"
           "effective_resolution_bits, noise_free_bits). Range and polarity come from\n"
-          "adc_control, else the run's own, else range (\"20mV\" ... \"2.56V\") and polarity\n"
-          "(\"bipolar\", \"unipolar\"), which also override the others; ref (volts, rounded to\n"
-          "two decimals) from the argument, else the run's, else 2.5.");
+          "adc_control, else the run's own, else range (a range's name or its volts, as for\n"
+          "Board.configure) and polarity (\"bipolar\", \"unipolar\"), which also override the\n"
+          "others; ref (volts, rounded to two decimals) from the argument, else the run's, else\n"
+          "the default reference.");
     m.def("spectrum", &Spectrum, py::arg("run"), py::kw_only(), py::arg("rate") = py::none(),
           py::arg("range") = py::none(), py::arg("polarity") = py::none(),
           py::arg("ref") = py::none(), py::arg("adc_control") = py::none(),

@@ -14,12 +14,10 @@
 
 #include "acquisition/board.h"
 #include "acquisition/board_options.h"
+#include "acquisition/capture.h"
 #include "acquisition/named_registers.h"
-#include "acquisition/read_codes.h"
-#include "acquisition/settings.h"
 #include "acquisition/read_run.h"
-#include "board/port.h"
-#include "board/port_trace.h"
+#include "acquisition/settings.h"
 #include "board/registers.h"
 #include "board/resets.h"
 #include "converter/register_update.h"
@@ -27,17 +25,17 @@
 #include "files/run_file.h"
 #include "python/module.h"
 #include "python/run.h"
+#include "python/settings_args.h"
 #include "python/watched.h"
 
-// kx3105.Board: the board opened as kx3105-cli opens it, kept open until closed. The port layer's
-// globals belong to the process, so one board is open at a time. Board work runs without the GIL;
-// a capture or a calibration runs Watched, so that Ctrl-C stops it.
+// kx3105.Board: the board opened as kx3105-cli opens it and held by the object until closed. Each
+// object holds its own board: several at once in one process (two printer ports, any number of
+// simulated boards), a printer port another object holds refused. Board work runs without the
+// GIL; a capture or a calibration runs Watched, so that Ctrl-C stops it.
 
 namespace kx::python {
 
 namespace {
-
-constexpr int64_t MaxCaptureCount = 10'000'000;
 
 // A board option's value as the tool's parser takes it.
 std::string OptionText(const py::handle& value) {
@@ -81,58 +79,46 @@ std::vector<std::string> OptionTexts(const py::handle& value, bool channelDict) 
 }
 
 // What the board is set to, named as in a capture's JSON, without a run's reference and start.
-nlohmann::json SettingsNow() {
-    nlohmann::json settings = files::CaptureSettings(RunAsSetNow(DefaultReferenceVolts));
+nlohmann::json SettingsNow(BoardLink& link) {
+    nlohmann::json settings = files::CaptureSettings(RunAsSetNow(link, DefaultReferenceVolts));
     settings.erase("ref");
     settings.erase("started");
     if (settings["rate_hz"] == 0.0) settings["rate_hz"] = nullptr;  // filter word 0 sets none
     return settings;
 }
 
-Settings NamedSettings(const std::optional<std::string>& channel,
-                       const std::optional<std::string>& range,
-                       const std::optional<std::string>& polarity, const py::object& rate,
-                       const py::object& filter, const py::object& chop) {
-    Settings s;
-    s.channel = channel;
-    s.range = range;
-    s.polarity = polarity;
-    if (!rate.is_none()) s.rate = OptionText(rate);
-    if (!filter.is_none()) {
-        if (py::isinstance<py::int_>(filter)) {
-            const auto word = filter.cast<long long>();
-            if (word < 0 || word > 0xFF)
-                throw py::value_error("filter takes a byte, 0 to 255, not " + std::to_string(word));
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "%llX", word);
-            s.filter = hex;
-        } else {
-            s.filter = OptionText(filter);
-        }
+// What each setting takes, from the settings' rule book.
+std::string SettingsDoc() {
+    std::string doc;
+    for (const SettingName& n : SettingNames()) {
+        if (n.id == SettingId::Reference) continue;
+        doc += std::string(n.key) + ": " + n.what + "; " + AllowedText(n.id) + ".\n";
     }
-    if (py::isinstance<py::bool_>(chop))
-        s.chop = chop.cast<bool>() ? "on" : "off";
-    else if (!chop.is_none())
-        s.chop = OptionText(chop);
-    if (const auto refusal = s.Refusal()) throw py::value_error(InPythonTerms(*refusal));
-    return s;
+    return doc +
+           "Rates and filter words with chopping off: " + AllowedText(SettingId::Rate, false) +
+           ", filter " + AllowedText(SettingId::Filter, false) + ".\n";
 }
 
-float ReferenceArgument(double ref) {
-    // As the tool reads --ref: the number's shortest text, rounded to two decimals.
-    const std::string text = py::repr(py::float_(ref));
-    const auto volts = run::ParseReference(text);
-    if (!volts || !(*volts > 0))
-        throw py::value_error("ref takes a positive number of volts, not " + text);
-    return *volts;
+std::string ConfigureDoc() {
+    return "Writes the settings given, each read back, as the tool's options of the same\n"
+           "names; a range may be given as its name or its volts, a channel as its name or\n"
+           "its code, a filter word as an int or hexadecimal text, chop and buffer as\n"
+           "True/False or \"on\"/\"off\"; returns the settings the board then has: channel,\n"
+           "range, polarity, rate_hz, filter, chop. ValueError names a value refused.\n\n" +
+           SettingsDoc();
 }
 
-class PyBoard;
-PyBoard* openBoard = nullptr;
-
-// A trace that cannot be written says so here rather than on standard error: the module prints
-// nothing. The warning it leaves becomes one of the board's notes.
-std::ostringstream traceDiagnostics;
+std::string CaptureDoc() {
+    return "Reads count codes (1 to " + std::to_string(MaxCaptureCount) +
+           ") as `kx3105-cli capture` does: the settings given first\n"
+           "(as for configure), continuous conversion switched on if need be, the results of a\n"
+           "filter settling after a write dropped; returns a Run whose times are n / rate.\n"
+           "ref: the reference voltage of its volts. The GIL is released meanwhile. Ctrl-C\n"
+           "stops it within one poll of the converter and raises KeyboardInterrupt with the\n"
+           "codes read so far as its `run`; a time-out raises BoardError \"Error Reading Data\n"
+           "from KX3105\" with them.\n\n" +
+           SettingsDoc();
+}
 
 class PyBoard {
 public:
@@ -163,33 +149,28 @@ public:
         if (!boardCheck) apply("--no-board-check", "");
         if (const auto refusal = CheckBoardOptions(options))
             throw py::value_error(InPythonTerms(*refusal));
-        SetPortTraceDiagnostics(&traceDiagnostics);
-        if (openBoard)
-            RaiseBoardError(
-                "a board is open already in this process (one at a time): close it first");
-
         std::vector<std::string> notes;
         std::string why;
-        bool opened = false;
         {
             py::gil_scoped_release release;
             std::lock_guard lock(mutex_);
-            HandPortTo(std::this_thread::get_id());
             MessageCapture messages;
-            opened = session_.Open(
+            board_ = Board::Open(
                 options, [&notes](const std::string& line) { notes.push_back(line); }, why);
-            if (opened) {
-                description_ = BoardLine(session_.board());
-                simulated_ = session_.board().simulated;
-                FlushPortTrace();
+            if (board_) {
+                // A trace that cannot be written says so among the notes: the module prints
+                // nothing.
+                board_->SetTraceDiagnostics(&traceDiagnostics_);
+                description_ = board_->Line();
+                simulated_ = board_->simulated();
+                board_->FlushTrace();
+                board_->link().HandTo(std::thread::id{});
             }
-            HandPortTo(std::thread::id{});
         }
         for (const std::string& line : notes)
-            notes_.append(InPythonTerms(line));
-        if (!opened) RaiseBoardError(InPythonTerms(why));
+            notes_.append(InPythonTerms(OpenedTerms(line)));
+        if (!board_) RaiseBoardError(InPythonTerms(OpenedTerms(why)));
         open_ = true;
-        openBoard = this;
     }
 
     ~PyBoard() {
@@ -216,10 +197,10 @@ public:
 
     py::dict Registers(bool data) {
         std::vector<std::pair<const char*, int32_t>> values;
-        Work([&] {
+        Work([&](BoardLink& link) {
             for (const auto& r : NamedRegisters) {
                 if (r.info == &RegisterMap::Data && !data) continue;
-                Register reg = Register::For(*r.info);
+                Register reg = Register::For(link, *r.info);
                 values.emplace_back(r.name, ReadValue(reg));
             }
             return true;
@@ -233,8 +214,8 @@ public:
     int32_t Read(const std::string& name) {
         const RegisterInfo& info = Named(name);
         int32_t value = 0;
-        Work([&] {
-            Register reg = Register::For(info);
+        Work([&](BoardLink& link) {
+            Register reg = Register::For(link, info);
             value = ReadValue(reg);
             return true;
         });
@@ -251,17 +232,19 @@ public:
             throw py::value_error(std::string(hex) + " does not fit the " +
                                   std::to_string(info.width) + "-bit " + name + " register");
         }
-        Work([&] { return WriteAndCheck(info, static_cast<uint32_t>(value)); });
+        Work([&](BoardLink& link) {
+            return WriteAndCheck(link, info, static_cast<uint32_t>(value));
+        });
     }
 
     void Reset(const std::string& kind) {
         if (kind != "hardware" && kind != "software")
             throw py::value_error("reset takes hardware or software, not '" + kind + "'");
-        Work([&] {
+        Work([&](BoardLink& link) {
             if (kind == "hardware")
-                HardwareReset();
+                HardwareReset(link);
             else
-                SoftwareReset();
+                SoftwareReset(link);
             return true;
         });
     }
@@ -275,9 +258,9 @@ public:
         bool calibrated = false;
         std::vector<Message> messages;
         const auto interruption = Busy([&](std::atomic<bool>& stop) {
-            return Watched(stop, [&] {
+            return Watched(*board_, stop, [&] {
                 MessageCapture capture;
-                calibrated = kx::Calibrate(code);
+                calibrated = kx::Calibrate(board_->link(), code);
                 messages = std::move(capture.messages);
             });
         });
@@ -285,67 +268,56 @@ public:
         if (!calibrated) RaiseBoardError(Said(messages, "Error Calibrating KX3105"));
     }
 
-    py::object Configure(const Settings& settings) {
+    py::object Configure(const ConverterSettings& settings) {
         nlohmann::json now;
-        std::optional<std::string> refusal;
-        Work([&] {
-            const Settings::Applied applied = settings.Apply();
+        std::optional<SettingRefusal> refusal;
+        Work([&](BoardLink& link) {
+            const AppliedSettings applied = ApplySettings(link, settings);
             refusal = applied.refusal;
             if (refusal) return true;  // nothing written
             if (!applied.ok) return false;
-            now = SettingsNow();
+            now = SettingsNow(link);
             return true;
         });
-        if (refusal) throw py::value_error(InPythonTerms(*refusal));
+        if (refusal) RaiseRefusal(*refusal);
         return ToPython(now);
     }
 
-    PyRun Capture(int64_t count, double ref, const Settings& settings) {
+    PyRun Capture(int64_t count, float ref, const ConverterSettings& settings) {
         if (count < 1 || count > MaxCaptureCount)
-            throw py::value_error("count must be a whole number from 1 to 10000000, not " +
+            throw py::value_error("count must be a whole number from 1 to " +
+                                  std::to_string(MaxCaptureCount) + ", not " +
                                   std::to_string(count));
-        const float volts = ReferenceArgument(ref);
+        CaptureRequest request;
+        request.count = count;
+        request.settings = settings;
+        request.settings.referenceVolts = ref;
         Run run;
         std::vector<double> times;
-        bool applied = true;
-        std::optional<std::string> refusal;
-        ReadResult read;
+        CaptureOutcome outcome;
         std::vector<Message> messages;
-        const Board& board = session_.board();
         const auto interruption = Busy([&](std::atomic<bool>& stop) {
-            return Watched(stop, [&] {
+            return Watched(*board_, stop, [&] {
                 MessageCapture capture;
-                const Settings::Applied outcome = settings.Apply();
-                applied = outcome.ok;
-                refusal = outcome.refusal;
-                messages = std::move(capture.messages);
-                if (!applied) return;
-                run = RunAsSetNow(volts);
-                run.codes.reserve(static_cast<size_t>(count));
-                times.reserve(static_cast<size_t>(count));
-                // Seconds on the converter's clock for the simulated board (its fast pace has
-                // nothing to do with the wall clock), else on the machine's.
-                const auto start = std::chrono::steady_clock::now();
-                auto now = [&] {
-                    if (const auto converter = board.converterSeconds()) return *converter;
-                    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                        .count();
+                const auto begin = [&](const Run& setAs) {
+                    run = setAs;
+                    run.codes.reserve(static_cast<size_t>(count));
+                    times.reserve(static_cast<size_t>(count));
                 };
-                double first = 0;
-                read = ReadCodes(count, {.continuous = true}, stop, [&](int32_t code) {
-                    const double t = now();
-                    if (run.codes.empty()) first = t;
-                    run.codes.push_back(code);
-                    times.push_back(t - first);
-                    return true;
-                });
+                outcome = kx::Capture(board_->link(), request, stop, begin,
+                                      [&](int32_t code, double seconds) {
+                                          run.codes.push_back(code);
+                                          times.push_back(seconds);
+                                          return true;
+                                      });
+                messages = std::move(capture.messages);
             });
         });
         PyRun taken = PyRun::From(std::move(run), std::move(times));
         if (interruption) interruption->Raise(py::cast(std::move(taken)));
-        if (refusal) throw py::value_error(InPythonTerms(*refusal));
-        if (!applied) RaiseBoardError(Said(messages, "Error Programming KX3105"));
-        if (read.end == ReadEnd::TimedOut)
+        if (outcome.refusal) RaiseRefusal(*outcome.refusal);
+        if (!outcome.programmed) RaiseBoardError(Said(messages, "Error Programming KX3105"));
+        if (outcome.end == ReadEnd::TimedOut)
             RaiseBoardError(run::ReadErrorMessage, py::cast(std::move(taken)));
         return taken;
     }
@@ -364,20 +336,21 @@ private:
         if (!open_) RaiseBoardError("the board is closed");
     }
 
-    // Short board work on this thread, without the GIL, owning the port; `work` says whether it
-    // succeeded, and a failure raises BoardError with the message it showed.
-    void Work(const std::function<bool()>& work) {
+    // Short board work on this thread, without the GIL, owning the board's link; `work` says
+    // whether it succeeded, and a failure raises BoardError with the message it showed.
+    void Work(const std::function<bool(BoardLink&)>& work) {
         CheckOpen();
         bool ok = false;
         std::vector<Message> messages;
         {
             py::gil_scoped_release release;
             std::lock_guard lock(mutex_);
-            HandPortTo(std::this_thread::get_id());
+            BoardLink& link = board_->link();
+            link.HandTo(std::this_thread::get_id());
             MessageCapture capture;
-            ok = work();
-            FlushPortTrace();
-            HandPortTo(std::thread::id{});
+            ok = work(link);
+            board_->FlushTrace();
+            link.HandTo(std::thread::id{});
             messages = std::move(capture.messages);
         }
         NoteTraceTrouble();
@@ -400,22 +373,34 @@ private:
     }
 
     void NoteTraceTrouble() {
-        traceDiagnostics.str({});
-        if (const std::string warning = TakePortTraceWarning(); !warning.empty())
-            notes_.append(warning);
+        traceDiagnostics_.str({});
+        BoardLink& link = board_->link();
+        link.HandTo(std::this_thread::get_id());
+        const std::string warning = board_->TakeTraceWarning();
+        link.HandTo(std::thread::id{});
+        if (!warning.empty()) notes_.append(warning);
     }
 
     bool Shut(std::string& why) {
         std::lock_guard lock(mutex_);
-        HandPortTo(std::this_thread::get_id());
-        const bool saved = session_.Close(why);
-        HandPortTo(std::thread::id{});
+        board_->link().HandTo(std::this_thread::get_id());
+        const bool saved = board_->Close(why);
         open_ = false;
-        if (openBoard == this) openBoard = nullptr;
         return saved;
     }
 
-    BoardSession session_;
+    // How to close the board that holds a port, in Python's terms.
+    static std::string OpenedTerms(const std::string& why) {
+        const std::string held = "held by another board of this process: close that board first";
+        if (why.size() < held.size() || why.compare(why.size() - held.size(), held.size(), held))
+            return why;
+        return why.substr(0, why.size() - held.size()) +
+               "held by another kx3105.Board of this process: close that one first (its close(), "
+               "or the end of its with block)";
+    }
+
+    std::unique_ptr<Board> board_;
+    std::ostringstream traceDiagnostics_;
     std::mutex mutex_;
     bool open_ = false;
     bool simulated_ = false;
@@ -432,7 +417,8 @@ void AddBoard(py::module_& m) {
                         "(simulate=True or any sim_ keyword), never as a fall-back. Each keyword\n"
                         "is the tool's option of that name (sim_speed=\"realtime\" is --sim-speed\n"
                         "realtime). A context manager: the port is released on leaving it, or\n"
-                        "by close(). One board is open at a time in a process.")
+                        "by close(). Each Board holds a board of its own: several may be open at\n"
+                        "once, but not two on one printer port.")
         .def(py::init<const std::optional<std::string>&, bool, const py::object&, const py::object&,
                       const py::object&, const py::object&, const py::object&, const py::object&,
                       const py::object&, bool>(),
@@ -476,38 +462,30 @@ void AddBoard(py::module_& m) {
              "waited for: BoardError \"Error Calibrating KX3105\" when it does not end.")
         .def(
             "configure",
-            [](PyBoard& b, const std::optional<std::string>& channel,
-               const std::optional<std::string>& range, const std::optional<std::string>& polarity,
-               const py::object& rate, const py::object& filter, const py::object& chop) {
-                return b.Configure(NamedSettings(channel, range, polarity, rate, filter, chop));
+            [](PyBoard& b, const py::object& channel, const py::object& range,
+               const py::object& polarity, const py::object& rate, const py::object& filter,
+               const py::object& chop, const py::object& buffer) {
+                return b.Configure(
+                    SettingsOf({channel, range, polarity, rate, filter, chop, buffer}));
             },
             py::kw_only(), py::arg("channel") = py::none(), py::arg("range") = py::none(),
             py::arg("polarity") = py::none(), py::arg("rate") = py::none(),
             py::arg("filter") = py::none(), py::arg("chop") = py::none(),
-            "Writes the settings given, each read back, as the tool's --channel "
-            "(\"AIN1-AINCOM\"),\n"
-            "--range (\"20mV\" ... \"2.56V\"), --polarity (\"bipolar\", \"unipolar\"), --rate\n"
-            "(hertz: the filter word that gives the nearest rate), --filter (the word, an int or\n"
-            "hexadecimal text) and --chop (True/False or \"on\"/\"off\"); returns the settings\n"
-            "the board then has: channel, range, polarity, rate_hz, filter, chop.")
+            py::arg("buffer") = py::none(), ConfigureDoc().c_str())
         .def(
             "capture",
-            [](PyBoard& b, int64_t count, double ref, const std::optional<std::string>& channel,
-               const std::optional<std::string>& range, const std::optional<std::string>& polarity,
-               const py::object& rate, const py::object& filter, const py::object& chop) {
-                return b.Capture(count, ref,
-                                 NamedSettings(channel, range, polarity, rate, filter, chop));
+            [](PyBoard& b, int64_t count, const py::object& ref, const py::object& channel,
+               const py::object& range, const py::object& polarity, const py::object& rate,
+               const py::object& filter, const py::object& chop, const py::object& buffer) {
+                return b.Capture(
+                    count, ReferenceOf(ref),
+                    SettingsOf({channel, range, polarity, rate, filter, chop, buffer}));
             },
             py::arg("count"), py::kw_only(), py::arg("ref") = DefaultReferenceVolts,
             py::arg("channel") = py::none(), py::arg("range") = py::none(),
             py::arg("polarity") = py::none(), py::arg("rate") = py::none(),
             py::arg("filter") = py::none(), py::arg("chop") = py::none(),
-            "Reads count codes (1 to 10000000) as `kx3105-cli capture` does: the settings given\n"
-            "first (as for configure), continuous conversion switched on if need be; returns a\n"
-            "Run. ref: the reference voltage of its volts. The GIL is released meanwhile. Ctrl-C\n"
-            "stops it within one poll of the converter and raises KeyboardInterrupt with the\n"
-            "codes read so far as its `run`; a time-out raises BoardError \"Error Reading Data\n"
-            "from KX3105\" with them.");
+            py::arg("buffer") = py::none(), CaptureDoc().c_str());
 }
 
 }  // namespace kx::python

@@ -9,9 +9,6 @@
 #include <mutex>
 #include <thread>
 
-#include "board/port.h"
-#include "board/port_trace.h"
-
 namespace kx::python {
 
 Interruption::Interruption() {
@@ -32,7 +29,9 @@ void Interruption::Raise(py::object run) {
     throw py::error_already_set();
 }
 
-std::unique_ptr<Interruption> Watched(std::atomic<bool>& stop, const std::function<void()>& work) {
+std::unique_ptr<Interruption> Watched(Board& board, std::atomic<bool>& stop,
+                                      const std::function<void()>& work) {
+    BoardLink& link = board.link();
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
@@ -45,16 +44,16 @@ std::unique_ptr<Interruption> Watched(std::atomic<bool>& stop, const std::functi
             sigset_t all;
             sigfillset(&all);
             pthread_sigmask(SIG_BLOCK, &all, nullptr);
-            HandPortTo(std::this_thread::get_id());
-            SetWaitStopFlag(&stop);
+            link.HandTo(std::this_thread::get_id());
+            link.SetStopFlag(&stop);
             try {
                 work();
             } catch (...) {
                 failure = std::current_exception();
             }
-            SetWaitStopFlag(nullptr);
-            FlushPortTrace();
-            HandPortTo(std::thread::id{});
+            link.SetStopFlag(nullptr);
+            board.FlushTrace();
+            link.HandTo(std::thread::id{});
             {
                 std::lock_guard lock(mutex);
                 done = true;

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include "acquisition/board.h"
+
 // Board work that Ctrl-C can stop: it runs on a thread of its own while the Python thread, without
 // the GIL, waits for it and looks for signals.
 
@@ -34,8 +36,9 @@ private:
 // Runs `work` on a thread of its own, the calling thread waiting without the GIL and looking for
 // signals every 20 ms. A signal's handler that raises (Ctrl-C: KeyboardInterrupt) sets `stop`,
 // which the capture loop and every wait on the ready line look at, so the work ends within one
-// poll; the error is then handed back, taken off the thread. The worker owns the port while it
-// works; an exception of the work is thrown again here.
-std::unique_ptr<Interruption> Watched(std::atomic<bool>& stop, const std::function<void()>& work);
+// poll; the error is then handed back, taken off the thread. The worker owns the board's link
+// while it works; an exception of the work is thrown again here.
+std::unique_ptr<Interruption> Watched(Board& board, std::atomic<bool>& stop,
+                                      const std::function<void()>& work);
 
 }  // namespace kx::python

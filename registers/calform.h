@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "ui/screen_util.h"
 
@@ -36,9 +37,9 @@ private:
     // True when the key may go on to the entry box.
     bool Text_KeyPress(Frame& frame, bool enter);
 
-    Register ZeroScaleReg;
-    Register FullScaleReg;
-    Register ModeReg;
+    Register ZeroScaleReg{kx::ProgramLink()};
+    Register FullScaleReg{kx::ProgramLink()};
+    Register ModeReg{kx::ProgramLink()};
     double ZeroScaleValue = 0;
     double FullScaleValue = 0;
 

@@ -9,13 +9,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "acquisition/shared_run.h"
+#include "board/program_port.h"
 #include "converter/adc_control_fields.h"
 #include "converter/control_logic.h"
 #include "converter/register_update.h"
 #include "core/globals.h"
 #include "core/hex.h"
 #include "registers/bit_frame_widgets.h"
+#include "ui/shared_run.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ ControlForm::ControlForm(QWidget* parent) : ScreenDialog(parent) {
                                         "OptAIN1_2",  "OptAIN3_4",  "OptAIN5_6",  "OptAin7_8",
                                         "OptAIN2_2",  "OptAINCOM",  "OptREF",     "OptOPEN"};
     // Codes 12, 14 and 15 name other inputs when CHCON is set; read once, here.
-    const bool chcon = kx::control::ChconSet(kx::mode::ReadModeDirect());
+    const bool chcon = kx::control::ChconSet(kx::mode::ReadModeDirect(kx::ProgramLink()));
     for (int c = 0; c < 16; ++c) {
         QRadioButton* b = Option(channelNames[c],
                                  QString::fromStdString(kx::adc::ChannelCaption(c, chcon)), frame2);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "registers/bit_frame_widgets.h"
 #include "ui/screen_util.h"
@@ -32,7 +33,7 @@ private:
     void ShowControlBits();
     void CaptionRanges(bool unipolar);
 
-    Register control_;
+    Register control_{kx::ProgramLink()};
     int16_t ControlValue = 0;
 
     std::array<QRadioButton*, 16> optChannel_{};

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "board/program_port.h"
 #include "converter/register_update.h"
 #include "core/hex.h"
 #include "core/messages.h"
@@ -83,7 +84,7 @@ Filterform::Filterform(QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    chopEnabled_ = kx::ChopEnabledIn(kx::mode::ReadModeDirect());
+    chopEnabled_ = kx::ChopEnabledIn(kx::mode::ReadModeDirect(kx::ProgramLink()));
     FilterValue = kx::ReadValue(filterReg_);
     if (FilterValue != 0) {
         ShowFilterRate();

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "converter/filter_logic.h"
 #include "registers/bit_frame_widgets.h"
@@ -31,7 +32,7 @@ private:
 
     // Read once at opening: it fixes the limits for as long as the screen is open.
     bool chopEnabled_ = true;
-    Register filterReg_;
+    Register filterReg_{kx::ProgramLink()};
     int FilterValue = 0;
 
     QLineEdit* TxtFilter = nullptr;

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "converter/io_control_logic.h"
 #include "registers/bit_frame_widgets.h"
@@ -24,7 +25,7 @@ private:
     void Option_Click(kx::io::Choice choice);
     void ShowPinAsOutput(int pin, bool output);
 
-    Register ioReg_;
+    Register ioReg_{kx::ProgramLink()};
     int IOValue = 0;
 
     QRadioButton* OptP1In = nullptr;

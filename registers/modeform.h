@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "registers/bit_frame_widgets.h"
 #include "ui/screen_util.h"
@@ -49,7 +50,7 @@ private:
     // Reads the register into ModeValue and refreshes the bit labels only.
     void ShowModeBits();
 
-    Register mode_;
+    Register mode_{kx::ProgramLink()};
     int16_t ModeValue = 0;
 
     std::array<QRadioButton*, 8> optMD_{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "ui/screen_util.h"
 
@@ -11,5 +12,5 @@ public:
     explicit StatusForm(QWidget* parent = nullptr);
 
 private:
-    Register status_;
+    Register status_{kx::ProgramLink()};
 };

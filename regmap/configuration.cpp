@@ -101,10 +101,9 @@ void ReadRegisters(const json& registers, Configuration& config) {
     const bool chop = ChopEnabledIn(mode);
     const int32_t filter =
         config.registers[fields::IndexOf(*fields::FieldsOf(RegisterMap::Filter))];
-    if (filter < MinFilterWord(chop))
-        Refuse("registers.filter", Hex(filter) + " is below the smallest filter word, " +
-                                       Hex(MinFilterWord(chop)) + ", with chopping " +
-                                       (chop ? "enabled" : "disabled"));
+    // As every face decides it: the settings' rule book.
+    if (const auto refusal = CheckSettings({.filter = filter, .chop = chop}, mode, filter))
+        Refuse("registers.filter", refusal->Words("filter"));
 }
 
 ChannelSetting ReadRow(const json& row, int index) {
@@ -122,21 +121,18 @@ ChannelSetting ReadRow(const json& row, int index) {
     const json& selected = Member(row, "selected", prefix + "selected");
     if (!selected.is_boolean()) Refuse(prefix + "selected", "give true or false");
     s.selected = selected.get<bool>();
+    // Read by the settings' rule book: every spelling the other faces take ("2.56 V" as the list
+    // writes it, "2.56V", "2.56", "Bipolar", "bipolar").
     const std::string range = Text(Member(row, "range", prefix + "range"), prefix + "range",
                                    "the range as the list shows it");
-    const auto position = multi::RangePosition(range);
-    if (!position) {
-        std::vector<const char*> items;
-        for (const auto& item : multi::RangeItems)
-            items.push_back(item.text);
-        Refuse(prefix + "range", "'" + range + "' is none of " + Names(items));
-    }
-    s.rangePosition = *position;
+    const auto code = ReadRange(range);
+    if (!code) Refuse(prefix + "range", code.refusal->Words("range"));
+    s.rangePosition = 8 - *code.value;
     const std::string polarity = Text(Member(row, "polarity", prefix + "polarity"),
                                       prefix + "polarity", "Bipolar or Unipolar");
-    if (polarity != multi::BipolarItem && polarity != multi::UnipolarItem)
-        Refuse(prefix + "polarity", "'" + polarity + "' is neither Bipolar nor Unipolar");
-    s.unipolar = polarity == multi::UnipolarItem;
+    const auto unipolar = ReadPolarity(polarity);
+    if (!unipolar) Refuse(prefix + "polarity", unipolar.refusal->Words("polarity"));
+    s.unipolar = *unipolar.value;
     s.filter = Text(Member(row, "filter", prefix + "filter"), prefix + "filter",
                     "the filter word in hexadecimal");
     const auto word = ParseHex(s.filter);
@@ -174,8 +170,8 @@ std::array<ChannelSetting, multi::ChannelCount> ChannelsOf(const multi::MultiCha
     return rows;
 }
 
-Configuration FromBoard(const multi::MultiChannelState& state) {
-    return {fields::ReadAll(), ChannelsOf(state)};
+Configuration FromBoard(BoardLink& link, const multi::MultiChannelState& state) {
+    return {fields::ReadAll(link), ChannelsOf(state)};
 }
 
 std::string ToJson(const Configuration& config) {
@@ -189,7 +185,7 @@ std::string ToJson(const Configuration& config) {
         rows.push_back(
             json{{"channel", ChannelName(multi::ChannelTable[static_cast<size_t>(i)].channelCode)},
                  {"selected", s.selected},
-                 {"range", multi::RangeItems[static_cast<size_t>(s.rangePosition - 1)].text},
+                 {"range", multi::RangeItems()[static_cast<size_t>(s.rangePosition - 1)].text},
                  {"polarity", s.unipolar ? multi::UnipolarItem : multi::BipolarItem},
                  {"filter", s.filter}});
     }
@@ -274,8 +270,8 @@ std::vector<fields::PlannedWrite> PlanFor(const Configuration& config,
     return fields::PlanWrites(current, wanted);
 }
 
-bool Apply(const Configuration& config, multi::MultiChannelState* state) {
-    const auto results = fields::MakeWrites(PlanFor(config, fields::ReadAll()));
+bool Apply(BoardLink& link, const Configuration& config, multi::MultiChannelState* state) {
+    const auto results = fields::MakeWrites(link, PlanFor(config, fields::ReadAll(link)));
     if (!results.empty() && !results.back().ok) return false;
     if (state) {
         for (int i = 0; i < multi::ChannelCount; ++i) {

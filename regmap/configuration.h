@@ -43,7 +43,7 @@ struct Configuration {
 };
 
 // The board's registers as read now, and the multi-channel settings as `state` holds them.
-Configuration FromBoard(const multi::MultiChannelState& state);
+Configuration FromBoard(BoardLink& link, const multi::MultiChannelState& state);
 // The settings of `state` alone.
 std::array<ChannelSetting, multi::ChannelCount> ChannelsOf(const multi::MultiChannelState& state);
 
@@ -62,6 +62,6 @@ std::vector<fields::PlannedWrite> PlanFor(const Configuration& config,
                                           const fields::Values& current);
 // Makes them, each read back as its register's screen does; false after a mismatch message (the
 // writes stop there). Then the channel settings go into `state`, when given.
-bool Apply(const Configuration& config, multi::MultiChannelState* state);
+bool Apply(BoardLink& link, const Configuration& config, multi::MultiChannelState* state);
 
 }  // namespace kx::config

@@ -12,6 +12,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 
+#include "board/program_port.h"
 #include "core/hex.h"
 #include "core/messages.h"
 #include "multichannel/multi_state.h"
@@ -272,7 +273,7 @@ void RegisterMapForm::ShowRegister(size_t index) {
 }
 
 void RegisterMapForm::ReadAll_Click() {
-    shown_ = kx::fields::ReadAll();
+    shown_ = kx::fields::ReadAll(kx::ProgramLink());
     edited_ = shown_;
     ShowValues();
     status_->setText(QStringLiteral("Every register read at %1")
@@ -289,7 +290,7 @@ void RegisterMapForm::WriteChanged_Click() {
         status_->setText(QStringLiteral("No register edited: nothing written"));
         return;
     }
-    const auto results = kx::fields::MakeWrites(plan);
+    const auto results = kx::fields::MakeWrites(kx::ProgramLink(), plan);
     QStringList written;
     for (const kx::fields::WriteResult& r : results) {
         const size_t i = kx::fields::IndexOf(*r.reg);
@@ -309,7 +310,7 @@ void RegisterMapForm::Save_Click() {
     const QString path = chooser_(this, true);
     if (path.isEmpty()) return;
     kx::multi::MultiChannelState fresh;
-    const auto config = kx::config::FromBoard(channels_ ? *channels_ : fresh);
+    const auto config = kx::config::FromBoard(kx::ProgramLink(), channels_ ? *channels_ : fresh);
     const std::string why = kx::config::SaveFile(path.toStdString(), config);
     if (!why.empty()) {
         kx::ShowMessage(why, kx::Icon::Warning);
@@ -335,7 +336,7 @@ void RegisterMapForm::Load_Click() {
         status_->setText(QStringLiteral("Refused %1: nothing written").arg(path));
         return;
     }
-    const bool ok = kx::config::Apply(*config, channels_);
+    const bool ok = kx::config::Apply(kx::ProgramLink(), *config, channels_);
     ReadAll_Click();
     status_->setText(
         ok ? QStringLiteral("Loaded %1").arg(path)

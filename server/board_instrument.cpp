@@ -1,12 +1,12 @@
 #include "server/board_instrument.h"
 
-#include "acquisition/board.h"
+#include <thread>
+
+#include "acquisition/capture.h"
 #include "acquisition/named_registers.h"
-#include "acquisition/settings.h"
 #include "acquisition/read_run.h"
 #include "board/resets.h"
 #include "converter/register_update.h"
-#include "core/hex.h"
 #include "core/messages.h"
 
 // The acquisition layer's board work, its messages (a read-back that differs, a wait that ran
@@ -27,46 +27,66 @@ Failure Captured(Work work) {
 }  // namespace
 
 Failure BoardInstrument::Reset() {
-    return Captured([] { HardwareReset(); });
+    return Captured([this] { HardwareReset(link_); });
 }
 
 bool BoardInstrument::Answers() {
-    return BoardAnswers();
+    return BoardAnswers(link_);
 }
 
-Failure BoardInstrument::Apply(const SettingChange& c) {
-    // The settings by name, as kx3105-cli takes them.
-    Settings settings;
-    if (c.channelCode) settings.channel = ChannelName(*c.channelCode);
-    if (c.rangeCode) settings.range = RangeName(*c.rangeCode);
-    if (c.unipolar) settings.polarity = *c.unipolar ? "unipolar" : "bipolar";
-    if (c.filterWord) settings.filter = Hex(*c.filterWord);
-    if (c.chopEnabled) settings.chop = *c.chopEnabled ? "on" : "off";
-    return Captured([&] { settings.Apply(); });
+ApplyOutcome BoardInstrument::Apply(const ConverterSettings& settings) {
+    ApplyOutcome outcome;
+    outcome.failure = Captured([&] { outcome.refusal = ApplySettings(link_, settings).refusal; });
+    return outcome;
 }
 
 int32_t BoardInstrument::ReadRegister(const RegisterInfo& info) {
-    Register reg = Register::For(info);
+    Register reg = Register::For(link_, info);
     return ReadValue(reg);
 }
 
 Failure BoardInstrument::WriteRegister(const RegisterInfo& info, uint32_t value) {
-    return Captured([&] { WriteAndCheck(info, value); });
+    return Captured([&] { WriteAndCheck(link_, info, value); });
 }
 
 ReadOutcome BoardInstrument::ReadCodes(int64_t count, const std::atomic<bool>& stop,
                                        std::vector<int32_t>& codes) {
     codes.reserve(static_cast<size_t>(count));
-    const ReadResult read = kx::ReadCodes(count, {.continuous = true}, stop, [&](int32_t code) {
-        codes.push_back(code);
-        return true;
+    CaptureRequest request;
+    request.count = count;
+    request.settings.referenceVolts = Reference();
+    ReadOutcome outcome;
+    CaptureOutcome read;
+    const Failure shown = Captured([&] {
+        read = Capture(
+            link_, request, stop, [&](const Run& setAs) { outcome.setAs = setAs; },
+            [&](int32_t code, double) {
+                codes.push_back(code);
+                return true;
+            });
     });
-    if (read.end == ReadEnd::TimedOut) return {read.end, run::ReadErrorMessage};
-    return {read.end, {}};
+    outcome.end = read.end;
+    if (!read.programmed) outcome.failure = shown;
+    if (read.end == ReadEnd::TimedOut) outcome.failure = run::ReadErrorMessage;
+    return outcome;
 }
 
 Failure BoardInstrument::Calibrate(int modeCode) {
-    return Captured([&] { kx::Calibrate(modeCode); });
+    return Captured([&] { kx::Calibrate(link_, modeCode); });
+}
+
+void BoardInstrument::TakeOver(const std::atomic<bool>* stop) {
+    link_.HandTo(std::this_thread::get_id());
+    link_.SetStopFlag(stop);
+}
+
+void BoardInstrument::HandBack() {
+    link_.SetStopFlag(nullptr);
+    link_.HandTo(std::thread::id());
+}
+
+void BoardInstrument::FlushTrace() {
+    if (board_) board_->FlushTrace();
 }
 
 }  // namespace kx::server

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "board/port.h"
-#include "board/port_trace.h"
-
 namespace kx::server {
 
 namespace {
@@ -19,11 +16,10 @@ BoardWorker::~BoardWorker() {
 }
 
 void BoardWorker::Start() {
-    HandPortTo(std::thread::id());
     thread_ = std::thread([this] {
-        HandPortTo(std::this_thread::get_id());
+        board_.TakeOver(&runningStop_);
         Run();
-        HandPortTo(std::thread::id());
+        board_.HandBack();
     });
 }
 
@@ -40,7 +36,7 @@ void BoardWorker::Stop() {
     RequestStop();
     if (thread_.joinable()) {
         thread_.join();
-        HandPortTo(std::this_thread::get_id());
+        board_.TakeOver(nullptr);
     }
 }
 
@@ -91,7 +87,6 @@ size_t BoardWorker::queued() const {
 }
 
 void BoardWorker::Run() {
-    SetWaitStopFlag(&runningStop_);
     std::unique_lock lock(mutex_);
     for (;;) {
         if (queue_.empty()) {
@@ -130,12 +125,11 @@ void BoardWorker::Run() {
         std::string answer = withBoard ? taken.work(&board_, {}, runningStop_)
                                        : taken.work(nullptr, LockedWhy, runningStop_);
         // A client that has its answer may look at the trace at once.
-        FlushPortTrace();
+        board_.FlushTrace();
         taken.done(std::move(answer));
         lock.lock();
         runningClient_ = 0;
     }
-    SetWaitStopFlag(nullptr);
 }
 
 }  // namespace kx::server

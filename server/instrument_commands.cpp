@@ -33,33 +33,24 @@ const RegisterInfo* RegisterNamed(Call& call, const std::string& param) {
     return nullptr;
 }
 
-// A channel as kx3105-cli names it ("AIN1-AINCOM", with CHCON "AIN9-AIN10"), or by its code
-// 0 to 15.
-std::optional<int> ChannelByName(const std::string& param) {
-    if (const auto code = ChannelCodeByName(Unquoted(param))) return code;
-    int64_t code = 0;
-    if (ParseCount(param, 0, 15, code) == 0) return static_cast<int>(code);
-    return std::nullopt;
-}
-
-// The range code of a nominal range in volts (0.02 ... 2.56).
-std::optional<int> RangeByVolts(double volts) {
-    for (int code = 0; code < 8; ++code) {
-        const double nominal = 0.02 * (1 << code);
-        if (std::fabs(volts - nominal) <= nominal * 1e-6) return code;
-    }
-    return std::nullopt;
-}
-
 int32_t Read(Call& call, const RegisterInfo& info) {
     return call.board->ReadRegister(info);
 }
 
-template <class Set>
-void Apply(Call& call, Set set) {
-    SettingChange change;
-    set(change);
-    if (const Failure f = call.board->Apply(change); !f.empty()) call.Error(err::Hardware, f);
+// The settings written as the rule book checks them: a refusal is -222 in its words, a write
+// that did not take -240.
+void Apply(Call& call, const ConverterSettings& settings) {
+    const ApplyOutcome outcome = call.board->Apply(settings);
+    if (outcome.refusal) return call.Error(err::DataOutOfRange, outcome.refusal->Words());
+    if (!outcome.failure.empty()) call.Error(err::Hardware, outcome.failure);
+}
+
+// A value the rule book's reader refused: -222 in its words.
+template <class T>
+bool Refused(Call& call, const SettingValue<T>& read) {
+    if (read) return false;
+    call.Error(err::DataOutOfRange, read.refusal->Words());
+    return true;
 }
 
 Command Board(std::function<void(Call&)> run, size_t minParams = 0, size_t maxParams = 0) {
@@ -89,9 +80,11 @@ bool TakeCount(Call& call, int64_t min, int64_t& count) {
 }
 
 // Reads `count` codes for a query; false (with the error queued) when the board failed.
-bool ReadFor(Call& call, int64_t count, std::vector<int32_t>& codes) {
-    const ReadOutcome outcome = call.board->ReadCodes(count, call.stop, codes);
-    if (outcome.end == ReadEnd::TimedOut) {
+// `setAs`, when given, receives the run as the board was set to take it.
+bool ReadFor(Call& call, int64_t count, std::vector<int32_t>& codes, Run* setAs = nullptr) {
+    ReadOutcome outcome = call.board->ReadCodes(count, call.stop, codes);
+    if (setAs) *setAs = std::move(outcome.setAs);
+    if (!outcome.failure.empty()) {
         call.Error(err::Hardware, outcome.failure);
         return false;
     }
@@ -104,23 +97,23 @@ void AddConfigure(CommandSet& c) {
                                      double volts = 0;
                                      if (const int e = ParseVolts(call.Param(0), volts))
                                          return call.Error(e);
-                                     const auto code = RangeByVolts(volts);
-                                     if (!code) return call.Error(err::DataOutOfRange);
-                                     Apply(call, [&](SettingChange& s) { s.rangeCode = *code; });
+                                     const auto code = ReadRange(volts);
+                                     if (Refused(call, code)) return;
+                                     Apply(call, {.range = code.value});
                                  },
                                  1));
     c.Add("CONFigure:RANGe?", Board([](Call& call) {
               const int code = adc::RangeCode(Read(call, RegisterMap::AdcControl));
-              call.response = FormatNumber(0.02 * (1 << code));
+              call.response = FormatNumber(RangeVolts(code));
           }));
-    c.Add("CONFigure:POLarity",
-          Board(
-              [](Call& call) {
-                  const int which = Choose(call.Param(0), {"BIPolar", "UNIPolar"});
-                  if (which < 0) return call.Error(err::IllegalParameterValue);
-                  Apply(call, [&](SettingChange& s) { s.unipolar = which == 1; });
-              },
-              1));
+    c.Add("CONFigure:POLarity", Board(
+                                    [](Call& call) {
+                                        const auto unipolar = ReadPolarity(Unquoted(call.Param(0)));
+                                        if (!unipolar)
+                                            return call.Error(err::IllegalParameterValue);
+                                        Apply(call, {.unipolar = unipolar.value});
+                                    },
+                                    1));
     c.Add("CONFigure:POLarity?", Board([](Call& call) {
               call.response = adc::IsUnipolar(Read(call, RegisterMap::AdcControl)) ? "UNIP" : "BIP";
           }));
@@ -129,12 +122,9 @@ void AddConfigure(CommandSet& c) {
                                     double hz = 0;
                                     if (const int e = ParseHertz(call.Param(0), hz))
                                         return call.Error(e);
-                                    const bool chop = ChopEnabledIn(Read(call, RegisterMap::Mode));
-                                    const double whole = std::nearbyint(hz);
-                                    if (!(whole >= MinRate(chop) && whole <= MaxRate(chop)))
-                                        return call.Error(err::DataOutOfRange, RangePrompt(chop));
-                                    const int word = kx::NearestFilterWord(hz, chop);
-                                    Apply(call, [&](SettingChange& s) { s.filterWord = word; });
+                                    const auto rate = ReadRate(hz);
+                                    if (Refused(call, rate)) return;
+                                    Apply(call, {.rateHz = rate.value});
                                 },
                                 1));
     c.Add("CONFigure:RATE?", Board([](Call& call) {
@@ -142,17 +132,14 @@ void AddConfigure(CommandSet& c) {
               const int32_t word = Read(call, RegisterMap::Filter);
               call.response = FormatNumber(UpdateRate(std::max(word, 1), ChopEnabledIn(mode)));
           }));
-    c.Add("CONFigure:FILTer",
-          Board(
-              [](Call& call) {
-                  uint64_t word = 0;
-                  if (const int e = ParseHexValue(call.Param(0), 0xFF, word)) return call.Error(e);
-                  const bool chop = ChopEnabledIn(Read(call, RegisterMap::Mode));
-                  if (static_cast<int>(word) < MinFilterWord(chop))
-                      return call.Error(err::DataOutOfRange);
-                  Apply(call, [&](SettingChange& s) { s.filterWord = static_cast<int>(word); });
-              },
-              1));
+    c.Add("CONFigure:FILTer", Board(
+                                  [](Call& call) {
+                                      uint64_t word = 0;
+                                      if (const int e = ParseHexValue(call.Param(0), 0xFF, word))
+                                          return call.Error(e);
+                                      Apply(call, {.filter = static_cast<int>(word)});
+                                  },
+                                  1));
     c.Add("CONFigure:FILTer?", Board([](Call& call) {
               call.response = FormatHex(static_cast<uint64_t>(Read(call, RegisterMap::Filter)));
           }));
@@ -161,7 +148,7 @@ void AddConfigure(CommandSet& c) {
                                     bool on = false;
                                     if (const int e = ParseBoolean(call.Param(0), on))
                                         return call.Error(e);
-                                    Apply(call, [&](SettingChange& s) { s.chopEnabled = on; });
+                                    Apply(call, {.chop = on});
                                 },
                                 1));
     c.Add("CONFigure:CHOP?", Board([](Call& call) {
@@ -169,10 +156,9 @@ void AddConfigure(CommandSet& c) {
           }));
     c.Add("CONFigure:CHANnel", Board(
                                    [](Call& call) {
-                                       const auto code = ChannelByName(call.Param(0));
-                                       if (!code) return call.Error(err::IllegalParameterValue);
-                                       Apply(call,
-                                             [&](SettingChange& s) { s.channelCode = *code; });
+                                       const auto code = ReadChannel(Unquoted(call.Param(0)));
+                                       if (Refused(call, code)) return;
+                                       Apply(call, {.channel = code.value});
                                    },
                                    1));
     c.Add("CONFigure:CHANnel?", Board([](Call& call) {
@@ -180,6 +166,19 @@ void AddConfigure(CommandSet& c) {
               const int32_t control = Read(call, RegisterMap::AdcControl);
               call.response = ChannelName(adc::ChannelCode(control), control::ChconSet(mode));
           }));
+    // The reference is no register: the board's scaling, kept by the server for every client.
+    c.Add("CONFigure:REFerence", Board(
+                                     [](Call& call) {
+                                         double volts = 0;
+                                         if (const int e = ParseVolts(call.Param(0), volts))
+                                             return call.Error(e);
+                                         const auto ref = ReadReference(volts);
+                                         if (Refused(call, ref)) return;
+                                         call.board->SetReference(*ref.value);
+                                     },
+                                     1));
+    c.Add("CONFigure:REFerence?",
+          Board([](Call& call) { call.response = FormatNumber(call.board->Reference()); }));
 }
 
 void AddRegisters(CommandSet& c) {
@@ -232,11 +231,12 @@ void AddReadings(CommandSet& c) {
                                     int64_t count = 0;
                                     if (!TakeCount(call, MinNoiseCodes, count)) return;
                                     std::vector<int32_t> codes;
-                                    if (!ReadFor(call, count, codes)) return;
+                                    Run run;
+                                    if (!ReadFor(call, count, codes, &run)) return;
                                     if (codes.size() < MinNoiseCodes)
                                         return call.Error(err::Execution, "read stopped");
-                                    const int32_t control = Read(call, RegisterMap::AdcControl);
-                                    call.response = NoiseFigures(codes, control);
+                                    run.codes = std::move(codes);
+                                    call.response = NoiseFigures(run);
                                 },
                                 1));
     c.Add("MEASure:SPECtrum?", Board(
@@ -244,13 +244,11 @@ void AddReadings(CommandSet& c) {
                                        int64_t count = 0;
                                        if (!TakeCount(call, MinSpectrumCodes, count)) return;
                                        std::vector<int32_t> codes;
-                                       if (!ReadFor(call, count, codes)) return;
-                                       const int32_t control = Read(call, RegisterMap::AdcControl);
-                                       const int32_t mode = Read(call, RegisterMap::Mode);
-                                       const int32_t filter = Read(call, RegisterMap::Filter);
+                                       Run run;
+                                       if (!ReadFor(call, count, codes, &run)) return;
+                                       run.codes = std::move(codes);
                                        std::string why;
-                                       const auto figures =
-                                           SpectrumFigures(codes, control, mode, filter, why);
+                                       const auto figures = SpectrumFigures(run, why);
                                        if (!figures) return call.Error(err::Execution, why);
                                        call.response = *figures;
                                    },

@@ -22,21 +22,21 @@ void Note(const std::string& line) {
 int Serve(const ServerOptions& options) {
     // The board as kx3105-cli opens it: never the simulated one unless asked for, the trace, the
     // board check, the --sim-state file saved at the end.
-    BoardSession session;
     std::string why;
-    if (!session.Open(options.board, Note, why)) {
+    const std::unique_ptr<Board> board = Board::Open(options.board, Note, why);
+    if (!board) {
         Note(why);
         return 1;
     }
     auto close = [&](int status) {
-        if (!session.Close(why)) {
+        if (!board->Close(why)) {
             Note(why);
             if (status == 0) status = 1;
         }
         return status;
     };
 
-    BoardInstrument instrument(options.board.simulate);
+    BoardInstrument instrument(board->link(), board->simulated(), board.get());
     asio::io_context io(1);
     const Interpreter interpreter(instrument.Serial());
     BoardWorker worker(instrument, options.lockTimeout);
@@ -48,10 +48,10 @@ int Serve(const ServerOptions& options) {
 
     // The port first, alone on its line, for scripts and tests that asked for a free one.
     std::cout << server.port() << std::endl;
-    const std::string board = options.board.simulate
-                                  ? std::string("the simulated KX3105 board")
-                                  : options.board.portDevice.value_or(DefaultPortDevice);
-    Note("serving " + board + " on " + options.network.listen + " port " +
+    const std::string served = options.board.simulate
+                                   ? std::string("the simulated KX3105 board")
+                                   : options.board.portDevice.value_or(DefaultPortDevice);
+    Note("serving " + served + " on " + options.network.listen + " port " +
          std::to_string(server.port()));
 
     std::signal(SIGPIPE, SIG_IGN);

@@ -423,6 +423,9 @@ void SimulatedBoard::restartTiming() {
     unread_ = false;
     periodNow_ = period();
     nextResult_ = converting_ ? now_ + periodNow_ : Never;
+    // A tone's phase counts from the first conversion after a start, so that a capture taken the
+    // same way gives the same codes whatever traffic came before it.
+    if (converting_) toneOrigin_ = nextResult_;
     calibrationEnd_ = calibrating_ ? now_ + CalibrationPeriods * periodNow_ : Never;
     reschedule();
 }
@@ -463,7 +466,7 @@ double SimulatedBoard::measureInput(Picoseconds at) {
     const double noiseScale =
         std::sqrt(NoiseFigureSteps * PicosecondsPerFilterStep / static_cast<double>(period()));
     double volts = input.volts + noise_.next() * input.noiseMicrovolts * 1e-6 * noiseScale;
-    const double seconds = static_cast<double>(at) * 1e-12;
+    const double seconds = static_cast<double>(at - std::min(at, toneOrigin_)) * 1e-12;
     for (const ToneSetting& tone : tones_[channel]) {
         const double cycles = tone.hertz * seconds;
         volts += std::numbers::sqrt2 * tone.microvoltsRms * 1e-6 *

@@ -35,6 +35,9 @@ public:
     std::string describe() const override;
     bool claimed() const override { return true; }
     std::optional<int32_t> boardAddress() const override { return BaseAddress; }
+    std::optional<double> converterSeconds() const override {
+        return static_cast<double>(simulatedTimeNanoseconds()) * 1e-9;
+    }
 
     // Test interface. Faults can change at any moment; switching one off also drops its arming.
     void setFault(Fault fault, bool on);
@@ -157,6 +160,7 @@ private:
     Picoseconds nextResult_ = Never;
     Picoseconds calibrationEnd_ = Never;
     Picoseconds nextEvent_ = Never;
+    Picoseconds toneOrigin_ = 0;  // the first conversion after the latest start
 
     Picoseconds now_ = 0;
     uint64_t accesses_ = 0;

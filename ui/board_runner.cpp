@@ -8,8 +8,7 @@
 #include <pthread.h>
 #endif
 
-#include "board/port.h"
-#include "board/port_trace.h"
+#include "board/program_port.h"
 
 namespace kx {
 

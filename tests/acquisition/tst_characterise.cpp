@@ -87,7 +87,8 @@ private slots:
             setting.filterWord = p.filter;
             int progress = 0;
             const auto outcome = kx::characterise::SweepPoint(
-                setting, stop, [&](int read, int count) { progress = read == count ? read : -1; });
+                kx::ProgramLink(), setting, stop,
+                [&](int read, int count) { progress = read == count ? read : -1; });
             QCOMPARE(int(outcome.result), int(StepResult::Done));
             QCOMPARE(progress, 1000);
             QCOMPARE(ReadRegister(0x42, 8), p.range);
@@ -120,7 +121,7 @@ private slots:
             ScriptedMessages messages;
             if (fault >= 0) bench.board.setFault(Fault(fault), true);
             const std::atomic<bool> stop{fault < 0};
-            const auto outcome = kx::characterise::SweepPoint({}, stop);
+            const auto outcome = kx::characterise::SweepPoint(kx::ProgramLink(), {}, stop);
             QCOMPARE(outcome.result, result);
             QCOMPARE(outcome.message, message);
             QVERIFY(!outcome.row);
@@ -142,7 +143,7 @@ private slots:
         const std::atomic<bool> go{false};
         std::vector<kx::characterise::LogLine> lines;
         for (int i = 0; i < 5; ++i)
-            lines.push_back(*kx::characterise::TakeLogLine(4, scaling, go));
+            lines.push_back(*kx::characterise::TakeLogLine(kx::ProgramLink(), 4, scaling, go));
 
         const int codes[] = {4, 4, 2, 0, 0};
         for (int i = 0; i < 5; ++i) {
@@ -158,7 +159,7 @@ private slots:
         QVERIFY(messages.shown.empty());
 
         const std::atomic<bool> stop{true};
-        QVERIFY(!kx::characterise::TakeLogLine(4, scaling, stop));
+        QVERIFY(!kx::characterise::TakeLogLine(kx::ProgramLink(), 4, scaling, stop));
     }
 };
 

@@ -87,7 +87,7 @@ private slots:
         const uint64_t accessesBefore = bench.board.accessCount();
         std::vector<int32_t> codes;
         const kx::ReadResult read =
-            kx::ReadCodes(count, {continuous, settle}, stop, [&](int32_t code) {
+            kx::ReadCodes(kx::ProgramLink(), count, {continuous, settle}, stop, [&](int32_t code) {
                 codes.push_back(code);
                 return endAfter == 0 || static_cast<int>(codes.size()) < endAfter;
             });
@@ -110,7 +110,7 @@ private slots:
         for (const auto& [before, after] : {std::pair{0x81, 0x83}, std::pair{0xC3, 0xC3}}) {
             SimBench bench;
             WriteRegister(0x01, 8, before);
-            QCOMPARE(kx::EnsureContinuousConversion(), before != after);
+            QCOMPARE(kx::EnsureContinuousConversion(kx::ProgramLink()), before != after);
             QCOMPARE(ReadRegister(0x41, 8), after);
         }
     }

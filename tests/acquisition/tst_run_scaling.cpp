@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "acquisition/run.h"
-#include "acquisition/shared_run.h"
 #include "core/globals.h"
+#include "ui/shared_run.h"
 
 using kx::Scaling;
 

@@ -3,8 +3,8 @@
 #include "acquisition/settings.h"
 #include "converter/filter_logic.h"
 
-// Settings as scripts name them: ranges in any unit, and rates in hertz, each the filter word
-// whose rate is nearest, within the limits of the chopping.
+// The settings' rule book: every spelling of a range and a channel, rates in hertz as the filter
+// word whose rate is nearest, and the settings checked as a whole, in the words every face gives.
 
 class SettingsByNameTest : public QObject {
     Q_OBJECT
@@ -58,29 +58,96 @@ private slots:
             QVERIFY(std::abs(kx::UpdateRate(other, chop) - hz) >= gap);
     }
 
-    // One rule for --rate and --rates: the limits of the chopping, the value echoed as typed.
-    void rateLimits_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("chop");
-        QTest::addColumn<QString>("refusal");  // empty: taken
-        QTest::newRow("the printed lower limit") << "5.35" << true << "";
-        QTest::newRow("the printed upper limit") << "1365.33" << false << "";
-        QTest::newRow("below, chopping on")
-            << "0.5" << true << "--rate takes 5.35 to 105.03 Hz with chopping on, not '0.5'";
-        QTest::newRow("below, chopping off")
-            << "0.0001" << false
-            << "--rate takes 16.06 to 1365.33 Hz with chopping off, not '0.0001'";
-        QTest::newRow("above, as typed")
-            << "1.2e3" << true << "--rate takes 5.35 to 105.03 Hz with chopping on, not '1.2e3'";
-        QTest::newRow("no number")
-            << "fast" << true << "--rate takes a number of hertz, not 'fast'";
+    // Every spelling a user writes for a range, in any face: the screens' captions, the tool's
+    // names, volts, millivolts.
+    void rangeSpellings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("code");  // -1: refused
+        QTest::newRow("caption, bipolar") << QString::fromUtf8("\u00B1 2.56 V") << 7;
+        QTest::newRow("caption, unipolar") << "0 - 20 mV" << 0;
+        QTest::newRow("list item") << "2.56 V" << 7;
+        QTest::newRow("plus-minus typed") << "+/-1.28V" << 6;
+        QTest::newRow("upper case") << "640MV" << 5;
+        QTest::newRow("0.03 V is no range") << "0.03" << -1;
+        QTest::newRow("a range code is not volts") << "7" << -1;
     }
-    void rateLimits() {
-        QFETCH(QString, typed);
-        QFETCH(bool, chop);
+    void rangeSpellings() {
+        QFETCH(QString, text);
+        QFETCH(int, code);
+        const auto read = kx::ReadRange(text.toStdString());
+        QCOMPARE(read.value.value_or(-1), code);
+        if (code < 0)
+            QCOMPARE(QString::fromStdString(read.refusal->Words()),
+                     "range takes 20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V (or their "
+                     "volts, 0.02 to 2.56), not '" +
+                         text + "'");
+    }
+
+    // Channels by name in any case and spacing, the CHCON names, or by code; 16 is none.
+    void channelSpellings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("code");
+        QTest::newRow("name") << "AIN3-AINCOM" << 2;
+        QTest::newRow("caption with blanks, lower case") << "ain1 - ain2" << 8;
+        QTest::newRow("CHCON name") << "AIN9-AIN10" << 12;
+        QTest::newRow("code") << "15" << 15;
+        QTest::newRow("code 16") << "16" << -1;
+        QTest::newRow("nothing of the kind") << "AIN11" << -1;
+    }
+    void channelSpellings() {
+        QFETCH(QString, text);
+        QFETCH(int, code);
+        QCOMPARE(kx::ReadChannel(text.toStdString()).value.value_or(-1), code);
+    }
+
+    // The settings as a whole over the board's mode and filter registers: the rates and words
+    // each chopping allows, chopping switched on over a word too small for it.
+    void wholeSettings_data() {
+        QTest::addColumn<double>("rate");  // 0: none given
+        QTest::addColumn<int>("filter");   // -1: none given
+        QTest::addColumn<int>("chop");     // -1: none given, 0 off, 1 on
+        QTest::addColumn<int>("modeNow");
+        QTest::addColumn<int>("filterNow");
+        QTest::addColumn<QString>("refusal");  // empty: taken
+        QTest::newRow("the printed lower limit") << 5.35 << -1 << 1 << 0x01 << 0x45 << "";
+        QTest::newRow("the printed upper limit, chopping off")
+            << 1365.33 << -1 << 0 << 0x01 << 0x45 << "";
+        QTest::newRow("5.2 Hz, chopping on")
+            << 5.2 << -1 << -1 << 0x01 << 0x45
+            << "rate takes 5.35 to 105.03 Hz with chopping on, not '5.2'";
+        QTest::newRow("4.6 Hz") << 4.6 << -1 << -1 << 0x01 << 0x45
+                                << "rate takes 5.35 to 105.03 Hz with chopping on, not '4.6'";
+        QTest::newRow("105.4 Hz") << 105.4 << -1 << -1 << 0x01 << 0x45
+                                  << "rate takes 5.35 to 105.03 Hz with chopping on, not '105.4'";
+        QTest::newRow("1000 Hz under the board's chopping off")
+            << 1000.0 << -1 << -1 << 0x81 << 0x45 << "";
+        QTest::newRow("filter 0")
+            << 0.0 << 0 << -1 << 0x01 << 0x45
+            << "filter takes 0D to FF (hexadecimal) with chopping on, not '00'";
+        QTest::newRow("filter 04 with chopping off") << 0.0 << 4 << 0 << 0x01 << 0x45 << "";
+        QTest::newRow("chopping on over filter 04")
+            << 0.0 << -1 << 1 << 0x81 << 0x04
+            << "chop takes on only over a filter word of 0D to FF (5.35 to 105.03 Hz), not 'on': "
+               "the filter word is 04; give a rate or a filter word with it";
+        QTest::newRow("chopping on with a word for it") << 0.0 << 0x45 << 1 << 0x81 << 0x04 << "";
+        QTest::newRow("a rate and a word") << 20.0 << 0x45 << -1 << 0x01 << 0x45
+                                           << "filter takes no word when a rate is given, not "
+                                              "'45': a rate and a filter word both set the "
+                                              "filter word";
+    }
+    void wholeSettings() {
+        QFETCH(double, rate);
+        QFETCH(int, filter);
+        QFETCH(int, chop);
+        QFETCH(int, modeNow);
+        QFETCH(int, filterNow);
         QFETCH(QString, refusal);
-        const auto why = kx::RateRefusal("--rate", typed.toStdString(), chop);
-        QCOMPARE(QString::fromStdString(why.value_or("")), refusal);
+        kx::ConverterSettings s;
+        if (rate > 0) s.rateHz = rate;
+        if (filter >= 0) s.filter = filter;
+        if (chop >= 0) s.chop = chop == 1;
+        const auto why = kx::CheckSettings(s, modeNow, filterNow);
+        QCOMPARE(QString::fromStdString(why ? why->Words() : std::string()), refusal);
     }
 };
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <random>
 
-#include "acquisition/shared_run.h"
 #include "analysis/noiseform.h"
 #include "tests/support/sim_bench.h"
+#include "ui/shared_run.h"
 
 namespace {
 

@@ -13,11 +13,13 @@
 #include <sys/stat.h>
 
 #include "app/startup.h"
+#include "board/program_port.h"
 #include "board/windows_version.h"
 #include "core/globals.h"
 #include "sim/sim_options.h"
 #include "tests/support/fake_kernel.h"
 #include "tests/support/scripted_messages.h"
+#include "ui/program_board.h"
 
 using kx::ParseCommandLine;
 using kx::sim::Speed;
@@ -212,7 +214,7 @@ private slots:
         const auto parsed = ParseCommandLine(Args(args), Speed::Fast);
         QVERIFY(parsed.ok);
         std::ostringstream diag;
-        const kx::Board board = kx::OpenBoard(parsed.options, diag, std::move(kernel));
+        const kx::BoardPort board = kx::OpenBoardPort(parsed.options, diag, std::move(kernel));
         QVERIFY(board.backend);
         QCOMPARE(board.simulated, simulated);
         QCOMPARE(QString::fromStdString(diag.str()), diagnostics);
@@ -236,7 +238,8 @@ private slots:
         const auto parsed = ParseCommandLine(Args(args), Speed::Fast);
         QVERIFY(parsed.ok);
         std::ostringstream diag;
-        const kx::Board board = kx::OpenBoard(parsed.options, diag, std::make_unique<FakeKernel>());
+        const kx::BoardPort board =
+            kx::OpenBoardPort(parsed.options, diag, std::make_unique<FakeKernel>());
         SetPortBackend(board.backend.get());
         kx::RunStartup(parsed.options);
 
@@ -284,7 +287,7 @@ private slots:
                                                   : std::vector<std::string>{},
                              Speed::Fast);
         std::ostringstream diag;
-        const kx::Board opened = kx::OpenBoard(parsed.options, diag, std::move(kernel));
+        const kx::BoardPort opened = kx::OpenBoardPort(parsed.options, diag, std::move(kernel));
         SetPortBackend(opened.backend.get());
         kx::RunStartup(parsed.options);
         PortAddress = static_cast<int16_t>(address);  // what the printer-port menu does
@@ -317,7 +320,7 @@ private slots:
         const auto parsed = ParseCommandLine({"--port", device.toStdString()}, Speed::Fast);
         QVERIFY(parsed.ok);
         std::ostringstream diag;
-        const kx::Board board = kx::OpenBoard(parsed.options, diag);
+        const kx::BoardPort board = kx::OpenBoardPort(parsed.options, diag);
         SetPortBackend(board.backend.get());
         kx::RunStartup(parsed.options);
 

@@ -20,7 +20,7 @@ class RegistersTest : public QObject {
 private slots:
     void modeRegisterWriteSendsTheWriteByteThenTheValue() {
         RecordingBoard board;
-        Register mode;
+        Register mode(kx::ProgramLink());
         mode.WriteAddress = 0x01;
         mode.ReadAddress = 0x41;
         mode.WordLength = 8;

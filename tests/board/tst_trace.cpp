@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "board/port_trace.h"
+#include "board/program_port.h"
 #include "board/serial.h"
 #include "tests/support/board_fixture.h"
 #include "tests/support/scripted_messages.h"
@@ -102,7 +102,7 @@ private slots:
         const std::string line =
             "kx3105: cannot write the trace /dev/full: No space left on device; tracing stopped\n";
         QCOMPARE(diag.str(), line);
-        QVERIFY(!kx::portTraceActive);
+        QVERIFY(!kx::ProgramLink().trace() || !kx::ProgramLink().trace()->active());
         QCOMPARE(kx::TakePortTraceWarning(),
                  std::string("The port trace could not be written to /dev/full: No space left on "
                              "device.\rTracing has stopped."));
@@ -125,7 +125,7 @@ private slots:
         std::string error;
         QCOMPARE(kx::OpenPortTrace(fifo.toStdString(), error), kx::TraceStart::WouldBlock);
         QVERIFY(!error.empty());
-        QVERIFY(!kx::portTraceActive);
+        QVERIFY(!kx::ProgramLink().trace() || !kx::ProgramLink().trace()->active());
 
         const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
         QVERIFY(reader >= 0);

@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "analysis/readdataform.h"
-#include "board/port_trace.h"
+#include "board/program_port.h"
 #include "multichannel/multiform.h"
 #include "registers/modeform.h"
 #include "tests/support/scripted_messages.h"

@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "analysis/readdataform.h"
-#include "board/port.h"
+#include "board/program_port.h"
 #include "registers/modeform.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"

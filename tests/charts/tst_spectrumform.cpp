@@ -7,7 +7,6 @@
 #include <cmath>
 #include <limits>
 
-#include "acquisition/shared_run.h"
 #include "app/openers.h"
 #include "charts/graphform.h"
 #include "charts/histform.h"
@@ -15,6 +14,7 @@
 #include "tests/charts/chart_fixture.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"
+#include "ui/shared_run.h"
 
 namespace {
 

@@ -60,9 +60,9 @@ private slots:
                                 << QByteArray(R"("offset": "80000G")")
                                 << "registers.offset: '80000G' is not a hexadecimal value";
         QTest::newRow("polarity") << QByteArray(R"("polarity": "Bipolar")")
-                                  << QByteArray(R"("polarity": "bipolar")")
-                                  << "multichannel[0].polarity: 'bipolar' is neither Bipolar "
-                                     "nor Unipolar";
+                                  << QByteArray(R"("polarity": "bipolarity")")
+                                  << "multichannel[0].polarity: polarity takes bipolar or "
+                                     "unipolar, not 'bipolarity'";
         QTest::newRow("not JSON") << QByteArray("{") << QByteArray("{{") << "the file is not JSON";
     }
     void refusedFileTouchesNoBoard() {

@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/serial.h"
 #include "core/globals.h"
 #include "sim/simulated_board.h"

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "acquisition/shared_run.h"
 #include "core/globals.h"
 #include "files/file_lists.h"
 #include "files/readfileform.h"
@@ -17,6 +16,7 @@
 #include "tests/support/file_size_limit.h"
 #include "tests/support/scripted_messages.h"
 #include "ui/file_chooser.h"
+#include "ui/shared_run.h"
 
 using Codes = std::vector<double>;
 

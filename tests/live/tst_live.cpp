@@ -8,18 +8,18 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
-#include "acquisition/shared_run.h"
-#include "analysis/noiseform.h"
 #include "acquisition/read_run.h"
-#include "maths/spectrum.h"
+#include "analysis/noiseform.h"
 #include "converter/register_update.h"
 #include "core/globals.h"
 #include "files/datafile.h"
 #include "live/live_feed.h"
 #include "live/liveform.h"
+#include "maths/spectrum.h"
 #include "tests/support/scripted_messages.h"
 #include "tests/support/sim_bench.h"
 #include "ui/board_runner.h"
+#include "ui/shared_run.h"
 
 // The live view: what it keeps of a read against the same figures made from the codes afresh,
 // and the window on the fast simulated board (every conversion arrives, Keep makes the run,

@@ -7,11 +7,12 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "multichannel/multiform.h"
 #include "tests/multichannel/wire_tap.h"
 #include "tests/support/board_fixture.h"
+#include "tests/support/program_register.h"
 #include "tests/support/scripted_messages.h"
 #include "ui/board_runner.h"
 
@@ -49,7 +50,7 @@ struct Bench {
         PortAddress = 0x378;
         SetPortBackend(&tap);
         for (auto [command, value] : {std::pair{1, mode}, std::pair{2, control}})
-            if (value >= 0) Register{8, double(value), 0, int16_t(command)}.WriteReg();
+            if (value >= 0) ProgramRegister(8, double(value), 0, int16_t(command)).WriteReg();
         tap.transactions.clear();
     }
     ~Bench() {

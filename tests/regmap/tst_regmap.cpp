@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "board/port_trace.h"
+#include "board/program_port.h"
 #include "board/resets.h"
 #include "converter/control_logic.h"
 #include "converter/register_update.h"
@@ -184,20 +184,23 @@ private slots:
         channels.settings[2].SavedRange = 5;
         channels.settings[2].SavedFilterText = "1F";
         const kx::fields::Values wanted = Values(0x83, 0x35, 0x20, 0x800123, 0x3FFF00, 0x30);
-        kx::fields::MakeWrites(kx::fields::PlanWrites(kx::fields::ReadAll(), wanted));
+        kx::fields::MakeWrites(
+            kx::ProgramLink(),
+            kx::fields::PlanWrites(kx::fields::ReadAll(kx::ProgramLink()), wanted));
         {
             RegisterMapForm form(&channels, nullptr, Choose(file));
             Get<QPushButton>(form, "SaveButton")->click();
         }
-        const kx::fields::Values saved = Written(kx::fields::ReadAll());
+        const kx::fields::Values saved = Written(kx::fields::ReadAll(kx::ProgramLink()));
         QCOMPARE(saved, Written(wanted));
 
         kx::HardwareReset();
         kx::multi::MultiChannelState fresh;
-        QCOMPARE(Written(kx::fields::ReadAll()), Written(kx::fields::PowerOnValues()));
+        QCOMPARE(Written(kx::fields::ReadAll(kx::ProgramLink())),
+                 Written(kx::fields::PowerOnValues()));
         RegisterMapForm form(&fresh, nullptr, Choose(file));
         Get<QPushButton>(form, "LoadButton")->click();
-        QCOMPARE(Written(kx::fields::ReadAll()), saved);
+        QCOMPARE(Written(kx::fields::ReadAll(kx::ProgramLink())), saved);
         QCOMPARE(Written(form.shown()), saved);
         QCOMPARE(kx::config::ChannelsOf(fresh), kx::config::ChannelsOf(channels));
         QVERIFY(messages.shown.empty());
@@ -205,7 +208,7 @@ private slots:
         std::string error;
         const auto config = kx::config::LoadFile(file.toStdString(), error);
         QVERIFY2(config, error.c_str());
-        for (const auto& w : kx::config::PlanFor(*config, kx::fields::ReadAll()))
+        for (const auto& w : kx::config::PlanFor(*config, kx::fields::ReadAll(kx::ProgramLink())))
             QFAIL(kx::fields::Describe(w).c_str());
     }
 
@@ -228,7 +231,7 @@ private slots:
             << "registers"
             << R"("filter": "45")"
             << R"("filter": "03")"
-            << "registers.filter: 3 is below the smallest filter word";
+            << "registers.filter: filter takes 0D to FF (hexadecimal) with chopping on, not '03'";
         QTest::newRow("calibration mode") << "registers"
                                           << R"("mode": "01")"
                                           << R"("mode": "04")"
@@ -244,7 +247,9 @@ private slots:
         QTest::newRow("row range") << "multichannel"
                                    << R"("range": "2.56 V")"
                                    << R"("range": "5 V")"
-                                   << "multichannel[0].range: '5 V' is none of";
+                                   << "multichannel[0].range: range takes 20mV, 40mV, 80mV, 160mV, "
+                                      "320mV, 640mV, 1.28V or 2.56V (or their volts, 0.02 to "
+                                      "2.56), not '5 V'";
         QTest::newRow("row filter") << "multichannel"
                                     << R"("filter": "45")"
                                     << R"("filter": "2")"

@@ -32,7 +32,8 @@ def test_identity(instrument):
 
 @pytest.mark.parametrize("command, error", [
     ("FOO:BAR", '-113,"Undefined header"'),
-    ("CONF:RANGE 3V", '-222,"Data out of range"'),
+    ("CONF:RANGE 3V", '-222,"Data out of range;range takes 20mV, 40mV, 80mV, 160mV, 320mV, '
+                      "640mV, 1.28V or 2.56V (or their volts, 0.02 to 2.56), not '3'\""),
     ("CONF:RANG", '-109,"Missing parameter"'),
     ("CONF:POL SIDEWAYS", '-224,"Illegal parameter value"'),
     ("*CLS 5", '-108,"Parameter not allowed"'),

@@ -30,7 +30,7 @@ public:
     std::string Serial() const override { return "GATED"; }
     Failure Reset() override { return {}; }
     bool Answers() override { return true; }
-    Failure Apply(const SettingChange&) override { return {}; }
+    ApplyOutcome Apply(const kx::ConverterSettings&) override { return {}; }
     int32_t ReadRegister(const RegisterInfo& info) override {
         Note("read " + QString::number(info.address));
         return info.address;
@@ -50,7 +50,7 @@ public:
         released_ = false;
         events_ << (stop ? "read stopped" : "read released");
         changed_.notify_all();
-        return {stop ? kx::ReadEnd::Stopped : kx::ReadEnd::Done, {}};
+        return {stop ? kx::ReadEnd::Stopped : kx::ReadEnd::Done, {}, {}};
     }
 
     void Release() {

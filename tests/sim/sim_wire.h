@@ -3,11 +3,12 @@
 #include <QMetaType>
 #include <cstdint>
 
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "board/serial.h"
 #include "core/globals.h"
 #include "sim/simulated_board.h"
+#include "tests/support/program_register.h"
 
 // The wire as the simulated board's suites drive it: register bytes written out, the ready
 // line polled, the hardware reset pulsed.
@@ -43,14 +44,14 @@ constexpr Reg Status{0x40, 0, 8}, Mode{0x41, 0x01, 8}, Adc{0x42, 0x02, 8}, Filte
     Data{0x44, 0, 24}, Zero{0x45, 0x05, 24}, Full{0x46, 0x06, 24}, Io{0x47, 0x07, 8};
 
 inline int Read(Reg r) {
-    Register reg;
+    Register reg(kx::ProgramLink());
     reg.ReadAddress = static_cast<int16_t>(r.readByte);
     reg.WordLength = static_cast<int16_t>(r.bits);
     return static_cast<int>(reg.ReadReg());
 }
 
 inline void Write(Reg r, int value) {
-    Register reg;
+    Register reg(kx::ProgramLink());
     reg.WriteAddress = static_cast<int16_t>(r.writeByte);
     reg.WordLength = static_cast<int16_t>(r.bits);
     reg.RegValue = value;
@@ -58,7 +59,7 @@ inline void Write(Reg r, int value) {
 }
 
 inline int32_t Convert() {
-    ReadData d;
+    ReadData d(kx::ProgramLink());
     d.ReadAddress = 0x44;
     d.WordLength = 24;
     return d.Read();

@@ -1,11 +1,12 @@
 #include <QtTest>
 
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "board/serial.h"
 #include "core/globals.h"
 #include "sim/sim_options.h"
 #include "sim/simulated_board.h"
+#include "tests/support/program_register.h"
 
 using kx::sim::Fault;
 using kx::sim::InputSetting;
@@ -63,9 +64,9 @@ private slots:
         kx::ResetGlobals();
         PortAddress = 0x378;
         SetPortBackend(&board);
-        Register mode{8, 0x83, 0x41, 0x01};  // continuous, chopping disabled
+        Register mode = ProgramRegister(8, 0x83, 0x41, 0x01);  // continuous, chopping disabled
         mode.WriteReg();
-        ReadData data{24, 0x44};
+        ReadData data = ProgramReadData(24, 0x44);
         for (int i = 1; i <= 5; ++i) {
             QVERIFY(!board.faultOn(Fault::ReadyStuck));
             QVERIFY(data.Read() != TimeoutMarker);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "board/port.h"
+#include "board/program_port.h"
 #include "core/globals.h"
 #include "tests/support/recording_port.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "board/port.h"
+#include "board/program_port.h"
 
 // A port backend for tests: it records every access and answers reads from a script.
 

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "board/port.h"
+#include "board/program_port.h"
 #include "board/registers.h"
 #include "core/globals.h"
 #include "sim/simulated_board.h"
+#include "tests/support/program_register.h"
 
 // A fresh program at 0x378 talking to a simulated board, with the reference voltage start-up
 // leaves; globals reset and the backend installed for the lifetime of the object.
@@ -27,11 +28,11 @@ struct SimBench {
 // A register read or write by its communications byte, written out here rather than taken from
 // the register map under test: 0x01 mode, 0x02 ADC control, 0x03 filter (0x41... to read).
 inline int ReadRegister(int readByte, int bits) {
-    Register reg{int16_t(bits), 0, int16_t(readByte), 0};
+    Register reg = ProgramRegister(int16_t(bits), 0, int16_t(readByte), 0);
     return static_cast<int>(reg.ReadReg());
 }
 
 inline void WriteRegister(int writeByte, int bits, int value) {
-    Register reg{int16_t(bits), double(value), 0, int16_t(writeByte)};
+    Register reg = ProgramRegister(int16_t(bits), double(value), 0, int16_t(writeByte));
     reg.WriteReg();
 }

@@ -1,4 +1,4 @@
-#include "acquisition/shared_run.h"
+#include "ui/shared_run.h"
 
 #include <algorithm>
 
