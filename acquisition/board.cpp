@@ -129,8 +129,8 @@ void Board::Shut() {
     open_ = false;
 }
 
-std::unique_ptr<Board> Board::Open(const BoardOptions& given, const Notes& notes,
-                                   std::string& why) {
+std::unique_ptr<Board> Board::Open(const BoardOptions& given, const Notes& notes, std::string& why,
+                                   std::unique_ptr<PpdevSystem> kernel) {
     std::unique_ptr<Board> board(new Board());
     BoardOptions options = given;
     if (options.simState && !board->state_.Open(*options.simState, why)) return nullptr;
@@ -167,7 +167,7 @@ std::unique_ptr<Board> Board::Open(const BoardOptions& given, const Notes& notes
         board->link_.SetTrace(&board->trace_);
     }
     std::ostringstream diagnostics;
-    board->port_ = OpenBoardPort(options, diagnostics, nullptr, "");
+    board->port_ = OpenBoardPort(options, diagnostics, std::move(kernel), "");
     board->link_.SetBackend(board->port_.backend.get());
     board->open_ = true;
     const auto passNotes = [&] {

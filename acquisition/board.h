@@ -66,9 +66,11 @@ public:
 
     // Opens the board, starts its link, and checks that a board answers (unless
     // options.noBoardCheck). nullptr with the reason in one line when it cannot. The port's own
-    // notes (why it cannot be claimed) go to `notes` as they come.
+    // notes (why it cannot be claimed) go to `notes` as they come. `kernel` is how the machine's
+    // ports are reached; nullptr asks the real kernel.
     static std::unique_ptr<Board> Open(const BoardOptions& options, const Notes& notes,
-                                       std::string& why);
+                                       std::string& why,
+                                       std::unique_ptr<PpdevSystem> kernel = nullptr);
 
     // Saves the simulated board's registers to its --sim-state file, then releases the port, the
     // trace and the state file. False with the reason when the state could not be saved. Closing

@@ -1,5 +1,7 @@
 #include "analysis/noise_stats.h"
 
+#include "acquisition/settings.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,7 +10,6 @@
 #include "board/registers.h"
 #include "board/serial.h"
 #include "converter/adc_control_fields.h"
-#include "core/globals.h"
 #include "core/hex.h"
 #include "core/numtext.h"
 
@@ -54,8 +55,10 @@ std::string ReferenceText(float referenceVoltage) {
 
 std::string RangeText(float inputRange, int16_t polarity) {
     const std::string prefix = polarity == 1 ? "" : PlusMinus;
-    if (inputRange == 1.28f) return prefix + "1.28V";
-    if (inputRange == 2.56f) return prefix + "2.56V";
+    // The ranges of a volt and more by their names, no blank before the V.
+    for (int code = 0; code < RangeCount; ++code)
+        if (adc::NominalRangeVolts(code) >= 1 && inputRange == adc::RangeVolts(code))
+            return prefix + RangeName(code);
     return prefix + ShortestFloat(inputRange * 1000.0f) + " mV";
 }
 

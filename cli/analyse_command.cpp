@@ -69,8 +69,10 @@ bool NoBoard(const GlobalOptions& global) {
 
 // What the power-on settings (bipolar, 2.56 V) give where neither the options nor a capture do.
 std::string PowerOnNote(const AnalyseOptions& o) {
-    if (!o.range && !o.polarity) return "the power-on settings, bipolar 2.56 V";
-    return o.range ? "the power-on polarity, bipolar" : "the power-on range, 2.56 V";
+    if (!o.range && !o.polarity)
+        return "the power-on settings, " + PolarityName(false) + " " + PowerOnRangeName();
+    return o.range ? "the power-on polarity, " + PolarityName(false)
+                   : "the power-on range, " + PowerOnRangeName();
 }
 
 int RunAnalyse(const GlobalOptions& global, const AnalyseOptions& o) {
@@ -149,42 +151,45 @@ float ParseReferenceOption(const std::string& text) {
 
 void RegisterAnalyse(Tool& tool) {
     static AnalyseOptions o;
+    static const std::string help =
+        "Loads a run of any length (at least 10 codes) from a data file, or from a CSV or JSON\n"
+        "capture, and prints the noise analysis screen's results, one line each as\n"
+        "'caption: text', each caption once (RMS Noise in Codes, whole and in hexadecimal, and\n"
+        "RMS Noise in Volts, as the screen rounds them), then the data-sheet figures: the exact\n"
+        "RMS noise in codes and volts, the effective resolution log2(2^24 / RMS) and the\n"
+        "noise-free resolution log2(2^24 / span). FILE - is standard input; a data file is read\n"
+        "as it comes, in one pass. Time-out markers of failed reads (-2147483648) are left out\n"
+        "of the statistics and counted (said on standard error; \"timeouts\" in JSON).\n"
+        "Range and polarity come from --adc-control or --range and --polarity, else from a\n"
+        "capture's own settings, else from the board's ADC control register, as the noise\n"
+        "analysis screen reads them; with no board named and no printer port, from the\n"
+        "power-on settings, " +
+        PolarityName(false) + " " + PowerOnRangeName() +
+        ". Where they came from is said on standard error.\n"
+        "\n"
+        "  --hex              the data file holds hexadecimal codes\n"
+        "  --adc-control HEX  the ADC control byte (range bits 2..0, unipolar bit 3); no board\n" +
+        HelpLine("--range RANGE", AllowedText(SettingId::Range)) +
+        HelpLine("--polarity POL", AllowedText(SettingId::Polarity)) +
+        "  --ref VOLTS        reference voltage, a positive number rounded to two decimals\n"
+        "                     (default: the capture's, else 2.5)\n"
+        "  --json             one JSON object: \"labels\", the label texts under ref_voltage,\n"
+        "                     lsb_size, input_range, codes_read, rms_noise_codes, average_code,\n"
+        "                     code_span, max_code, min_code, rms_noise, pk_pk_noise,\n"
+        "                     average_value; and \"values\", numbers in base units: codes,\n"
+        "                     timeouts, mean_code, rms_codes (sample standard deviation),\n"
+        "                     rms_codes_whole, peak_to_peak_codes, min_code, max_code, "
+        "lsb_volts,\n"
+        "                     rms_volts, peak_to_peak_volts, mean_volts, range_volts (what the\n"
+        "                     codes span at the reference: half the range at half the\n"
+        "                     reference),\n"
+        "                     bipolar, ref_volts, effective_resolution_bits and noise_free_bits\n"
+        "                     (null when the run does not vary)\n";
     CLI::App* c = tool.Add(
         {"analyse",
          "analyse FILE [--hex] [--adc-control HEX | --range RANGE --polarity POL] [--ref VOLTS] "
          "[--json]",
-         "noise analysis of a data file or a capture",
-         "Loads a run of any length (at least 10 codes) from a data file, or from a CSV or JSON\n"
-         "capture, and prints the noise analysis screen's results, one line each as\n"
-         "'caption: text', each caption once (RMS Noise in Codes, whole and in hexadecimal, and\n"
-         "RMS Noise in Volts, as the screen rounds them), then the data-sheet figures: the exact\n"
-         "RMS noise in codes and volts, the effective resolution log2(2^24 / RMS) and the\n"
-         "noise-free resolution log2(2^24 / span). FILE - is standard input; a data file is read\n"
-         "as it comes, in one pass. Time-out markers of failed reads (-2147483648) are left out\n"
-         "of the statistics and counted (said on standard error; \"timeouts\" in JSON).\n"
-         "Range and polarity come from --adc-control or --range and --polarity, else from a\n"
-         "capture's own settings, else from the board's ADC control register, as the noise\n"
-         "analysis screen reads them; with no board named and no printer port, from the\n"
-         "power-on settings, bipolar 2.56 V. Where they came from is said on standard error.\n"
-         "\n"
-         "  --hex              the data file holds hexadecimal codes\n"
-         "  --adc-control HEX  the ADC control byte (range bits 2..0, unipolar bit 3); no board\n"
-         "  --range RANGE      20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V, or a\n"
-         "                     number of volts (0.02 ... 2.56)\n"
-         "  --polarity POL     bipolar or unipolar\n"
-         "  --ref VOLTS        reference voltage, a positive number rounded to two decimals\n"
-         "                     (default: the capture's, else 2.5)\n"
-         "  --json             one JSON object: \"labels\", the label texts under ref_voltage,\n"
-         "                     lsb_size, input_range, codes_read, rms_noise_codes, average_code,\n"
-         "                     code_span, max_code, min_code, rms_noise, pk_pk_noise,\n"
-         "                     average_value; and \"values\", numbers in base units: codes,\n"
-         "                     timeouts, mean_code, rms_codes (sample standard deviation),\n"
-         "                     rms_codes_whole, peak_to_peak_codes, min_code, max_code, "
-         "lsb_volts,\n"
-         "                     rms_volts, peak_to_peak_volts, mean_volts, range_volts (what the\n"
-         "                     codes span at the reference: 1.28 at 1.25 V on the 2.56 V range),\n"
-         "                     bipolar, ref_volts, effective_resolution_bits and noise_free_bits\n"
-         "                     (null when the run does not vary)\n"},
+         "noise analysis of a data file or a capture", help.c_str()},
         [&tool] { return RunAnalyse(tool.global(), o); });
     c->add_option("FILE", o.file)->required();
     c->add_flag("--hex", o.hex);

@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "cli/settings.h"
 #include "cli/tool.h"
 #include "core/version.h"
 
@@ -44,7 +45,8 @@ Tool::Tool() : app_("Drives a KX3105 evaluation board from a shell or a script."
         for (size_t i = 0; i < subcommands_.size(); ++i)
             if (subcommands_[i] == app)
                 return "Usage: kx3105-cli [board options] " +
-                       std::string(commands_[i].first.synopsis) + "\n" + commands_[i].first.help;
+                       std::string(commands_[i].first.synopsis) + "\n" +
+                       ExpandHelp(commands_[i].first.help);
         return GeneralHelp();
     });
 }

@@ -127,40 +127,40 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
 
 void RegisterCapture(Tool& tool) {
     static CaptureOptions o;
-    CLI::App* c = tool.Add(
-        {"capture", "capture COUNT [--format dat|csv|json] [--hex] [-o FILE] [settings]",
-         "read COUNT codes into a data file, a CSV or a JSON capture",
-         "Reads COUNT codes (1 to 10000000) as the read for analysis does, after writing the\n"
-         "settings given (each read back) and putting the converter into continuous conversion\n"
-         "when it is not (mode field 3, the other mode bits kept). The output file is created\n"
-         "before the first conversion and takes its name only when the capture ends: a time-out\n"
-         "(\"Error Reading Data from KX3105\", exit 1) leaves an existing file as it was. SIGINT\n"
-         "and SIGTERM end the capture with the codes read so far written (\"interrupted after N\n"
-         "codes\", exit 130 and 143). The codes are written as they are read, so any count\n"
-         "needs the same little memory; to standard output, a FIFO or a device they go out as\n"
-         "they come. Progress goes to standard error when it is a terminal.\n"
-         "\n"
-         "  --format FORMAT    dat (the default): the data file, one code per line, decimal or\n"
-         "                     with --hex hexadecimal, CR LF line ends; more than 5000 codes is\n"
-         "                     more than the program's Read from File takes.\n"
-         "                     csv: '# kx3105 capture: range=..., polarity=..., ref=...,\n"
-         "                     rate_hz=..., filter=0x.., chop=on|off, channel=..., started=...',\n"
-         "                     then index,time_s,code,volts (seconds from the first\n"
-         "                     conversion: on the simulated board its converter's clock, whole\n"
-         "                     update periods; on a board the PC's clock as each is ready).\n"
-         "                     json: one object with those settings and the array codes.\n"
-         "  --hex              write hexadecimal codes (dat)\n"
-         "  -o FILE            write to FILE (replaced without asking; a FIFO or device is\n"
-         "                     written to); - or none: standard output\n"
-         "  --ref VOLTS        reference voltage for the volts of csv (default 2.5)\n"
-         "  --channel NAME     AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2 ... AIN7-AIN8, ...\n"
-         "  --range RANGE      20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V\n"
-         "  --polarity POL     bipolar or unipolar\n"
-         "  --rate HZ          the filter word whose rate is nearest (said on standard error):\n"
-         "                     5.35 to 105.03 Hz with chopping on, 16.06 to 1365.33 Hz off\n"
-         "  --filter HEX       the filter word\n"
-         "  --chop on|off      chopping\n"},
-        [&tool] { return RunCapture(tool.global(), o); });
+    static const std::string help =
+        "Reads COUNT codes (1 to " + std::to_string(MaxCaptureCount) +
+        ") as the read for analysis does, after writing the\n"
+        "settings given (each read back) and putting the converter into continuous conversion\n"
+        "when it is not (mode field 3, the other mode bits kept); after any write the first " +
+        std::to_string(SettleResults) +
+        "\n"
+        "results, given while the filter settles, are dropped. The output file is created\n"
+        "before the first conversion and takes its name only when the capture ends: a time-out\n"
+        "(\"Error Reading Data from KX3105\", exit 1) leaves an existing file as it was. SIGINT\n"
+        "and SIGTERM end the capture with the codes read so far written (\"interrupted after N\n"
+        "codes\", exit 130 and 143). The codes are written as they are read, so any count\n"
+        "needs the same little memory; to standard output, a FIFO or a device they go out as\n"
+        "they come. Progress goes to standard error when it is a terminal.\n"
+        "\n"
+        "  --format FORMAT    dat (the default): the data file, one code per line, decimal or\n"
+        "                     with --hex hexadecimal, CR LF line ends; more than 5000 codes is\n"
+        "                     more than the program's Read from File takes.\n"
+        "                     csv: '# kx3105 capture: range=..., polarity=..., ref=...,\n"
+        "                     rate_hz=..., filter=0x.., chop=on|off, channel=..., started=...',\n"
+        "                     then index,time_s,code,volts (seconds from the first code in\n"
+        "                     whole update periods, n / rate: by the simulated board's own\n"
+        "                     clock, on a board by the PC's as each is ready, so a conversion\n"
+        "                     the read missed still counts).\n"
+        "                     json: one object with those settings and the array codes.\n"
+        "  --hex              write hexadecimal codes (dat)\n"
+        "  -o FILE            write to FILE (replaced without asking; a FIFO or device is\n"
+        "                     written to); - or none: standard output\n"
+        "  --ref VOLTS        reference voltage for the volts of csv (default 2.5)\n" +
+        SettingsHelp();
+    CLI::App* c =
+        tool.Add({"capture", "capture COUNT [--format dat|csv|json] [--hex] [-o FILE] [settings]",
+                  "read COUNT codes into a data file, a CSV or a JSON capture", help.c_str()},
+                 [&tool] { return RunCapture(tool.global(), o); });
     c->add_option("COUNT", o.count)->required();
     c->add_option("--format", o.format)->check(CLI::IsMember({"dat", "csv", "json"}));
     c->add_flag("--hex", o.hex);

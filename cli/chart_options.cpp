@@ -158,7 +158,7 @@ void AddChart(Tool& tool, Chart chart, const ChartRunner& charts) {
                           "  --title TEXT     the chart's title\n"
                           "  --range RANGE    the volts axis's range (default: the capture's, "
                           "else\n"
-                          "  --polarity POL   bipolar 2.56V, the power-on settings, said on\n"
+                          "  --polarity POL   {power-on-settings}, the power-on settings, said on\n"
                           "                   standard error)\n"
                           "  --ref VOLTS      reference voltage (default: the capture's, else "
                           "2.5)\n"}
@@ -186,7 +186,7 @@ void AddChart(Tool& tool, Chart chart, const ChartRunner& charts) {
                           "  --title TEXT     the chart's title\n"
                           "  --range RANGE    the volts axis's range (default: the capture's, "
                           "else\n"
-                          "  --polarity POL   bipolar 2.56V, the power-on settings, said on\n"
+                          "  --polarity POL   {power-on-settings}, the power-on settings, said on\n"
                           "                   standard error)\n"
                           "  --ref VOLTS      reference voltage (default: the capture's, else "
                           "2.5)\n"},

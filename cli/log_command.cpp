@@ -40,9 +40,12 @@ struct LogOptions {
     SettingOptions settings;
 };
 
+// About four months: longer times in seconds are no interval a log keeps.
+constexpr double LongestSeconds = 1e7;
+
 double PositiveSeconds(const std::optional<std::string>& text, const char* option) {
     const auto value = ParseDecimal(*text);
-    if (!value || !(*value > 0) || !std::isfinite(*value) || *value > 1e7)
+    if (!value || !(*value > 0) || !std::isfinite(*value) || *value > LongestSeconds)
         throw UsageError{std::string(option) + " takes a positive number of seconds, not '" +
                          *text + "'"};
     return *value;
@@ -349,16 +352,16 @@ void RegisterLog(Tool& tool) {
          "refused (exit 1). An existing drift log is continued after its last whole line;\n"
          "another file is refused. Runs for --duration seconds, or until SIGINT or SIGTERM\n"
          "(exit 130, 143); exit 1 when any line failed. Settings given are written first, each\n"
-         "read back.\n"
+         "read back, and the results given while the filter settles dropped.\n"
          "\n"
          "  --every SECONDS    the interval between lines: at least 0.001 s, and on a board\n"
          "                     converting in real time at least the N update periods a line\n"
          "                     takes\n"
-         "  --average N        codes averaged for a line\n"
+         "  --average N        codes averaged for a line, 1 to {max-count}\n"
          "  --duration D       seconds to log: every line starts and ends within D\n"
          "  -o FILE            the log (- is standard output; a FIFO or device is written to)\n"
          "  --ref VOLTS        reference voltage for the volts (default 2.5)\n"
-         "  --channel, --range, --polarity, --rate, --filter, --chop   as for capture\n"},
+         "{settings}"},
         [&tool] { return RunLog(tool.global(), o); });
     c->add_option("--every", o.every);
     c->add_option("--average", o.average);

@@ -1,7 +1,11 @@
 #include "cli/settings.h"
 
+#include <sstream>
+
+#include "acquisition/capture.h"
 #include "cli/output.h"
 #include "cli/tool.h"
+#include "converter/adc_control_fields.h"
 #include "converter/mode_logic.h"
 #include "core/hex.h"
 #include "core/numtext.h"
@@ -21,6 +25,104 @@ T Taken(const SettingValue<T>& read) {
 }
 
 }  // namespace
+
+std::string HelpLine(const std::string& option, const std::string& text) {
+    constexpr size_t Column = 21;
+    constexpr size_t Width = 91;
+    std::string out = "  " + option;
+    out += out.size() < Column - 1 ? std::string(Column - out.size(), ' ')
+                                   : "\n" + std::string(Column, ' ');
+    size_t lineStart = out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1;
+    std::istringstream words(text);
+    bool first = true;
+    for (std::string word; words >> word;) {
+        if (!first && out.size() - lineStart + 1 + word.size() > Width) {
+            out += "\n" + std::string(Column, ' ');
+            lineStart = out.size() - Column;
+        } else if (!first) {
+            out += ' ';
+        }
+        out += word;
+        first = false;
+    }
+    return out + "\n";
+}
+
+std::string SettingsHelp(bool withRange) {
+    std::string help = HelpLine("--channel NAME", AllowedText(SettingId::Channel));
+    if (withRange) {
+        help += HelpLine("--range RANGE", AllowedText(SettingId::Range));
+        help += HelpLine("--polarity POL", AllowedText(SettingId::Polarity));
+    }
+    help += HelpLine("--rate HZ",
+                     "the filter word whose rate is nearest (said on standard "
+                     "error): " +
+                         AllowedText(SettingId::Rate, true) + ", " +
+                         AllowedText(SettingId::Rate, false));
+    help += HelpLine("--filter HEX", "the filter word: " + AllowedText(SettingId::Filter, true) +
+                                         ", " + AllowedText(SettingId::Filter, false));
+    help += HelpLine("--chop on|off", NameOf(SettingId::Chop).what);
+    help += HelpLine("--buffer on|off", NameOf(SettingId::Buffer).what);
+    return help;
+}
+
+std::string ExpandHelp(const std::string& help) {
+    const std::pair<std::string, std::string> marks[] = {
+        {"{settings}", SettingsHelp()},
+        {"{channel}", AllowedText(SettingId::Channel)},
+        {"{range}", AllowedText(SettingId::Range)},
+        {"{polarity}", AllowedText(SettingId::Polarity)},
+        {"{rate}", AllowedText(SettingId::Rate, true) + ", " + AllowedText(SettingId::Rate, false)},
+        {"{filter}",
+         AllowedText(SettingId::Filter, true) + ", " + AllowedText(SettingId::Filter, false)},
+        {"{max-count}", std::to_string(MaxCaptureCount)},
+        {"{power-on-range}", PowerOnRangeName()},
+        {"{power-on-range-name}", RangeName(adc::RangeCode(PowerOnAdcControl))},
+        {"{power-on-settings}", PolarityName(adc::IsUnipolar(PowerOnAdcControl)) + " " +
+                                    RangeName(adc::RangeCode(PowerOnAdcControl))},
+    };
+    std::string out;
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);) {
+        bool marked = false;
+        for (const auto& [mark, words] : marks)
+            for (size_t at; (at = line.find(mark)) != std::string::npos; marked = true)
+                line.replace(at, mark.size(), words);
+        if (!marked || line.size() <= 91 || line.find('\n') != std::string::npos) {
+            out += line + "\n";
+            continue;
+        }
+        // An option's line wraps under its text (column 21); a paragraph's under its start.
+        const bool option =
+            line.starts_with("  -") && line.size() > 21 && line[19] == ' ' && line[20] == ' ';
+        if (option) {
+            std::string name = line.substr(2, 17);
+            name.erase(name.find_last_not_of(' ') + 1);
+            out += HelpLine(name, line.substr(21));
+            continue;
+        }
+        std::string wrapped;
+        std::istringstream words(line);
+        size_t width = 0;
+        for (std::string word; words >> word;) {
+            if (width > 0 && width + 1 + word.size() > 91) {
+                wrapped += "\n";
+                width = 0;
+            } else if (width > 0) {
+                wrapped += ' ';
+                ++width;
+            }
+            wrapped += word;
+            width += word.size();
+        }
+        out += wrapped + "\n";
+    }
+    return out;
+}
+
+std::string PowerOnRangeName() {
+    return adc::RangeSpan(adc::RangeCode(PowerOnAdcControl));
+}
 
 std::string OptionWords(SettingRefusal refusal, const SettingOptions* typed) {
     if (typed) {

@@ -32,6 +32,21 @@ struct SettingOptions {
     int32_t ControlByte(int32_t adcControl) const { return Read().ControlByte(adcControl); }
 };
 
+// One option's lines of a command's help: two blanks, the option and its value in a column of 19,
+// then `text` wrapped under itself within 91 columns.
+std::string HelpLine(const std::string& option, const std::string& text);
+// The help of the setting options, from the rule book: what each takes.
+std::string SettingsHelp(bool withRange = true);
+// A command's help with the rule book's words put in for its marks: {channel}, {range},
+// {polarity}, {rate}, {filter}, {max-count}, {power-on-range} (as the screens write it),
+// {power-on-range-name} (as scripts do), {power-on-settings} ("bipolar 2.56V"), {settings} (every
+// setting option's lines). An option's line that grows past the help's width is wrapped under its
+// text.
+std::string ExpandHelp(const std::string& help);
+
+// The power-on range as the screens write it, from the rule book's defaults.
+std::string PowerOnRangeName();
+
 // A refusal of the rule book as the tool words it: the option's name, and the value as it was
 // typed when `typed` has it.
 std::string OptionWords(SettingRefusal refusal, const SettingOptions* typed = nullptr);

@@ -309,12 +309,13 @@ void RegisterSweep(Tool& tool) {
          "the rows so far printed (exit 130, 143); a failed point ends it likewise (exit 1).\n"
          "What is not given is the board's present setting.\n"
          "\n"
-         "  --ranges LIST      all (the default, 2.56V down to 20mV) or a list: 2.56V,640mV\n"
-         "  --rates LIST       update rates in hertz, each the filter word whose rate is nearest:\n"
-         "                     5.35 to 105.03 Hz with chopping on, 16.06 to 1365.33 Hz off\n"
+         "  --ranges LIST      all (the default, the widest down to the narrowest) or a list of "
+         "{range}\n"
+         "  --rates LIST       update rates in hertz, each the filter word whose rate is nearest: "
+         "{rate}\n"
          "  --filters LIST     filter words in hexadecimal: 45,0x0D\n"
          "                     (neither: the board's present filter word)\n"
-         "  --count N          codes per point (default 1000, at least 2)\n"
+         "  --count N          codes per point (default 1000, 2 to {max-count})\n"
          "  --settle N         results discarded after each change (default 3)\n"
          "  --ref VOLTS        reference voltage for the uV (default 2.5)\n"
          "  --format FORMAT    markdown (a table to paste into a report), csv or json\n"
@@ -325,8 +326,8 @@ void RegisterSweep(Tool& tool) {
          "  -o FILE            write the table to FILE (replaced whole at the end)\n"
          "  settings:\n"
          "  --chop on|off      chopping\n"
-         "  --polarity POL     bipolar or unipolar\n"
-         "  --channel NAME     AIN1-AINCOM ... AIN8-AINCOM, AIN1-AIN2 ... AIN7-AIN8, ...\n"},
+         "  --polarity POL     {polarity}\n"
+         "  --channel NAME     {channel}\n"},
         [&tool] { return RunSweep(tool.global(), o); });
     c->add_option("--ranges", o.ranges);
     c->add_option("--rates", o.rates);

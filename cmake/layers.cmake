@@ -60,6 +60,18 @@ kx_check_layers()
 # header lives without searching ("converter/control_logic.h", not "control_logic.h"); and the
 # folder it names is the includer's own layer or a lower one. An upward include fails here even
 # where no link says so.
+# Where core/globals.h may be included: the desktop program's screens, their adapter (ui/, the
+# program's port and start-up in board/), and what tests and benchmarks drive them through.
+function(kx_may_see_globals source out)
+    set(${out} FALSE PARENT_SCOPE)
+    if(source MATCHES "^(registers|charts|files|multichannel|regmap|live|app|ui|tests|bench)/"
+       OR source MATCHES "^analysis/[a-z]+form\\.(cpp|h)$"
+       OR source MATCHES "^board/(program_port|windows_version)\\.cpp$"
+       OR source STREQUAL "core/globals.cpp")
+        set(${out} TRUE PARENT_SCOPE)
+    endif()
+endfunction()
+
 function(kx_check_includes)
     # The source folders, not the build trees: a glob that reached into a build tree would find
     # other generated files at each build and configure again every time.
@@ -83,6 +95,16 @@ function(kx_check_includes)
             message(FATAL_ERROR "${source}: include without its folder: ${bare}")
         endif()
         kx_layer_of(${PROJECT_SOURCE_DIR}/${source} rank)
+        # The old program's shared globals are its screens' and their adapter's alone: the
+        # faces below and beside the screens take a board and a run as values.
+        if("#include \"core/globals.h\"" IN_LIST includes)
+            kx_may_see_globals(${source} allowed)
+            if(NOT allowed)
+                message(FATAL_ERROR "${source} includes the program's shared globals "
+                                    "(core/globals.h): only the desktop program's screens and "
+                                    "their adapter may")
+            endif()
+        endif()
         foreach(line IN LISTS includes)
             string(REGEX REPLACE "^#include \"([^/\"]+)/.*" "\\1" folder "${line}")
             kx_layer_of(${PROJECT_SOURCE_DIR}/${folder} included)

@@ -165,7 +165,7 @@ struct NamedSettings {
         std::optional<int> rangeCode;
         std::optional<bool> unipolar;
         if (range && !(rangeCode = RangeCodeByName(*range)))
-            Refuse("range", "20mV, 40mV, 80mV, 160mV, 320mV, 640mV, 1.28V or 2.56V", *range);
+            Refuse("range", AllowedText(SettingId::Range), *range);
         if (polarity && !(unipolar = UnipolarByName(*polarity)))
             Refuse("polarity", "bipolar or unipolar", *polarity);
         if (channel && !ChannelCodeByName(*channel)) Refuse("channel", "an input pair", *channel);

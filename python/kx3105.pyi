@@ -104,31 +104,33 @@ class Board:
     def configure(
         self,
         *,
-        channel: str | None = None,
-        range: str | None = None,
+        channel: str | int | None = None,
+        range: str | float | None = None,
         polarity: Literal["bipolar", "unipolar"] | None = None,
         rate: float | str | None = None,
         filter: int | str | None = None,
         chop: bool | Literal["on", "off"] | None = None,
+        buffer: bool | Literal["on", "off"] | None = None,
     ) -> dict[str, Any]: ...
     def capture(
         self,
         count: int,
         *,
         ref: float = 2.5,
-        channel: str | None = None,
-        range: str | None = None,
+        channel: str | int | None = None,
+        range: str | float | None = None,
         polarity: Literal["bipolar", "unipolar"] | None = None,
         rate: float | str | None = None,
         filter: int | str | None = None,
         chop: bool | Literal["on", "off"] | None = None,
+        buffer: bool | Literal["on", "off"] | None = None,
     ) -> Run: ...
 
 def load(path: _Path, *, hex: bool = False) -> Run: ...
 def analyse(
     run: _Codes,
     *,
-    range: str | None = None,
+    range: str | float | None = None,
     polarity: Literal["bipolar", "unipolar"] | None = None,
     ref: float | None = None,
     adc_control: int | None = None,
@@ -137,7 +139,7 @@ def spectrum(
     run: _Codes,
     *,
     rate: float | None = None,
-    range: str | None = None,
+    range: str | float | None = None,
     polarity: Literal["bipolar", "unipolar"] | None = None,
     ref: float | None = None,
     adc_control: int | None = None,

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "acquisition/capture.h"
 #include "server/instrument.h"
 #include "server/scpi_parser.h"
 #include "server/session.h"
@@ -37,7 +38,7 @@ inline constexpr const char* IdentityMaker = "KX3105 Evaluation Software";
 inline constexpr const char* IdentityModel = "KX3105 Evaluation Board";
 
 // READ? takes at most this many codes, as kx3105-cli capture does; so does a whole line.
-inline constexpr int64_t MaxReadCount = 10'000'000;
+inline constexpr int64_t MaxReadCount = MaxCaptureCount;
 
 // One command's run: its unit, the client's session, the board (nullptr when the board is not
 // this client's now) and what it answers.

@@ -39,8 +39,19 @@ endfunction()
 
 configure(FALSE "")
 # The converter's logic reaching up into the analysis.
-expect_refusal(converter/control_logic.cpp "#include \"analysis/read_run.h\""
+expect_refusal(converter/control_logic.cpp "#include \"analysis/noise_stats.h\""
                "converter/control_logic.cpp \\(converter/\\) includes a header of a higher folder \\(analysis/\\)")
+# The maths reaching up to the board or the acquisition layer.
+expect_refusal(maths/spectrum.cpp "#include \"acquisition/run.h\""
+               "maths/spectrum.cpp \\(maths/\\) includes a header of a higher folder \\(acquisition/\\)")
+expect_refusal(maths/statistics.cpp "#include \"board/registers.h\""
+               "maths/statistics.cpp \\(maths/\\) includes a header of a higher folder \\(board/\\)")
+# The program's shared globals anywhere but its screens and their adapter.
+foreach(face acquisition/capture.cpp maths/statistics.cpp cli/main.cpp server/main.cpp
+             python/board.cpp analysis/noise_stats.cpp)
+    expect_refusal(${face} "#include \"core/globals.h\""
+                   "${face} includes the program's shared globals")
+endforeach()
 # The acquisition layer reaching up into a screen folder.
 expect_refusal(acquisition/run.h "#include \"charts/graphform.h\""
                "acquisition/run.h \\(acquisition/\\) includes a header of a higher folder \\(charts/\\)")
