@@ -2,50 +2,11 @@
 # command-line tool on the PATH, the tool's chart renderer in libexec, a desktop entry and the
 # icon, their manual pages, the tool's bash completion, the copyright and the changelog
 # (component kx3105); the instrument server with its systemd unit, its options file, its manual
-# page and completion (component server).
+# page and completion (component server). What is not built yet is named first
+# (cmake/install_check.cmake).
 
-# A component whose programs are not built yet says which targets to build (scripts/run builds
-# only the program and the tool), rather than failing on the first missing file. Top-level
-# rules run before those of the folders (the Python module's), so all are checked first.
-function(kx_install_needs component)
-    cmake_parse_arguments(N "" "" "TARGETS;FILES;FROM" ${ARGN})
-    set(code "set(kx_missing)\n")
-    foreach(target IN LISTS N_TARGETS)
-        string(APPEND code "if(NOT EXISTS \"$<TARGET_FILE:${target}>\")\n"
-                           "    list(APPEND kx_missing ${target})\n"
-                           "endif()\n")
-    endforeach()
-    foreach(file IN LISTS N_FILES)
-        string(APPEND code "if(NOT EXISTS \"${file}\")\n"
-                           "    list(APPEND kx_missing ${N_FROM})\n"
-                           "endif()\n")
-    endforeach()
-    string(APPEND code
-        "if(kx_missing)\n"
-        "    list(REMOVE_DUPLICATES kx_missing)\n"
-        "    list(JOIN kx_missing \" \" kx_missing)\n"
-        "    message(FATAL_ERROR \"Component ${component} is not built yet: first run\\n\"\n"
-        "        \"  cmake --build ${PROJECT_BINARY_DIR} --target \${kx_missing}\")\n"
-        "endif()\n")
-    install(CODE "${code}" COMPONENT ${component})
-endfunction()
-
-set(kx_manuals_of_kx3105)
-set(kx_manuals_of_server)
-if(KX_MANUALS)
-    set(kx_manuals_of_kx3105 ${KX_MAN_DIR}/kx3105.1.gz ${KX_MAN_DIR}/kx3105-cli.1.gz)
-    set(kx_manuals_of_server ${KX_MAN_DIR}/kx3105-server.1.gz)
-endif()
 set(KX_DOC_FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright
                  ${PROJECT_BINARY_DIR}/doc/changelog.gz)
-kx_install_needs(kx3105 TARGETS kx3105 kx3105-cli kx3105-cli-charts FROM kx3105_manuals
-                 FILES ${kx_manuals_of_kx3105} ${KX_SHELL_DIR}/kx3105-cli
-                       ${PROJECT_BINARY_DIR}/doc/changelog.gz)
-kx_install_needs(server TARGETS kx3105-server FROM kx3105_manuals
-                 FILES ${kx_manuals_of_server} ${KX_SHELL_DIR}/kx3105-server)
-if(TARGET kx3105_python)
-    kx_install_needs(python TARGETS kx3105_python)
-endif()
 
 # The changelog as Debian keeps it, compressed without a time stamp.
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/doc/changelog.gz
@@ -63,7 +24,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/app/share/kx3105.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT kx3105)
 install(FILES ${PROJECT_SOURCE_DIR}/app/share/kx3105.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT kx3105)
-install(FILES ${kx_manuals_of_kx3105} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT kx3105)
+install(FILES ${kx_pages_of_kx3105} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT kx3105)
 # Where bash-completion looks: PREFIX/share (XDG_DATA_DIRS; ~/.local/share is the user's own).
 install(FILES ${KX_SHELL_DIR}/kx3105-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT kx3105)
@@ -73,7 +34,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kx3105 COMPONENT deb)
 
 install(TARGETS kx3105-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT server)
-install(FILES ${kx_manuals_of_server} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT server)
+install(FILES ${kx_pages_of_server} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT server)
 install(FILES ${KX_SHELL_DIR}/kx3105-server
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT server)
 # The unit names the program and its options file by their installed paths, known only when
@@ -87,10 +48,17 @@ install(CODE "
         set(kx_default_dir \"\${CMAKE_INSTALL_PREFIX}/etc/default\")
     endif()
     set(KX_DEFAULTS \"\${kx_default_dir}/kx3105-server\")
+    # Made apart for each destination, so that installs (and packages) at once do not meet.
+    string(MD5 kx_unit_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+    set(kx_unit \"${PROJECT_BINARY_DIR}/unit/\${kx_unit_dir}/kx3105-server.service\")
     configure_file(\"${PROJECT_SOURCE_DIR}/server/share/kx3105-server.service.in\"
-                   \"${PROJECT_BINARY_DIR}/kx3105-server.service\" @ONLY)
-    file(INSTALL \"${PROJECT_SOURCE_DIR}/server/share/kx3105-server.default\"
-         DESTINATION \"\${kx_default_dir}\" RENAME kx3105-server)"
+                   \"\${kx_unit}\" @ONLY)
+    file(INSTALL \"\${kx_unit}\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
+    # The admin's options are kept (a package's dpkg keeps them as a conffile).
+    if(EXISTS \"\$ENV{DESTDIR}\${KX_DEFAULTS}\")
+        message(STATUS \"Kept: \$ENV{DESTDIR}\${KX_DEFAULTS}\")
+    else()
+        file(INSTALL \"${PROJECT_SOURCE_DIR}/server/share/kx3105-server.default\"
+             DESTINATION \"\${kx_default_dir}\" RENAME kx3105-server)
+    endif()"
         COMPONENT server)
-install(FILES ${PROJECT_BINARY_DIR}/kx3105-server.service
-        DESTINATION lib/systemd/system COMPONENT server)

@@ -3,8 +3,7 @@
 # program's --help and --version; the completion and the tool's COMMANDS section come from the
 # programs' CLI11 command lines (kx3105-cli-shell-files, kx3105-server-shell-files). Installed by
 # cmake/install.cmake. Without help2man there are no manual pages, and the package says so to
-# lintian.
-set(KX_SHELL_DIR ${PROJECT_BINARY_DIR}/shell)
+# lintian. KX_SHELL_DIR, KX_MAN_DIR and the tools are cmake/install_check.cmake's.
 
 # The date of the changelog's last entry, which dates the pages.
 set(kx_changelog ${PROJECT_SOURCE_DIR}/cmake/debian/changelog)
@@ -13,7 +12,6 @@ file(STRINGS ${kx_changelog} kx_trailer REGEX "^ -- " LIMIT_COUNT 1)
 string(REGEX REPLACE "^.*>  " "" kx_release_date "${kx_trailer}")
 execute_process(COMMAND date -d "${kx_release_date}" +%s OUTPUT_VARIABLE KX_RELEASE_EPOCH
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-set(KX_MAN_DIR ${PROJECT_BINARY_DIR}/man)
 
 add_custom_command(OUTPUT ${KX_SHELL_DIR}/kx3105-cli ${KX_SHELL_DIR}/kx3105-cli.h2m
                    COMMAND ${CMAKE_COMMAND} -E make_directory ${KX_SHELL_DIR}
@@ -27,8 +25,6 @@ add_custom_command(OUTPUT ${KX_SHELL_DIR}/kx3105-server
                    COMMENT "kx3105-server: bash completion")
 set(KX_SHELL_FILES ${KX_SHELL_DIR}/kx3105-cli ${KX_SHELL_DIR}/kx3105-server)
 
-find_program(KX_HELP2MAN help2man)
-find_program(KX_GZIP gzip)
 set(KX_MANUALS)
 if(KX_HELP2MAN AND KX_GZIP)
     # kx_manual(PROGRAM TARGET NAME_LINE [INCLUDE file...])

@@ -256,3 +256,24 @@ def test_install_remove_and_purge(package, tmp_path):
     assert "0.0.0.0" in (root / OPTIONS_FILE).read_text()
     dpkg("-P", "kx3105")
     assert files_under(root) == set()
+
+
+def test_install_into_a_prefix_keeps_the_options(tmp_path):
+    """scripts/install's `cmake --install`: the unit names the program and the options file where
+    they went, and an admin's options survive the next install."""
+    prefix = tmp_path / "prefix"
+
+    def install():
+        done = run("cmake", "--install", BUILD, "--prefix", str(prefix), "--component", "server")
+        assert done.returncode == 0, done.stdout + done.stderr
+
+    install()
+    unit = (prefix / "lib/systemd/system/kx3105-server.service").read_text()
+    assert f"ExecStart={prefix}/bin/kx3105-server $KX3105_SERVER_OPTIONS" in unit
+    assert f"EnvironmentFile=-{prefix}/{OPTIONS_FILE}" in unit
+    for path in ("bin/kx3105-server", "share/bash-completion/completions/kx3105-server",
+                 "share/man/man1/kx3105-server.1.gz"):
+        assert (prefix / path).is_file(), path
+    (prefix / OPTIONS_FILE).write_text('KX3105_SERVER_OPTIONS="--allow 10.0.0.0/8"\n')
+    install()
+    assert "10.0.0.0/8" in (prefix / OPTIONS_FILE).read_text()
