@@ -277,3 +277,24 @@ def test_install_into_a_prefix_keeps_the_options(tmp_path):
     (prefix / OPTIONS_FILE).write_text('KX3105_SERVER_OPTIONS="--allow 10.0.0.0/8"\n')
     install()
     assert "10.0.0.0/8" in (prefix / OPTIONS_FILE).read_text()
+
+
+def test_install_of_an_unbuilt_tree_names_the_targets_to_build(tmp_path):
+    """After scripts/run (only the program and the tool built), `cmake --install` says what to
+    build first, before it installs anything."""
+    source = os.environ.get("KX3105_SOURCE_DIR")
+    if not source:
+        pytest.skip("KX3105_SOURCE_DIR not set")
+    tree, prefix = tmp_path / "build", tmp_path / "prefix"
+    configured = run("cmake", "-S", source, "-B", str(tree), "-DBUILD_TESTING=OFF",
+                     "-DKX_BENCHMARKS=OFF")
+    assert configured.returncode == 0, configured.stdout + configured.stderr
+    for component in ([], ["--component", "server"]):
+        done = run("cmake", "--install", str(tree), "--prefix", str(prefix), *component)
+        assert done.returncode != 0
+        wanted = re.search(r"cmake --build \S+ --target (.*)", done.stderr)
+        assert wanted, done.stderr
+        targets = set(wanted.group(1).split())
+        assert {"kx3105-server", "kx3105_manuals"} <= targets
+        assert ("kx3105" in targets) == (component == [])
+        assert not prefix.exists() or not any(p.is_file() for p in prefix.rglob("*"))
