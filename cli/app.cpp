@@ -60,6 +60,12 @@ CLI::App* Tool::Add(const CommandText& text, std::function<int()> run) {
     return sub;
 }
 
+const CommandText* Tool::TextOf(const CLI::App* command) const {
+    for (size_t i = 0; i < subcommands_.size(); ++i)
+        if (subcommands_[i] == command) return &commands_[i].first;
+    return nullptr;
+}
+
 std::string Tool::GeneralHelp() const {
     std::string text =
         "Usage: kx3105-cli [board options] COMMAND [arguments]\n"

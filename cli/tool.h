@@ -66,6 +66,10 @@ public:
 
     std::string GeneralHelp() const;
 
+    // The command line and each command's texts, for the completion and the manual page.
+    const CLI::App& app() const { return app_; }
+    const CommandText* TextOf(const CLI::App* command) const;
+
 private:
     CLI::App app_;
     GlobalOptions global_;

@@ -1,11 +1,10 @@
 #include "server/server_options.h"
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
-#include <deque>
 
 #include "core/version.h"
+#include "server/server_command_line.h"
 
 namespace kx::server {
 
@@ -53,17 +52,8 @@ std::chrono::milliseconds Seconds(double s) {
 
 }  // namespace
 
-ParsedServerOptions ParseServerOptions(const std::vector<std::string>& args) {
-    ParsedServerOptions parsed;
-    ServerOptions& o = parsed.options;
-
-    CLI::App app("kx3105-server", ServerName);
+ServerCommandLine::ServerCommandLine() : app("kx3105-server", ServerName) {
     app.set_help_flag();
-    bool help = false, version = false;
-    std::vector<std::string> ports, allows;
-    std::optional<std::string> listen;
-    std::optional<double> idle, lockWait;
-    std::optional<size_t> maxClients;
     app.add_flag("-h,--help", help);
     app.add_flag("--version", version);
     // --port is both the TCP port and the board's printer port: read here, told apart below.
@@ -75,9 +65,9 @@ ParsedServerOptions ParseServerOptions(const std::vector<std::string>& args) {
     app.add_option("--lock-timeout", lockWait);
     // The board options of kx3105-cli, from the one table.
     const auto table = BoardOptionTable();
-    std::deque<bool> flags(table.size());
-    std::vector<std::optional<std::string>> values(table.size());
-    std::vector<std::vector<std::string>> lists(table.size());
+    flags.resize(table.size());
+    values.resize(table.size());
+    lists.resize(table.size());
     for (size_t i = 0; i < table.size(); ++i) {
         const BoardOptionText& option = table[i];
         if (option.program == Program::Desktop || std::string_view(option.name) == "--port")
@@ -89,6 +79,15 @@ ParsedServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         else
             app.add_option(option.name, values[i]);
     }
+}
+
+ParsedServerOptions ParseServerOptions(const std::vector<std::string>& args) {
+    ParsedServerOptions parsed;
+    ServerOptions& o = parsed.options;
+
+    ServerCommandLine line;
+    CLI::App& app = line.app;
+    const auto table = BoardOptionTable();
 
     auto usage = [&](const std::string& why) {
         parsed.outcome = ParsedServerOptions::Outcome::Usage;
@@ -101,12 +100,12 @@ ParsedServerOptions ParseServerOptions(const std::vector<std::string>& args) {
     } catch (const CLI::ParseError& e) {
         return usage(e.what());
     }
-    if (help) {
+    if (line.help) {
         parsed.outcome = ParsedServerOptions::Outcome::Help;
         parsed.text = Help();
         return parsed;
     }
-    if (version) {
+    if (line.version) {
         parsed.outcome = ParsedServerOptions::Outcome::Version;
         parsed.text = std::string(VersionString) + "\n";
         return parsed;
@@ -116,7 +115,7 @@ ParsedServerOptions ParseServerOptions(const std::vector<std::string>& args) {
     BoardOptions& board = o.board;
     board.sim.speed = sim::Speed::Fast;
     bool tcpPortGiven = false;
-    for (const std::string& p : ports) {
+    for (const std::string& p : line.ports) {
         if (AllDigits(p)) {
             const unsigned long n = std::stoul(p);
             if (n > 65535) return usage("--port takes a TCP port from 0 to 65535, not '" + p + "'");
@@ -128,36 +127,36 @@ ParsedServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         }
     }
     for (size_t i = 0; i < table.size(); ++i) {
-        std::vector<std::string> given = lists[i];
-        if (values[i]) given.push_back(*values[i]);
-        if (flags[i]) given.push_back({});
+        std::vector<std::string> given = line.lists[i];
+        if (line.values[i]) given.push_back(*line.values[i]);
+        if (line.flags[i]) given.push_back({});
         for (const std::string& value : given)
             if (auto why = ApplyBoardOption(board, table[i].name, value)) return usage(*why);
     }
     if (auto why = CheckBoardOptions(board)) return usage(*why);
 
-    if (listen) o.network.listen = *listen;
-    if (!allows.empty()) {
+    if (line.listen) o.network.listen = *line.listen;
+    if (!line.allows.empty()) {
         o.network.allow = AllowList();
-        for (const auto& a : allows) {
+        for (const auto& a : line.allows) {
             std::string why;
             if (!o.network.allow.Add(a, why)) return usage(why);
         }
     }
-    if (maxClients) {
-        if (*maxClients < 1 || *maxClients > 100000)
+    if (line.maxClients) {
+        if (*line.maxClients < 1 || *line.maxClients > 100000)
             return usage("--max-clients takes a number from 1 to 100000");
-        o.network.maxClients = *maxClients;
+        o.network.maxClients = *line.maxClients;
     }
-    if (idle) {
-        if (!(*idle > 0 && *idle <= 1e6))
+    if (line.idle) {
+        if (!(*line.idle > 0 && *line.idle <= 1e6))
             return usage("--idle-timeout takes a positive number of seconds");
-        o.network.idleTimeout = Seconds(*idle);
+        o.network.idleTimeout = Seconds(*line.idle);
     }
-    if (lockWait) {
-        if (!(*lockWait >= 0 && *lockWait <= 1e6))
+    if (line.lockWait) {
+        if (!(*line.lockWait >= 0 && *line.lockWait <= 1e6))
             return usage("--lock-timeout takes a number of seconds, 0 or more");
-        o.lockTimeout = Seconds(*lockWait);
+        o.lockTimeout = Seconds(*line.lockWait);
     }
     return parsed;
 }
