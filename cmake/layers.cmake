@@ -60,13 +60,14 @@ kx_check_layers()
 # header lives without searching ("converter/control_logic.h", not "control_logic.h"); and the
 # folder it names is the includer's own layer or a lower one. An upward include fails here even
 # where no link says so.
-# Where core/globals.h may be included: the desktop program's screens, their adapter (ui/, the
-# program's port and start-up in board/), and what tests and benchmarks drive them through.
+# Where core/globals.h and board/program_port.h may be included: the desktop program's screens,
+# their adapter (ui/, the program's port and start-up in board/), and what tests and benchmarks
+# drive them through.
 function(kx_may_see_globals source out)
     set(${out} FALSE PARENT_SCOPE)
     if(source MATCHES "^(registers|charts|files|multichannel|regmap|live|app|ui|tests|bench)/"
        OR source MATCHES "^analysis/[a-z]+form\\.(cpp|h)$"
-       OR source MATCHES "^board/(program_port|windows_version)\\.cpp$"
+       OR source MATCHES "^board/(program_port\\.h|program_port\\.cpp|windows_version\\.cpp)$"
        OR source STREQUAL "core/globals.cpp")
         set(${out} TRUE PARENT_SCOPE)
     endif()
@@ -97,12 +98,13 @@ function(kx_check_includes)
         kx_layer_of(${PROJECT_SOURCE_DIR}/${source} rank)
         # The old program's shared globals are its screens' and their adapter's alone: the
         # faces below and beside the screens take a board and a run as values.
-        if("#include \"core/globals.h\"" IN_LIST includes)
+        if("#include \"core/globals.h\"" IN_LIST includes OR
+           "#include \"board/program_port.h\"" IN_LIST includes)
             kx_may_see_globals(${source} allowed)
             if(NOT allowed)
                 message(FATAL_ERROR "${source} includes the program's shared globals "
-                                    "(core/globals.h): only the desktop program's screens and "
-                                    "their adapter may")
+                                    "or its port (core/globals.h, board/program_port.h): only "
+                                    "the desktop program's screens and their adapter may")
             endif()
         endif()
         foreach(line IN LISTS includes)
