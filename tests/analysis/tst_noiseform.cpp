@@ -81,6 +81,21 @@ private slots:
         QCOMPARE(form.findChild<QLabel*>("MaxLabel")->accessibleName(), "Max Code (Hex) 80006B");
     }
 
+    // A run that knows the range and polarity it was taken with (a capture loaded, the Live
+    // View's Keep) is scaled by its own, whatever the register holds now; the register is read
+    // on opening all the same.
+    void aRunThatKnowsItsSettingsIsScaledByThem() {
+        SimBench bench;
+        WriteRegister(0x02, 8, 0x3F);  // unipolar 2.56 V on the board now
+        LoadWorkedExample();
+        kx::Run run = kx::SharedRun();
+        run.adcControl = 0x07;  // taken bipolar 2.56 V
+        NoiseForm form(run);
+        QCOMPARE(Labels(form, {"LSBLabel", "RangeLabel", "RMSLabel"}),
+                 QString("305.176 nV|\u00B1 2.56V|610.35 nV"));
+        QCOMPARE(int{Polarity}, 2);
+    }
+
     // Runs whose mean lies a fraction of a code off a whole one, bipolar 2.56 V: the screen's
     // own labels from the unrounded mean, and the data-sheet frame from the unrounded deviation,
     // the same numbers as the statistics (and so kx3105-cli --json) hold.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/spectrum_view.h"
 #include "app/openers.h"
 #include "charts/graphform.h"
 #include "charts/histform.h"
@@ -177,6 +178,25 @@ private slots:
         QCOMPARE(seen, QStringList({"SpectrumForm: 19.79 Hz, 2.473 Hz",
                                     "SpectrumForm: 19.79 Hz, 2.473 Hz"}));
         QVERIFY(messages.shown.empty());
+    }
+
+    // A run that knows the rate it was taken at (a capture, the Live View's Keep) is shown at
+    // its own, whatever the board is set to now; one that does not (a data file) at the board's.
+    void theRunsOwnRateFirst() {
+        SimBench bench;  // power-on: 19.79 Hz
+        kx::AnalysedRun run;
+        for (int i = 0; i < 2048; ++i)
+            run.run.codes.push_back(0x800000 + int(std::lround(200 * std::sin(2 * M_PI * i / 8))));
+        run.scaling = kx::Scaling::Shown(0x07, 2.5f);
+        std::string error;
+        const auto atBoards = kx::AnalysedRunSpectrum(run, kx::ProgramLink(), error);
+        QVERIFY2(atBoards, error.c_str());
+        QCOMPARE(atBoards->rateHz, 32768.0 / (8 * 0x45) / 3);
+        run.run.rateHz = 105.03;
+        const auto atOwn = kx::AnalysedRunSpectrum(run, kx::ProgramLink(), error);
+        QVERIFY2(atOwn, error.c_str());
+        QCOMPARE(atOwn->rateHz, 105.03);
+        QVERIFY(std::abs(atOwn->tone->hz - 105.03 / 8) < 0.1);
     }
 
     void refusals_data() {
