@@ -73,8 +73,11 @@ CaptureOutcome Capture(BoardLink& link, const CaptureRequest& request,
     ReadSettings read;
     read.settle = request.settle.value_or(applied.wrote || started ? SettleResults : 0);
     ConversionTimes times(link, outcome.setAs.rateHz);
-    const ReadResult result = ReadCodes(link, request.count, read, stop,
-                                        [&](int32_t code) { return onCode(code, times.Next()); });
+    const ReadResult result =
+        request.timed ? ReadCodes(link, request.count, read, stop,
+                                  [&](int32_t code) { return onCode(code, times.Next()); })
+                      : ReadCodes(link, request.count, read, stop,
+                                  [&](int32_t code) { return onCode(code, 0.0); });
     outcome.end = result.end;
     outcome.codes = result.codes;
     return outcome;

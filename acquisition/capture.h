@@ -36,6 +36,8 @@ struct CaptureRequest {
     bool describe = true;
     // Results dropped before the first code; by default SettleResults when a register was written.
     std::optional<int> settle;
+    // Each code's time handed on (else 0): a caller that keeps no times spares the clock.
+    bool timed = true;
 };
 
 struct CaptureOutcome {

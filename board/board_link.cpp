@@ -1,7 +1,5 @@
 #include "board/board_link.h"
 
-#include <cassert>
-
 #include "board/port_trace.h"
 
 namespace {
@@ -31,10 +29,6 @@ BoardLink::BoardLink(PortBackend* backend) : backend_(backend ? backend : &NoPor
 
 void BoardLink::SetBackend(PortBackend* backend) {
     backend_ = backend ? backend : &NoPortBackend();
-}
-
-void BoardLink::CheckOwner() const {
-    assert(OwnedHere());
 }
 
 void BoardLink::TraceRead(int32_t address, int value) {

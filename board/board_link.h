@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -75,7 +76,8 @@ public:
     bool StopRequested() const { return stop_ && stop_->load(std::memory_order_relaxed); }
 
 private:
-    void CheckOwner() const;
+    // Debug builds only: an access from a thread that does not own the link is a bug.
+    void CheckOwner() const { assert(OwnedHere()); }
     void TraceRead(int32_t address, int value);
     void TraceWrite(int32_t address, int value);
 

@@ -63,6 +63,7 @@ int RunCapture(const GlobalOptions& global, const CaptureOptions& o) {
     CaptureRequest request;
     request.count = count;
     request.settings = o.settings.Read();
+    request.timed = format == files::RunFormat::Csv;
     request.settings.referenceVolts = o.ref ? ParseReferenceOption(*o.ref) : DefaultReferenceVolts;
 
     // The output is created before the first conversion, so a bad name fails at once; it takes

@@ -55,6 +55,7 @@ ReadOutcome BoardInstrument::ReadCodes(int64_t count, const std::atomic<bool>& s
     CaptureRequest request;
     request.count = count;
     request.settings.referenceVolts = Reference();
+    request.timed = false;
     ReadOutcome outcome;
     CaptureOutcome read;
     const Failure shown = Captured([&] {
